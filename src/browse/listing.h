@@ -1,0 +1,120 @@
+#pragma once
+// Folder and file listing: fills the Folder List and the File List from the
+// disk, with the hide rules, the up entry, icons, sorting, the filter view,
+// navigation inside a root and the folder watch.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "browse/file_kinds.h"
+#include "browse/list_model.h"
+#include "platform/root_location.h"
+
+namespace vm {
+
+inline constexpr std::string_view kUpEntry = "[ . . ]";
+inline constexpr std::string_view kImagesFolder = "imgs";
+inline constexpr std::string_view kProgramFileSuffix = ".tn";
+
+struct ListingRules {
+  bool hideHidden = true;        // leave out names beginning with "."
+  bool hideProgramFiles = true;  // leave out "imgs" folders and "*.tn" files
+  int filter = 0;                // 0 or a filter command id (550..555), one listing only
+  const ViewerTables* tables = nullptr;  // for icons and filters; built-in lists when null
+};
+
+// "YYYY.MM.DD hh:mm:ss" in local time.
+std::string modifiedText(std::int64_t mtimeNs);
+
+// Sorting state of the File List: last column (-1 none, 0 name, 1 modified).
+struct SortState {
+  int column = -1;
+  bool ascending = true;
+};
+
+class Listing {
+ public:
+  using StatusSink = std::function<void(const std::string&)>;
+
+  Listing(ListModel& folders, ListModel& files, StatusSink status);
+
+  // Clears the Folder List and fills it with the sub-folders of path ("[ . . ]"
+  // first unless path is the root folder), sorted by name ignoring case with
+  // the up entry first. A folder that cannot be read gives an empty list.
+  // Shows "Folders in %s" when caption is set.
+  void listFolders(const std::string& rootFolder, const std::string& path, const ListingRules& rules,
+                   bool caption);
+
+  // Full listing: resets the sort state, fills and sorts by name ascending.
+  // Shows "Files in %s" when caption is set.
+  void listFilesFull(const std::string& folder, const ListingRules& rules, bool caption);
+  // In place: fills in enumeration order without touching the sort state.
+  void listFilesInPlace(const std::string& folder, const ListingRules& rules, bool caption);
+  // Inserts one File List entry (subject to the filter); the time is read from
+  // the file when mtimeNs is 0.
+  void addFile(int index, const std::string& folder, const std::string& name, std::int64_t mtimeNs,
+               const ListingRules& rules);
+
+  // Column 0 by name, 1 by modified time. Same column again inverts the order.
+  void sortFiles(int column);
+  const SortState& sortState() const { return sort_; }
+
+  // Navigation inside the root held by loc (the caller closes the open
+  // document first where that is needed). Both do nothing while the root is
+  // not in use or index is not a Folder List item.
+  // Select Folder List item index: a folder becomes the selected folder and
+  // its files are listed; "[ . . ]" lists the files of the path.
+  void selectFolder(RootLocation& loc, int index, const ListingRules& rules);
+  // Activate (enter) Folder List item index: a folder becomes the new path;
+  // "[ . . ]" goes to the parent. Re-lists folders (with caption) and files.
+  void enterFolder(RootLocation& loc, int index, const ListingRules& rules);
+
+  // True when folder holds a sub-folder that would be listed (hidden-attribute
+  // and leading-dot rules aside; "imgs" does not count while program files are hidden).
+  static bool hasVisibleSubFolders(const std::string& folder, bool hideProgramFiles);
+
+ private:
+  // What a listing remembers of a file name until the next full listing: a
+  // listing in place or a file added singly reuses the modified text recorded
+  // then. The fold key is kept so sorting never folds inside the comparator.
+  struct Record {
+    std::string modified;
+    std::int64_t mtimeNs = 0;
+    std::string key;
+  };
+
+  void fillFiles(const std::string& folder, const ListingRules& rules, bool caption);
+  // Reads the File List entries of folder; keys (when given) gets each item's fold key.
+  std::vector<ListItem> readFiles(const std::string& folder, const ListingRules& rules, bool caption,
+                                  std::vector<const std::string*>* keys);
+  const Record& record(const std::string& name, std::int64_t mtimeNs);
+  // Fold keys of items: from the records, else folded into spare.
+  void foldKeys(const std::vector<ListItem>& items, std::vector<const std::string*>& keys,
+                std::vector<std::string>& spare) const;
+  void say(const std::string& text) const;
+
+  ListModel& folders_;
+  ListModel& files_;
+  StatusSink status_;
+  SortState sort_;
+  std::unordered_map<std::string, Record> records_;
+};
+
+// Folder watch, polled every 3 s: reports a change of the shown folder's
+// last-write time.
+class FolderWatch {
+ public:
+  // True when folder is the one seen at the last poll and its time changed.
+  bool poll(const std::string& folder);
+  // Forget the recorded folder (after a save), so the next poll re-records it.
+  void forget() { folder_.clear(); }
+
+ private:
+  std::string folder_;
+  std::int64_t mtimeNs_ = 0;
+};
+
+}  // namespace vm

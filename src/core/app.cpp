@@ -1,0 +1,595 @@
+#include "core/app.h"
+
+#include <algorithm>
+#include <system_error>
+
+#include "core/commands.h"
+#include "notes/folder_settings.h"
+#include "platform/fs.h"
+#include "platform/limits.h"
+#include "platform/text.h"
+#include "platform/version.h"
+
+namespace vm {
+
+namespace {
+
+constexpr int kStatusPeriodMs = 500;
+constexpr int kFolderWatchPeriodMs = 3000;
+constexpr int kAutosavePeriodMs = 60000;
+constexpr int kMinWindowSide = 50;
+
+const char* const kTextSwitchToView = " Switch to &View mode";
+const char* const kTextSwitchToEdit = " Switch to &Edit mode";
+
+}  // namespace
+
+App::App(AppEnvironment env, AppPorts ports)
+    : env_(std::move(env)),
+      ports_(ports),
+      settings_(store_),
+      listing_(folderList_, fileList_, [this](const std::string& s) { say(s); }) {
+  settings_.setFolderLookup([this](std::string_view key) -> std::optional<std::string> {
+    const RootLocation& r = roots_.current();
+    if (!r.inUse) return std::nullopt;
+    return folderSetting(r.filesFolder(), r.rootFolder, key);
+  });
+}
+
+App::~App() = default;
+
+std::filesystem::path App::iniPath() const { return env_.home / (env_.exeName + ".ini"); }
+
+// ---------------------------------------------------------------- start-up
+
+void App::startUp() {
+  moveLegacyIni();
+  store_.load(iniPath());
+  status_.configure(settings_.flag(setting::UseStatBar), settings_.flag(setting::NoteShowCharCount),
+                    settings_.flag(setting::NoteShowWordCount),
+                    [this] { return !ports_.window || ports_.window->isForeground(); });
+  initMainWindow();
+  openCommandLineFile(env_.commandLineFile);
+  firstLaunchCheck();
+}
+
+void App::moveLegacyIni() {
+  auto legacy = env_.home / kLegacyIniName;
+  auto current = iniPath();
+  if (pathExists(current) || !pathExists(legacy)) return;
+  std::error_code ec;
+  std::filesystem::rename(legacy, current, ec);
+  if (!ec) writeLog(format("Moved %s to %s", legacy.c_str(), current.c_str()));
+}
+
+void App::initMainWindow() {
+  expertMode_ = settings_.flag(setting::ExpertMode);
+  buildMenus();
+  tables_ = ViewerTables::build(settings_.list(setting::TextExtraExtensions),
+                                settings_.list(setting::WebExtraExtensions),
+                                settings_.list(setting::SSExtraExtensions));
+  buildToolbar();
+  rebuildFromSettings();
+  if (ports_.timers) {
+    ports_.timers->start(cmd::kTimerStatus, kStatusPeriodMs);
+    ports_.timers->start(cmd::kTimerFolderWatch, kFolderWatchPeriodMs);
+  }
+  updateToolbar();
+}
+
+void App::buildMenus() {
+  auto& m = menus_.menus();
+  m.clear();
+  Menu file{"&File", {}};
+  file.items.push_back({cmd::kNewWindow, "   &New Vellumark window", "", false, false, true, {}});
+  file.items.push_back({});
+  file.items.push_back({cmd::kExit, "   E&xit   \tAlt+F4", "Alt+F4", false, false, true, {}});
+  Menu tools{"&Tools", {}};
+  tools.items.push_back({cmd::kSwitchMode, kTextSwitchToView, "Ctrl+E", false, false, true, {}});
+  tools.items.push_back({cmd::kAlwaysOnTop, " Always on Top", "", true, false, true, {}});
+  Menu help{"&Help", {}};
+  help.items.push_back({cmd::kHelp, "   &Help", "F1", false, false, true, {}});
+  help.items.push_back({cmd::kAbout, "   &About", "", false, false, true, {}});
+  m.push_back(std::move(file));
+  m.push_back(std::move(tools));
+  m.push_back(std::move(help));
+  // The item that shows the program's own files exists only while they are
+  // not always hidden.
+  if (!settings_.flag(setting::TnHideFiles)) {
+    MenuItem vm{cmd::kViewProgramFiles, " View Vellumark files   ", "", true,
+                settings_.flag(setting::MenuViewVMFiles), true, {}};
+    menus_.insertBefore(1, cmd::kAlwaysOnTop, std::move(vm));
+  }
+  menus_.changed();
+}
+
+void App::buildToolbar() {
+  auto& b = toolbar_.buttons();
+  b.clear();
+  b.push_back({cmd::kToolNewBack, 0, "", true, false});
+  b.push_back({cmd::kToolSaveForward, 1, "", true, false});
+  b.push_back({cmd::kToolViewEdit, 3, "", true, false});
+  b.push_back({cmd::kToolSpacerMultibar, 6, "", false, true});
+  for (int n = 0; n < 3; ++n) b.push_back({cmd::kPerpetual1 + n, 7 + n, "", false, false});
+  b.push_back({cmd::kToolSpacerRoots, 6, "", false, true});
+}
+
+// Tips and pictures follow the mode, BackInsteadOfNew and the Perpetual notes.
+void App::updateToolbar() {
+  bool back = settings_.flag(setting::BackInsteadOfNew);
+  bool view = mode_ == Mode::View;
+  if (auto* nb = toolbar_.find(cmd::kToolNewBack)) {
+    nb->picture = back ? 4 : 0;
+    nb->tip = expertMode_ ? "" : (back ? "Back" : "New");
+  }
+  if (auto* sv = toolbar_.find(cmd::kToolSaveForward)) {
+    sv->picture = 1;
+    sv->tip = expertMode_ ? "" : "Save";
+    sv->enabled = !view;
+  }
+  if (auto* ve = toolbar_.find(cmd::kToolViewEdit)) {
+    ve->picture = view ? 2 : 3;
+    ve->tip = expertMode_ ? "" : (view ? "Edit" : "View");
+  }
+  // The Perpetual note buttons keep their tips even in expert mode.
+  for (int n = 0; n < 3; ++n) {
+    auto* pb = toolbar_.find(cmd::kPerpetual1 + n);
+    const RootLocation& sc = roots_.shortcuts()[static_cast<std::size_t>(kPerpetualFirstSlot + n)];
+    pb->enabled = sc.inUse;
+    pb->tip = sc.inUse ? sc.selectedFile
+                       : format("Perpetual note %d\nAssign note using Configure -> Perpetual Notes", n + 1);
+  }
+  toolbar_.changed();
+}
+
+std::string App::paneTip(int controlId) const {
+  if (expertMode_) return {};
+  switch (controlId) {
+    case cmd::kMultibar: return "Multibar (Type new filename or ? to search current document)";
+    case cmd::kFolderLabel: return "Current Folder (Click to return to root)";
+    case cmd::kRootList: return "Root List";
+    case cmd::kFileList: return "File List";
+    case cmd::kFolderList: return "Folder List";
+    default: return {};
+  }
+}
+
+void App::rebuildFromSettings() {
+  listWidth_.reset();
+  roots_.load(settings_, env_.paths, [this](const std::string& s) { say(s); });
+  roots_.setCurrent(std::max(0, roots_.find(settings_.text(setting::LastRoot))));
+  refillRootList();
+  listCurrentRoot(true);
+
+  if (ports_.timers) {
+    ports_.timers->stop(cmd::kTimerAutosave);
+    if (settings_.integer(setting::AutoSave) != 0) ports_.timers->start(cmd::kTimerAutosave, kAutosavePeriodMs);
+  }
+
+  const std::string defExt = settings_.text(setting::DefaultExtension);
+  const SettingDef* perpetual[3] = {&setting::PerpetualNote1, &setting::PerpetualNote2, &setting::PerpetualNote3};
+  for (int n = 0; n < 3; ++n) {
+    RootLocation& sc = roots_.shortcuts()[static_cast<std::size_t>(kPerpetualFirstSlot + n)];
+    sc = RootLocation{};
+    auto fields = splitPerpetualNote(settings_.text(*perpetual[n]));
+    if (!fields) continue;
+    std::string root = (*fields)[0], path = (*fields)[1];
+    expandPathVariables(root, env_.paths);
+    expandPathVariables(path, env_.paths);
+    sc.inUse = true;
+    sc.rootFolder = withoutTrailingSlash(root);
+    sc.path = withoutTrailingSlash(path);
+    sc.selectedFolder = (*fields)[2];
+    sc.selectedFile = (*fields)[3];
+    sc.defaultExtension = defExt;
+    if (int i = roots_.find(sc.rootFolder); i >= 0) {
+      const RootLocation& r = roots_.at(i);
+      sc.displayName = r.displayName.empty() ? r.rootFolder : r.displayName;
+      sc.defaultExtension = r.defaultExtension;
+    }
+  }
+
+  RootLocation& help = roots_.shortcuts()[kHelpSlot];
+  help = RootLocation{};
+  help.inUse = true;
+  help.rootFolder = help.path = withoutTrailingSlash((env_.supportDir / "help").string());
+  help.selectedFile = kHelpFileName;
+  help.displayName = std::string(kRootHelp);
+  help.defaultExtension = ".txt";
+
+  updateToolbar();
+}
+
+// ---------------------------------------------------------------- lists
+
+ListingRules App::listingRules() const {
+  ListingRules r;
+  r.hideHidden = settings_.flag(setting::HideHidden);
+  r.hideProgramFiles = settings_.flag(setting::TnHideFiles) || !settings_.flag(setting::MenuViewVMFiles);
+  r.tables = &tables_;
+  return r;
+}
+
+void App::refillRootList() {
+  rootListItems_ = roots_.displayNames();
+  std::stable_sort(rootListItems_.begin(), rootListItems_.end(),
+                   [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
+  rootListCurrent_ = roots_.count() ? roots_.current().displayName : std::string();
+  rootListChanged();
+}
+
+void App::updateFolderLabel() {
+  int per = settings_.integer(setting::TextWidthMultiple);
+  if (per <= 0) per = static_cast<int>(leadingNumber(setting::TextWidthMultiple.def));
+  const RootLocation& r = roots_.current();
+  std::string text = r.inUse ? folderLabelText(r.path, r.rootFolder, listWidth() / per) : std::string();
+  if (text != folderLabel_) {
+    folderLabel_ = std::move(text);
+    folderLabelChanged();
+  }
+}
+
+void App::listFoldersOf(RootLocation& loc, bool caption) {
+  if (!loc.inUse) return;
+  updateFolderLabel();
+  listing_.listFolders(loc.rootFolder, loc.path, listingRules(), caption);
+}
+
+void App::listFilesOf(RootLocation& loc, bool caption) {
+  if (!loc.inUse) {
+    fileList_.clear();
+    return;
+  }
+  listing_.listFilesFull(loc.filesFolder(), listingRules(), caption);
+}
+
+void App::listCurrentRoot(bool resetPath) {
+  RootLocation& r = roots_.current();
+  if (resetPath) {
+    r.path = r.rootFolder;
+    r.selectedFolder.clear();
+    r.currentFolder.clear();
+    r.selectedFile.clear();
+  }
+  fileList_.clear();
+  if (!r.inUse) {
+    folderList_.clear();
+    updateFolderLabel();
+    return;
+  }
+  listFoldersOf(r, true);
+  listFilesOf(r, true);
+}
+
+// ---------------------------------------------------------------- inputs
+
+void App::rootChosen(const std::string& text) { selectRoot(text, false); }
+
+void App::rootTyped(const std::string& text) { selectRoot(text, true); }
+
+void App::selectRoot(const std::string& text, bool typed) {
+  leavePlace();
+  if (!text.empty()) {
+    int i = roots_.find(text);
+    if (i < 0 && typed) {
+      std::string folder = text;
+      bool exists = expandPathVariables(folder, env_.paths) && isDirectory(folder);
+      if (exists)
+        i = roots_.add(folder, folder, "", "", settings_.text(setting::DefaultExtension),
+                       [this](const std::string& s) { say(s); });
+      if (i < 0) {
+        // Stay where we are, so the message is not replaced by a listing caption.
+        say("Error adding root");
+        refillRootList();
+        return;
+      }
+    }
+    if (i >= 0) roots_.setCurrent(i);
+    settings_.set(setting::LastRoot, text);
+  }
+  refillRootList();
+  listCurrentRoot(true);
+}
+
+void App::folderSelected(int index) {
+  RootLocation& r = roots_.current();
+  if (!r.inUse || index < 0 || index >= folderList_.size()) return;
+  leavePlace();
+  listing_.selectFolder(r, index, listingRules());
+  openIndexFile();
+}
+
+void App::folderActivated(int index) {
+  RootLocation& r = roots_.current();
+  if (!r.inUse || index < 0 || index >= folderList_.size()) return;
+  leavePlace();
+  listing_.enterFolder(r, index, listingRules());
+  updateFolderLabel();
+  openIndexFile();
+}
+
+void App::fileClicked(int index) {
+  if (index < 0 || index >= fileList_.size()) return;
+  fileList_.setSelected(index);
+  roots_.current().selectedFile = fileList_.at(index).name;
+}
+
+void App::folderLabelClicked() {
+  leavePlace();
+  listCurrentRoot(true);
+}
+
+void App::splitterReleased(int width) {
+  if (width <= 0) return;
+  listWidth_ = width;
+  settings_.setInt(setting::ListWidth, width);
+  updateFolderLabel();
+}
+
+int App::listWidth() {
+  if (!listWidth_) {
+    int w = settings_.integer(setting::ListWidth);
+    listWidth_ = w > 0 ? w : static_cast<int>(leadingNumber(setting::ListWidth.def));
+  }
+  return *listWidth_;
+}
+
+void App::windowPlacementChanged(const WindowPlacement& p) {
+  if (p.showState == 2 || p.showState == 6) return;  // never store a minimised window
+  std::string value = formatPlacement(p);
+  if (store_.getText(setting::WindowPosition.key, "") == value) return;
+  settings_.set(setting::WindowPosition, value);
+}
+
+RestorePlan App::restorePlan(int screenWidth, int screenHeight, int taskbarHeight) const {
+  RestorePlan plan;
+  auto p = parsePlacement(store_.getText(setting::WindowPosition.key, ""));
+  if (!p) return plan;
+  bool maximised = p->showState == 3;
+  if (!maximised && p->right <= 0 && p->bottom <= 0) return plan;
+  int usableHeight = screenHeight - taskbarHeight;
+  plan.left = (p->left >= 0 && p->left <= screenWidth) ? p->left : 0;
+  plan.top = (p->top >= 0 && p->top <= screenHeight) ? p->top : 0;
+  plan.right = (p->right < 0 || p->right > screenWidth) ? screenWidth : (p->right == 0 ? 150 : p->right);
+  plan.bottom = (p->bottom < 0 || p->bottom > usableHeight) ? usableHeight : (p->bottom == 0 ? 150 : p->bottom);
+  plan.maximised = maximised;
+  // A rectangle too small to use (or turned inside out) falls back to the default.
+  if (!maximised && (plan.right - plan.left < kMinWindowSide || plan.bottom - plan.top < kMinWindowSide))
+    return RestorePlan{};
+  plan.useDefault = false;
+  return plan;
+}
+
+// ---------------------------------------------------------------- commands
+
+void App::command(int id) {
+  if (id >= cmd::kShortcutFirst && id <= cmd::kShortcutLast) {
+    openShortcut(id);
+    return;
+  }
+  switch (id) {
+    case cmd::kToolViewEdit:
+    case cmd::kSwitchMode:
+    case cmd::kCtrlE: switchMode(); break;
+    case cmd::kFolderLabel: folderLabelClicked(); break;
+    case cmd::kExit: shutDown(); break;
+    case cmd::kNewWindow:
+      if (ports_.desktop) ports_.desktop->startInstance({"--home", env_.home.string()});
+      break;
+    case cmd::kAlwaysOnTop:
+      alwaysOnTop_ = !alwaysOnTop_;
+      menus_.setChecked(cmd::kAlwaysOnTop, alwaysOnTop_);
+      if (ports_.window) ports_.window->setStayOnTop(alwaysOnTop_);
+      alwaysOnTopChanged();
+      break;
+    case cmd::kAbout: aboutRequested(format("%s %s", kProductName, kVersion)); break;
+    case cmd::kHelp: showHelp(); break;
+    case cmd::kViewProgramFiles: toggleProgramFiles(); break;
+    default: break;
+  }
+}
+
+void App::switchMode() {
+  leavePlace();
+  if (mode_ == Mode::None) mode_ = Mode::Edit;
+  mode_ = mode_ == Mode::Edit ? Mode::View : Mode::Edit;
+  menus_.setText(cmd::kSwitchMode, mode_ == Mode::View ? kTextSwitchToEdit : kTextSwitchToView);
+  updateToolbar();
+  settings_.setInt(setting::EditMode, static_cast<int>(mode_));
+  modeChanged();
+}
+
+void App::toggleProgramFiles() {
+  auto* item = menus_.find(cmd::kViewProgramFiles);
+  if (!item) return;
+  bool on = !item->checked;
+  menus_.setChecked(cmd::kViewProgramFiles, on);
+  settings_.set(setting::MenuViewVMFiles, on ? "1" : "0");
+  RootLocation& r = roots_.current();
+  if (!r.inUse) return;
+  std::string keep = fileList_.selectedName();
+  listing_.listFilesInPlace(r.filesFolder(), listingRules(), false);
+  if (!keep.empty()) fileList_.selectName(keep);
+}
+
+void App::timer(int id) {
+  switch (id) {
+    case cmd::kTimerStatus: status_.tick(); break;
+    case cmd::kTimerFolderWatch: folderWatchTick(); break;
+    default: break;
+  }
+}
+
+void App::folderWatchTick() {
+  RootLocation& r = roots_.current();
+  if (!r.inUse || shutDown_) return;
+  const std::string folder = r.filesFolder();
+  if (!watch_.poll(folder)) return;
+  std::string keep = fileList_.selectedName();
+  listing_.listFilesInPlace(folder, listingRules(), false);
+  if (!keep.empty() && !fileList_.selectName(keep)) {
+    // The shown file is gone: nothing stays selected.
+    r.selectedFile.clear();
+    leavePlace();
+  }
+}
+
+// Leaving the current place: the open document is saved and closed. With no
+// viewer open yet there is nothing to save.
+void App::leavePlace() {}
+
+// ---------------------------------------------------------------- shortcuts
+
+void App::selectFileByName(const std::string& name) {
+  int i = fileList_.find(name);
+  if (i >= 0) fileClicked(i);
+}
+
+void App::openIndexFile() {
+  if (!settings_.flag(setting::LoadIndexFiles)) return;
+  RootLocation& r = roots_.current();
+  std::string name = settings_.text(setting::IndexFile);
+  if (name.empty() || !isRegularFile(joinPath(r.filesFolder(), name))) return;
+  selectFileByName(name);
+}
+
+void App::openShortcut(int id) {
+  int slot = id - cmd::kShortcutFirst;
+  if (slot < 0 || slot >= limits::kShortcuts) return;
+  RootLocation sc = roots_.shortcuts()[static_cast<std::size_t>(slot)];
+  if (!sc.inUse) return;
+  leavePlace();
+  int i = roots_.find(sc.rootFolder);
+  if (i < 0) {
+    // A shortcut into a folder that is no root (any more) brings its root back.
+    if (!isDirectory(sc.rootFolder)) {
+      say(format("Folder not found: %s", sc.rootFolder.c_str()));
+      return;
+    }
+    i = roots_.add(sc.rootFolder, sc.rootFolder, sc.displayName, sc.defaultExtension,
+                   settings_.text(setting::DefaultExtension), [this](const std::string& s) { say(s); });
+    if (i < 0) return;
+  }
+  roots_.setCurrent(i);
+  RootLocation& r = roots_.current();
+  r.path = sc.path.empty() ? r.rootFolder : sc.path;
+  r.selectedFolder = sc.selectedFolder;
+  r.currentFolder = sc.selectedFolder.empty() ? std::string() : joinPath(r.path, sc.selectedFolder);
+  r.selectedFile = sc.selectedFile;
+  refillRootList();
+  listFoldersOf(r, true);
+  if (!r.selectedFolder.empty()) folderList_.selectName(r.selectedFolder);
+  listFilesOf(r, true);
+  selectFileByName(sc.selectedFile);
+}
+
+void App::showHelp() {
+  if (mode_ != Mode::View) switchMode();
+  const RootLocation& help = roots_.shortcuts()[kHelpSlot];
+  if (roots_.find(kRootHelp) < 0) {
+    roots_.add(help.rootFolder, help.rootFolder, std::string(kRootHelp), ".txt", ".txt",
+               [this](const std::string& s) { say(s); });
+  }
+  openShortcut(cmd::kHelpShortcut);
+}
+
+void App::openCommandLineFile(const std::string& text) {
+  if (text.empty()) return;
+  std::string p = cutUtf8(text, limits::kPathMax - 1);
+  if (auto q = p.find('"'); q != std::string::npos) {
+    auto end = p.find('"', q + 1);
+    p = p.substr(q + 1, end == std::string::npos ? std::string::npos : end - q - 1);
+  }
+  std::string folder = parentOf(p);
+  expandPathVariables(folder, env_.paths);
+  if (folder.empty() || !isDirectory(folder)) {
+    say("Error adding root");
+    return;
+  }
+  int i = roots_.add(folder, folder, std::string(kRootCommandLine), "", settings_.text(setting::DefaultExtension),
+                     [this](const std::string& s) { say(s); });
+  if (i < 0) return;
+  leavePlace();
+  roots_.setCurrent(i);
+  refillRootList();
+  listCurrentRoot(true);
+  selectFileByName(lastComponent(p));
+}
+
+void App::firstLaunchCheck() {
+  if (!settings_.flag(setting::FirstLaunch)) return;
+  settings_.set(setting::FirstLaunch, "0");
+  showHelp();
+}
+
+// ---------------------------------------------------------------- shutdown
+
+void App::shutDown() {
+  if (shutDown_) return;
+  shutDown_ = true;
+  leavePlace();
+  // Rendered pages live in the private temporary folder as tn*; nothing else
+  // there or elsewhere is touched.
+  std::error_code ec;
+  if (!env_.tempDir.empty()) {
+    for (auto it = std::filesystem::directory_iterator(env_.tempDir, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec)) {
+      if (it->path().filename().string().starts_with("tn")) std::filesystem::remove(it->path(), ec);
+    }
+  }
+  if (ports_.timers) {
+    for (int id : {cmd::kTimerAutosave, cmd::kTimerStatus, cmd::kTimerSheet, cmd::kTimerFolderWatch})
+      ports_.timers->stop(id);
+  }
+  if (ports_.window) ports_.window->quit();
+}
+
+// ---------------------------------------------------------------- log
+
+bool App::writeLog(const std::string& message) {
+  LocalTime t = localTimeOf(ports_.clock ? ports_.clock->nowNs() : 0);
+  std::string line = format("%02d.%02d %02d:%02d:%02d ", t.month, t.day, t.hour, t.minute, t.second);
+  line += cutUtf8(message, limits::kLogMessage);
+  if (line.back() != '\n') line.push_back('\n');
+  return appendToFile(env_.home / kLogFileName, line);
+}
+
+// ---------------------------------------------------------------- helpers
+
+std::string folderLabelText(const std::string& path, const std::string& rootFolder, int maxChars) {
+  const std::size_t max = maxChars > 0 ? static_cast<std::size_t>(maxChars) : 0;
+  const std::size_t prefix = rootFolder.size();
+  if (path.size() <= max || path.size() <= prefix) return "  " + path;
+  auto slash = path.find('/', prefix);
+  std::string head = path.substr(0, slash);
+  std::string tail = lastComponent(path);
+  std::string shortForm = head + "/.../" + tail;
+  if (slash != std::string::npos && shortForm.size() <= max) return "  " + shortForm;
+  return "  .../" + tail;
+}
+
+std::optional<WindowPlacement> parsePlacement(const std::string& value) {
+  auto parts = split(value, ',');
+  if (parts.size() != 10) return std::nullopt;
+  int v[10];
+  for (std::size_t i = 0; i < 10; ++i) {
+    std::string s = parts[i];
+    while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    if (s.empty() || s.size() > 9) return std::nullopt;
+    std::size_t k = (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    if (k == s.size()) return std::nullopt;
+    for (std::size_t j = k; j < s.size(); ++j)
+      if (s[j] < '0' || s[j] > '9') return std::nullopt;
+    v[i] = static_cast<int>(leadingNumber(s));
+  }
+  WindowPlacement p{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7], v[8], v[9]};
+  return p;
+}
+
+std::string formatPlacement(const WindowPlacement& p) {
+  return format("%d,%d,%d,%d,%d,%d,%d,%d,%d,%d", p.flags, p.showState, p.minX, p.minY, p.maxX, p.maxY, p.left,
+                p.top, p.right, p.bottom);
+}
+
+}  // namespace vm

@@ -1,0 +1,188 @@
+#pragma once
+// The App owns the program's state: settings, roots and the current root,
+// the lists, the mode, the status line, menus and toolbar. Every input
+// reaches it as a method call; the shell only draws and forwards.
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "browse/file_kinds.h"
+#include "browse/list_model.h"
+#include "browse/listing.h"
+#include "core/menu_model.h"
+#include "core/roots.h"
+#include "core/settings_catalogue.h"
+#include "core/settings_store.h"
+#include "core/status_line.h"
+#include "platform/ports.h"
+#include "platform/signal.h"
+
+namespace vm {
+
+// Where the program lives on this machine.
+struct AppEnvironment {
+  std::filesystem::path home;        // INI, log, file_info
+  std::filesystem::path supportDir;  // style sheets and help
+  std::filesystem::path tempDir;     // private folder for rendered pages and work files
+  std::string exeName = "vellumark"; // the INI is named after it
+  PathEnv paths;                     // path variables and automatic roots
+  std::string commandLineFile;       // file named on the command line, or empty
+};
+
+struct AppPorts {
+  Clock* clock = nullptr;
+  Timers* timers = nullptr;
+  WindowPort* window = nullptr;
+  Desktop* desktop = nullptr;
+  Dialogs* dialogs = nullptr;
+};
+
+// The main window's placement as stored under WindowPosition: flags, show
+// state (1 normal, 2 minimised, 3 maximised), minimised x y, maximised x y,
+// normal left top right bottom.
+struct WindowPlacement {
+  int flags = 0;
+  int showState = 1;
+  int minX = 0, minY = 0, maxX = 0, maxY = 0;
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+// What the shell should do with the window at start.
+struct RestorePlan {
+  bool useDefault = true;  // leave the window where the platform puts it
+  bool maximised = false;
+  int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+enum class Mode { None = 0, View = 1, Edit = 2 };
+
+inline constexpr const char* kLegacyIniName = "tallownotes.ini";
+inline constexpr const char* kLogFileName = "LogFile.log";
+inline constexpr const char* kHelpFileName = "1_help.txt";
+
+class App {
+ public:
+  App(AppEnvironment env, AppPorts ports);
+  ~App();
+  App(const App&) = delete;
+  App& operator=(const App&) = delete;
+
+  // Start-up up to the running state: legacy INI move, settings load, the
+  // window's core set-up, roots and lists, the command-line file, first launch.
+  void startUp();
+  // Orderly shutdown: leaves the current place, deletes temporary pages, quits.
+  void shutDown();
+  bool isShutDown() const { return shutDown_; }
+
+  // State and models.
+  const AppEnvironment& environment() const { return env_; }
+  SettingsStore& store() { return store_; }
+  Settings& settings() { return settings_; }
+  Roots& roots() { return roots_; }
+  const Roots& roots() const { return roots_; }
+  ListModel& folderList() { return folderList_; }
+  ListModel& fileList() { return fileList_; }
+  StatusLine& status() { return status_; }
+  MenuModel& menus() { return menus_; }
+  ToolbarModel& toolbar() { return toolbar_; }
+  const ViewerTables& viewerTables() const { return tables_; }
+  const SortState& fileSortState() const { return listing_.sortState(); }
+  Mode mode() const { return mode_; }
+  bool expertMode() const { return expertMode_; }
+  bool alwaysOnTop() const { return alwaysOnTop_; }
+
+  // Root List: names as shown (sorted ignoring case) and the chosen one.
+  const std::vector<std::string>& rootListItems() const { return rootListItems_; }
+  const std::string& rootListCurrent() const { return rootListCurrent_; }
+  // Current-folder label text: two blanks and the shortened path.
+  const std::string& folderLabel() const { return folderLabel_; }
+  // Tool tips of the panes by control id (empty in expert mode).
+  std::string paneTip(int controlId) const;
+
+  // Inputs.
+  void command(int id);
+  void timer(int id);
+  void rootChosen(const std::string& text);  // picked in the Root List
+  void rootTyped(const std::string& text);   // typed into its edit field + Enter
+  void folderSelected(int index);
+  void folderActivated(int index);
+  void fileClicked(int index);
+  void folderLabelClicked();
+  void splitterReleased(int listWidth);
+  void windowPlacementChanged(const WindowPlacement& p);
+
+  // Layout support.
+  int listWidth();                      // ListWidth, read once and cached
+  RestorePlan restorePlan(int screenWidth, int screenHeight, int taskbarHeight) const;
+
+  // Diagnostics: "MM.DD hh:mm:ss message" appended to LogFile.log.
+  bool writeLog(const std::string& message);
+
+  std::filesystem::path iniPath() const;
+
+  // Notifications for the shell.
+  Signal<> rootListChanged;
+  Signal<> folderLabelChanged;
+  Signal<> modeChanged;
+  Signal<> alwaysOnTopChanged;
+  Signal<std::string> aboutRequested;  // the About text
+
+ private:
+  void moveLegacyIni();
+  void initMainWindow();
+  void rebuildFromSettings();
+  void buildMenus();
+  void buildToolbar();
+  void updateToolbar();
+  void refillRootList();
+  void updateFolderLabel();
+  ListingRules listingRules() const;
+  void listCurrentRoot(bool resetPath);
+  void listFoldersOf(RootLocation& loc, bool caption);
+  void listFilesOf(RootLocation& loc, bool caption);
+  void selectRoot(const std::string& text, bool typed);
+  void openCommandLineFile(const std::string& text);
+  void firstLaunchCheck();
+  void showHelp();
+  void openShortcut(int id);
+  void selectFileByName(const std::string& name);
+  void openIndexFile();
+  void switchMode();
+  void toggleProgramFiles();
+  void folderWatchTick();
+  void leavePlace();
+  void say(const std::string& text) { status_.show(text); }
+
+  AppEnvironment env_;
+  AppPorts ports_;
+  SettingsStore store_;
+  Settings settings_;
+  Roots roots_;
+  ListModel folderList_;
+  ListModel fileList_;
+  Listing listing_;
+  FolderWatch watch_;
+  StatusLine status_;
+  MenuModel menus_;
+  ToolbarModel toolbar_;
+  ViewerTables tables_;
+  Mode mode_ = Mode::None;
+  bool expertMode_ = false;
+  bool alwaysOnTop_ = false;
+  bool shutDown_ = false;
+  std::optional<int> listWidth_;
+  std::vector<std::string> rootListItems_;
+  std::string rootListCurrent_;
+  std::string folderLabel_;
+};
+
+// Current-folder label: two blanks and path, shortened to maxChars as
+// "head/.../tail" or ".../tail".
+std::string folderLabelText(const std::string& path, const std::string& rootFolder, int maxChars);
+// Parses a WindowPosition value; nullopt when it is not ten numbers.
+std::optional<WindowPlacement> parsePlacement(const std::string& value);
+std::string formatPlacement(const WindowPlacement& p);
+
+}  // namespace vm

@@ -1,0 +1,255 @@
+#include "platform/fs.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <random>
+#include <sstream>
+
+namespace vm {
+
+namespace {
+
+std::int64_t toNs(const struct timespec& t) {
+  return static_cast<std::int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+}  // namespace
+
+bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out) {
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return false;
+  int dfd = ::dirfd(d);
+  while (struct dirent* e = ::readdir(d)) {
+    const char* n = e->d_name;
+    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    DirEntry entry;
+    entry.name = n;
+    struct stat st;
+    // Follow links so a linked folder lists as a folder.
+    if (::fstatat(dfd, n, &st, 0) == 0) {
+      entry.isDir = S_ISDIR(st.st_mode);
+      entry.mtimeNs = toNs(st.st_mtim);
+    } else if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+      entry.mtimeNs = toNs(st.st_mtim);  // a dangling link lists as a file
+    }
+    out.push_back(std::move(entry));
+  }
+  ::closedir(d);
+  return true;
+}
+
+bool anySubFolder(const fs::path& folder, const std::function<bool(const std::string&)>& accept) {
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return false;
+  int dfd = ::dirfd(d);
+  bool found = false;
+  while (struct dirent* e = ::readdir(d)) {
+    const char* n = e->d_name;
+    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    bool dir = e->d_type == DT_DIR;
+    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      struct stat st;
+      dir = ::fstatat(dfd, n, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    }
+    if (dir && accept(std::string(n))) {
+      found = true;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
+bool pathExists(const fs::path& p) {
+  struct stat st;
+  if (::stat(p.c_str(), &st) == 0) return true;
+  return errno == EACCES;
+}
+
+bool isDirectory(const fs::path& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool isRegularFile(const fs::path& p) {
+  struct stat st;
+  return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<std::int64_t> lastWriteNs(const fs::path& p) {
+  struct stat st;
+  if (::stat(p.c_str(), &st) != 0) return std::nullopt;
+  return toNs(st.st_mtim);
+}
+
+std::optional<std::string> readWholeFile(const fs::path& p) {
+  int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  std::string data;
+  char buf[65536];
+  for (;;) {
+    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return data;
+}
+
+bool writeFileAtomic(const fs::path& p, std::string_view data, std::string* err) {
+  std::string tmpl = p.string() + ".XXXXXX";
+  std::vector<char> name(tmpl.begin(), tmpl.end());
+  name.push_back(0);
+  int fd = ::mkstemp(name.data());
+  if (fd < 0) {
+    if (err) *err = systemErrorText(errno);
+    return false;
+  }
+  // Keep the old file's permissions when there is one.
+  struct stat st;
+  ::fchmod(fd, ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
+  const char* q = data.data();
+  std::size_t left = data.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, q, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      int e = errno;
+      ::close(fd);
+      ::unlink(name.data());
+      if (err) *err = systemErrorText(e);
+      return false;
+    }
+    q += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    int e = errno;
+    ::unlink(name.data());
+    if (err) *err = systemErrorText(e);
+    return false;
+  }
+  if (::rename(name.data(), p.c_str()) != 0) {
+    int e = errno;
+    ::unlink(name.data());
+    if (err) *err = systemErrorText(e);
+    return false;
+  }
+  return true;
+}
+
+bool appendToFile(const fs::path& p, std::string_view data) {
+  int fd = ::open(p.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) return false;
+  bool ok = ::write(fd, data.data(), data.size()) == static_cast<ssize_t>(data.size());
+  ::close(fd);
+  return ok;
+}
+
+std::string systemErrorText(int err) {
+  std::string s = std::strerror(err);
+  while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) s.pop_back();
+  return s;
+}
+
+fs::path executablePath() {
+  std::error_code ec;
+  auto p = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? fs::path() : p;
+}
+
+fs::path mountPointOf(const fs::path& p) {
+  std::error_code ec;
+  fs::path cur = fs::weakly_canonical(p, ec);
+  if (ec || cur.empty()) return "/";
+  struct stat st;
+  if (::stat(cur.c_str(), &st) != 0) return "/";
+  dev_t dev = st.st_dev;
+  while (cur.has_parent_path() && cur != cur.root_path()) {
+    fs::path parent = cur.parent_path();
+    struct stat pst;
+    if (::stat(parent.c_str(), &pst) != 0 || pst.st_dev != dev) return cur;
+    cur = parent;
+  }
+  return "/";
+}
+
+std::optional<fs::path> documentsFolder() {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) return std::nullopt;
+  fs::path h = home;
+  const char* xdgc = std::getenv("XDG_CONFIG_HOME");
+  fs::path conf = (xdgc && *xdgc) ? fs::path(xdgc) : h / ".config";
+  if (auto text = readWholeFile(conf / "user-dirs.dirs")) {
+    std::istringstream in(*text);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.starts_with("XDG_DOCUMENTS_DIR=")) continue;
+      std::string v = line.substr(18);
+      if (v.size() >= 2 && v.front() == '"' && v.back() == '"') v = v.substr(1, v.size() - 2);
+      if (v.starts_with("$HOME")) v = h.string() + v.substr(5);
+      if (!v.empty() && isDirectory(v)) return fs::path(v);
+    }
+  }
+  if (isDirectory(h / "Documents")) return h / "Documents";
+  return h;
+}
+
+LocalTime localTimeOf(std::int64_t ns) {
+  std::time_t secs = static_cast<std::time_t>(ns / 1000000000LL);
+  struct tm tm {};
+  ::localtime_r(&secs, &tm);
+  LocalTime t;
+  t.year = tm.tm_year + 1900;
+  t.month = tm.tm_mon + 1;
+  t.day = tm.tm_mday;
+  t.hour = tm.tm_hour;
+  t.minute = tm.tm_min;
+  t.second = tm.tm_sec;
+  t.millisecond = static_cast<int>((ns / 1000000LL) % 1000);
+  t.weekday = tm.tm_wday;
+  return t;
+}
+
+std::string withoutTrailingSlash(std::string p) {
+  while (p.size() > 1 && p.back() == '/') p.pop_back();
+  return p;
+}
+
+std::string joinPath(std::string_view folder, std::string_view name) {
+  if (name.empty()) return std::string(folder);
+  if (folder.empty()) return std::string(name);
+  std::string out(folder);
+  if (out.back() != '/' && name.front() != '/') out.push_back('/');
+  out.append(name);
+  return out;
+}
+
+std::string parentOf(std::string_view path) {
+  std::string p = withoutTrailingSlash(std::string(path));
+  auto pos = p.rfind('/');
+  if (pos == std::string::npos) return std::string();
+  if (pos == 0) return "/";
+  return p.substr(0, pos);
+}
+
+std::string lastComponent(std::string_view path) {
+  std::string p = withoutTrailingSlash(std::string(path));
+  auto pos = p.rfind('/');
+  return pos == std::string::npos ? p : p.substr(pos + 1);
+}
+
+}  // namespace vm

@@ -1,0 +1,73 @@
+#pragma once
+// File-system services the core needs, written on POSIX and std::filesystem.
+// Nothing here throws: failures come back as false, nullopt or an error text.
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vm {
+
+namespace fs = std::filesystem;
+
+// One directory entry as the listings see it.
+struct DirEntry {
+  std::string name;        // file name, no folder
+  bool isDir = false;
+  std::int64_t mtimeNs = 0;  // last-write time, nanoseconds since the epoch
+};
+
+// Reads every entry of folder except "." and "..", in the order the file
+// system gives them. Returns false when the folder cannot be opened.
+bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out);
+
+// True when folder holds at least one sub-folder for which accept(name) is
+// true. Stops at the first one.
+bool anySubFolder(const fs::path& folder, const std::function<bool(const std::string&)>& accept);
+
+bool pathExists(const fs::path& p);       // exists, or exists but cannot be reached (access denied)
+bool isDirectory(const fs::path& p);
+bool isRegularFile(const fs::path& p);
+std::optional<std::int64_t> lastWriteNs(const fs::path& p);
+
+std::optional<std::string> readWholeFile(const fs::path& p);
+
+// Writes data to a temporary file in the same folder and renames it over p,
+// so a crash leaves the old or the new file. On failure err gets the reason.
+bool writeFileAtomic(const fs::path& p, std::string_view data, std::string* err = nullptr);
+
+// Appends to a file, creating it. False when it cannot be opened.
+bool appendToFile(const fs::path& p, std::string_view data);
+
+// The platform's message for an errno value, without a line break.
+std::string systemErrorText(int err);
+
+// Full path of the running executable.
+fs::path executablePath();
+
+// Mount point of the file system that holds p ("/" for the root file system).
+fs::path mountPointOf(const fs::path& p);
+
+// The user's documents folder: XDG_DOCUMENTS_DIR from user-dirs.dirs, else
+// ~/Documents when it exists, else $HOME. nullopt when no home is known.
+std::optional<fs::path> documentsFolder();
+
+// Local time parts of a nanosecond time stamp.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, millisecond = 0, weekday = 0;
+};
+LocalTime localTimeOf(std::int64_t ns);
+
+// "/a/b/" -> "/a/b"; keeps "/" alone.
+std::string withoutTrailingSlash(std::string p);
+// Joins folder and name with one "/" (an empty name gives the folder).
+std::string joinPath(std::string_view folder, std::string_view name);
+// The folder part of a path ("/a/b/c.txt" -> "/a/b"; "/c" -> "/").
+std::string parentOf(std::string_view path);
+// The last component ("/a/b/c.txt" -> "c.txt").
+std::string lastComponent(std::string_view path);
+
+}  // namespace vm

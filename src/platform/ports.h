@@ -1,0 +1,51 @@
+#pragma once
+// Ports: what the core expects of the screen and the desktop. The Qt shell
+// implements them in ui/, the tests with in-memory fakes in tests/fakes/.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vm {
+
+// The local clock, so that time-dependent behaviour is testable.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual std::int64_t nowNs() = 0;  // wall-clock time, nanoseconds since the epoch
+};
+
+// Timers of the main window, by id: 1 autosave, 2 status expiry, 4 sheet
+// cursor, 5 folder watch. A running timer calls App::timer(id) each period.
+class Timers {
+ public:
+  virtual ~Timers() = default;
+  virtual void start(int id, int periodMs) = 0;
+  virtual void stop(int id) = 0;
+};
+
+// The main window as the core needs to know it.
+class WindowPort {
+ public:
+  virtual ~WindowPort() = default;
+  virtual bool isForeground() = 0;
+  virtual void setStayOnTop(bool on) = 0;
+  virtual void quit() = 0;  // leave the event loop after shutdown
+};
+
+// Services of the desktop.
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // Starts another copy of this program with these arguments; false on failure.
+  virtual bool startInstance(const std::vector<std::string>& args) = 0;
+};
+
+// Modal dialogs.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual void information(const std::string& title, const std::string& text) = 0;
+  virtual bool confirm(const std::string& title, const std::string& text) = 0;  // Yes = true
+};
+
+}  // namespace vm

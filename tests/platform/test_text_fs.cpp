@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "fakes/temp_dir.h"
+#include "platform/app_paths.h"
+#include "platform/fs.h"
+#include "platform/text.h"
+
+namespace vm {
+namespace {
+
+TEST(Text, CaseFoldingComparison) {
+  EXPECT_TRUE(equalsNoCase("BasicRoots", "basicroots"));
+  EXPECT_TRUE(equalsNoCase("Äpfel", "äPFEL"));
+  EXPECT_LT(compareNoCase("apfel", "Banane"), 0);
+  EXPECT_LT(compareNoCase("abc", "ABCD"), 0);
+  EXPECT_TRUE(startsWithNoCase("%APPSRCDRV%/x", "%AppSrcDrv%"));
+  EXPECT_TRUE(endsWithNoCase("notes.TN", ".tn"));
+  EXPECT_FALSE(endsWithNoCase("tn", ".tn"));
+  EXPECT_EQ(findNoCase("a/%mydocuments%/b", "%MyDocuments%"), 2u);
+  // Invalid UTF-8 never crashes and compares bytewise.
+  std::string bad = "a\xff\xfe";
+  EXPECT_TRUE(equalsNoCase(bad, "A\xff\xfe"));
+  EXPECT_NE(compareNoCase(bad, "a"), 0);
+  EXPECT_EQ(displayUtf8(bad), "a\xEF\xBF\xBD\xEF\xBF\xBD");
+}
+
+TEST(Text, CuttingAndNumbers) {
+  EXPECT_EQ(cutUtf8("abcdef", 3), "abc");
+  EXPECT_EQ(cutUtf8("aé", 2), "a");  // never splits a character
+  EXPECT_EQ(leadingNumber("  -12abc"), -12);
+  EXPECT_EQ(leadingNumber("abc"), 0);
+  EXPECT_EQ(leadingNumber("99999999999999999999999"), leadingNumber("99999999999999999999999"));
+  EXPECT_EQ(split("a||b", '|'), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(format("%s-%d", "x", 5), "x-5");
+}
+
+TEST(Fs, PathsAndAtomicWrites) {
+  EXPECT_EQ(joinPath("/a", "b"), "/a/b");
+  EXPECT_EQ(joinPath("/", "b"), "/b");
+  EXPECT_EQ(joinPath("/a", ""), "/a");
+  EXPECT_EQ(parentOf("/a/b/c.txt"), "/a/b");
+  EXPECT_EQ(parentOf("/c"), "/");
+  EXPECT_EQ(lastComponent("/a/b/"), "b");
+  EXPECT_EQ(withoutTrailingSlash("/"), "/");
+
+  test::TempDir d;
+  auto f = d.path() / "x.ini";
+  ASSERT_TRUE(writeFileAtomic(f, "one"));
+  ::chmod(f.c_str(), 0600);
+  ASSERT_TRUE(writeFileAtomic(f, "two"));
+  EXPECT_EQ(d.read("x.ini"), "two");
+  struct stat st;
+  ::stat(f.c_str(), &st);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);  // permissions survive a rewrite
+  std::string err;
+  EXPECT_FALSE(writeFileAtomic(d.path() / "no/such/dir/f", "x", &err));
+  EXPECT_FALSE(err.empty());
+  // No temporary files are left behind.
+  int n = 0;
+  for (auto& e : std::filesystem::directory_iterator(d.path())) n += e.is_regular_file();
+  EXPECT_EQ(n, 1);
+}
+
+TEST(Fs, DirectoryReadingAndMountPoints) {
+  test::TempDir d;
+  d.write("f.txt", "x");
+  d.mkdir("sub/inner");
+  std::vector<DirEntry> entries;
+  ASSERT_TRUE(readDirectory(d.path(), entries));
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_FALSE(readDirectory(d.path() / "missing", entries));
+  EXPECT_TRUE(anySubFolder(d.path(), [](const std::string& n) { return n == "sub"; }));
+  EXPECT_FALSE(anySubFolder(d.path() / "sub/inner", [](const std::string&) { return true; }));
+  EXPECT_TRUE(mountPointOf(d.path()).is_absolute());
+  EXPECT_EQ(mountPointOf("/"), "/");
+}
+
+TEST(AppPaths, HomeFolderChoice) {
+  test::TempDir d;
+  auto home = resolveHome(std::string(d.str() + "/given"), "/nonexistent");
+  EXPECT_EQ(home, d.path() / "given");
+  EXPECT_TRUE(std::filesystem::is_directory(home));
+  ::setenv("VELLUMARK_HOME", (d.str() + "/envhome").c_str(), 1);
+  EXPECT_EQ(resolveHome(std::nullopt, d.path()), d.path() / "envhome");
+  ::unsetenv("VELLUMARK_HOME");
+  EXPECT_EQ(resolveHome(std::nullopt, d.path()), d.path());  // a writable program folder: portable use
+  d.mkdir("h/support");
+  EXPECT_EQ(resolveSupport(d.path() / "h", "/nonexistent"), d.path() / "h/support");
+  auto tmp = privateTempDir();
+  struct stat st;
+  ASSERT_EQ(::stat(tmp.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+}  // namespace
+}  // namespace vm
