@@ -1,0 +1,181 @@
+// vellumark: notes kept as plain files.
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/app.h"
+#include "platform/app_paths.h"
+#include "platform/fs.h"
+#include "platform/version.h"
+#include "ui/main_window.h"
+#include "ui/qt_ports.h"
+
+namespace {
+
+struct Options {
+  std::optional<std::string> home;
+  std::optional<std::string> screenshot;
+  std::optional<std::string> file;
+  bool help = false;
+  bool version = false;
+  std::string error;
+};
+
+void printUsage() {
+  std::printf(
+      "Usage: vellumark [OPTION]... [FILE]\n"
+      "Keep notes as plain files in folders you choose; open FILE when given.\n"
+      "\n"
+      "  --home DIR          keep settings, log and file information in DIR\n"
+      "  --screenshot FILE   show the window, save a PNG picture of it to FILE and exit\n"
+      "                      (works without a display)\n"
+      "  --version           print the version and exit\n"
+      "  --help              print this help and exit\n"
+      "\n"
+      "Without --home the home folder is $VELLUMARK_HOME, else the program's own\n"
+      "folder when it is writable, else $XDG_CONFIG_HOME/vellumark.\n");
+}
+
+Options parse(int argc, char** argv) {
+  Options o;
+  bool onlyFiles = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view a = argv[i];
+    auto valueOf = [&](std::string_view name, std::optional<std::string>& out) -> bool {
+      if (a == name) {
+        if (i + 1 >= argc) {
+          o.error = "option '" + std::string(name) + "' needs a value";
+        } else {
+          out = argv[++i];
+        }
+        return true;
+      }
+      if (a.size() > name.size() && a.substr(0, name.size()) == name && a[name.size()] == '=') {
+        out = std::string(a.substr(name.size() + 1));
+        return true;
+      }
+      return false;
+    };
+    if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
+      if (o.file) {
+        o.error = "more than one file given";
+      } else {
+        o.file = std::string(a);
+      }
+      continue;
+    }
+    if (a == "--") {
+      onlyFiles = true;
+    } else if (a == "--help" || a == "-h") {
+      o.help = true;
+    } else if (a == "--version" || a == "-v") {
+      o.version = true;
+    } else if (valueOf("--home", o.home) || valueOf("--screenshot", o.screenshot)) {
+    } else {
+      o.error = "unknown option '" + std::string(a) + "'";
+    }
+    if (!o.error.empty()) break;
+  }
+  return o;
+}
+
+bool hasDisplay() {
+  auto set = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v && *v;
+  };
+  return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const Options opt = parse(argc, argv);
+  if (opt.help) {
+    printUsage();
+    return 0;
+  }
+  if (opt.version) {
+    std::printf("vellumark %s\n", vm::kVersion);
+    return 0;
+  }
+  if (!opt.error.empty()) {
+    std::fprintf(stderr, "vellumark: %s\nTry 'vellumark --help' for more information.\n", opt.error.c_str());
+    return 2;
+  }
+  if (!hasDisplay()) {
+    if (!opt.screenshot) {
+      std::fprintf(stderr,
+                   "vellumark: no display found; for a picture of the window run: "
+                   "QT_QPA_PLATFORM=offscreen vellumark --screenshot window.png\n");
+      return 1;
+    }
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+
+  QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication qapp(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("Vellumark"));
+  QApplication::setApplicationVersion(QString::fromUtf8(vm::kVersion));
+
+  namespace fs = std::filesystem;
+  const fs::path exe = vm::executablePath();
+  const fs::path exeDir = exe.parent_path();
+
+  vm::AppEnvironment env;
+  std::optional<std::string> homeArg;
+  if (opt.home) {
+    std::error_code ec;
+    fs::path h = fs::absolute(*opt.home, ec);
+    homeArg = ec ? *opt.home : h.lexically_normal().string();
+  }
+  env.home = vm::resolveHome(homeArg, exeDir);
+  env.supportDir = vm::resolveSupport(env.home, exeDir);
+  env.tempDir = vm::privateTempDir();
+  if (!exe.empty() && exe.has_stem()) env.exeName = exe.stem().string();
+  env.paths.appSrcDrv = vm::mountPointOf(env.home).string();
+  if (auto docs = vm::documentsFolder()) env.paths.documents = docs->string();
+  if (opt.file) {
+    std::error_code ec;
+    fs::path f = fs::absolute(*opt.file, ec);
+    env.commandLineFile = ec ? *opt.file : f.lexically_normal().string();
+  }
+
+  vm::ui::QtClock clock;
+  vm::ui::QtTimers timers;
+  vm::ui::QtWindowPort windowPort;
+  vm::ui::QtDesktop desktop;
+  vm::ui::QtDialogs dialogs;
+  vm::AppPorts ports{&clock, &timers, &windowPort, &desktop, &dialogs};
+
+  vm::App app(std::move(env), ports);
+  timers.setTick([&app](int id) { app.timer(id); });
+
+  vm::ui::MainWindow window(app);
+  windowPort.setWindow(&window);
+  dialogs.setParent(&window);
+
+  app.startUp();
+  if (app.isShutDown()) return 1;
+  window.showAtStart();
+
+  int exitCode = 0;
+  if (opt.screenshot) {
+    const QString file = QString::fromLocal8Bit(opt.screenshot->c_str());
+    QTimer::singleShot(1500, &window, [&, file] {
+      if (!window.saveScreenshot(file)) {
+        std::fprintf(stderr, "vellumark: cannot write the picture to '%s'\n", opt.screenshot->c_str());
+        exitCode = 2;
+      }
+      app.shutDown();
+      QCoreApplication::exit(exitCode);
+    });
+  }
+  const int loopCode = qapp.exec();
+  return exitCode != 0 ? exitCode : loopCode;
+}

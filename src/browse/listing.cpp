@@ -1,0 +1,343 @@
+#include "browse/listing.h"
+
+#include <algorithm>
+
+#include "platform/fs.h"
+#include "platform/limits.h"
+#include "platform/text.h"
+
+namespace vm {
+
+namespace {
+
+const ViewerTables& builtInTables() {
+  static const ViewerTables tables = ViewerTables::build({}, {}, {});
+  return tables;
+}
+
+const ViewerTables& tablesOf(const ListingRules& rules) { return rules.tables ? *rules.tables : builtInTables(); }
+
+bool isHiddenName(std::string_view name) { return !name.empty() && name.front() == '.'; }
+
+bool isImagesFolder(std::string_view name) { return equalsNoCase(name, kImagesFolder); }
+
+// A name that is only ".tn" does not end in it.
+bool isProgramFile(std::string_view name) {
+  return name.size() > kProgramFileSuffix.size() && endsWithNoCase(name, kProgramFileSuffix);
+}
+
+bool isUpEntry(const ListItem& item) { return item.icon == 0 && item.name == kUpEntry; }
+
+// Sort entry: the text compared first (fold key or modified text), then the
+// fold key, then the exact name, so equal folds still order the same way
+// every time.
+struct SortRef {
+  const std::string* primary;
+  const std::string* key;
+  const std::string* name;
+  std::uint32_t index;
+};
+
+bool refLess(const SortRef& a, const SortRef& b) {
+  if (int c = a.primary->compare(*b.primary)) return c < 0;
+  if (a.primary != a.key) {
+    if (int c = a.key->compare(*b.key)) return c < 0;
+  }
+  if (int c = a.name->compare(*b.name)) return c < 0;
+  return a.index < b.index;
+}
+
+void sortRefs(std::vector<SortRef>& refs, bool ascending) {
+  if (ascending)
+    std::sort(refs.begin(), refs.end(), refLess);
+  else
+    std::sort(refs.begin(), refs.end(), [](const SortRef& a, const SortRef& b) { return refLess(b, a); });
+}
+
+// Item order for sorting File List items by column (0 name, 1 modified text).
+std::vector<std::uint32_t> fileOrder(const std::vector<ListItem>& items, const std::vector<const std::string*>& keys,
+                                     int column, bool ascending) {
+  std::vector<SortRef> refs;
+  refs.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    const std::string* primary = column == 1 ? &items[i].modified : keys[i];
+    refs.push_back({primary, keys[i], &items[i].name, static_cast<std::uint32_t>(i)});
+  }
+  sortRefs(refs, ascending);
+  std::vector<std::uint32_t> order;
+  order.reserve(refs.size());
+  for (const auto& r : refs) order.push_back(r.index);
+  return order;
+}
+
+}  // namespace
+
+std::string modifiedText(std::int64_t mtimeNs) {
+  // "%04u.%02u.%02u %02u:%02u:%02u", written by hand: this runs once per
+  // listed file.
+  LocalTime t = localTimeOf(mtimeNs);
+  auto digits = [](char* at, unsigned v, int width) {
+    for (int i = width - 1; i >= 0; --i, v /= 10) at[i] = static_cast<char>('0' + v % 10);
+  };
+  unsigned year = static_cast<unsigned>(t.year);
+  if (year > 9999) return format("%04u.%02u.%02u %02u:%02u:%02u", year, static_cast<unsigned>(t.month),
+                                 static_cast<unsigned>(t.day), static_cast<unsigned>(t.hour),
+                                 static_cast<unsigned>(t.minute), static_cast<unsigned>(t.second));
+  std::string out = "0000.00.00 00:00:00";
+  digits(&out[0], year, 4);
+  digits(&out[5], static_cast<unsigned>(t.month) % 100, 2);
+  digits(&out[8], static_cast<unsigned>(t.day) % 100, 2);
+  digits(&out[11], static_cast<unsigned>(t.hour) % 100, 2);
+  digits(&out[14], static_cast<unsigned>(t.minute) % 100, 2);
+  digits(&out[17], static_cast<unsigned>(t.second) % 100, 2);
+  return out;
+}
+
+Listing::Listing(ListModel& folders, ListModel& files, StatusSink status)
+    : folders_(folders), files_(files), status_(std::move(status)) {}
+
+void Listing::say(const std::string& text) const {
+  if (status_) status_(text);
+}
+
+// ---- Folder List ----
+
+bool Listing::hasVisibleSubFolders(const std::string& folder, bool hideProgramFiles) {
+  return anySubFolder(folder, [hideProgramFiles](const std::string& name) {
+    return !(hideProgramFiles && isImagesFolder(name));
+  });
+}
+
+void Listing::listFolders(const std::string& rootFolder, const std::string& path, const ListingRules& rules,
+                          bool caption) {
+  if (caption) say(format("Folders in %s", path.c_str()));
+
+  std::vector<DirEntry> entries;
+  if (path.empty() || !readDirectory(path, entries)) {
+    folders_.clear();  // empty, without the up entry either
+    return;
+  }
+
+  std::vector<ListItem> items;
+  std::vector<std::string> keys;
+  items.reserve(entries.size() + 1);
+  keys.reserve(entries.size() + 1);
+  // The up entry only below the root folder. Names are exact on this file
+  // system, so only trailing slashes are normalised.
+  bool up = withoutTrailingSlash(path) != withoutTrailingSlash(rootFolder);
+
+  for (auto& e : entries) {
+    if (!e.isDir) continue;
+    if (rules.hideHidden && isHiddenName(e.name)) continue;
+    if (rules.hideProgramFiles && isImagesFolder(e.name)) continue;
+    ListItem item;
+    item.icon = hasVisibleSubFolders(joinPath(path, e.name), rules.hideProgramFiles) ? 2 : 1;
+    keys.push_back(foldCase(e.name));
+    item.name = std::move(e.name);
+    items.push_back(std::move(item));
+  }
+
+  std::vector<SortRef> refs;
+  refs.reserve(items.size());
+  for (std::size_t i = 0; i < items.size(); ++i)
+    refs.push_back({&keys[i], &keys[i], &items[i].name, static_cast<std::uint32_t>(i)});
+  sortRefs(refs, true);
+
+  std::vector<ListItem> sorted;
+  sorted.reserve(items.size() + 1);
+  if (up) sorted.push_back(ListItem{std::string(kUpEntry), 0, {}, 0});  // always first
+  for (const auto& r : refs) sorted.push_back(std::move(items[r.index]));
+  folders_.assign(std::move(sorted));
+}
+
+// ---- File List ----
+
+const Listing::Record& Listing::record(const std::string& name, std::int64_t mtimeNs) {
+  auto [it, inserted] = records_.try_emplace(name);
+  if (inserted) {
+    it->second.modified = modifiedText(mtimeNs);
+    it->second.mtimeNs = mtimeNs;
+    it->second.key = foldCase(name);
+  }
+  return it->second;
+}
+
+std::vector<ListItem> Listing::readFiles(const std::string& folder, const ListingRules& rules, bool caption,
+                                        std::vector<const std::string*>* keys) {
+  if (caption) say(format("Files in %s", folder.c_str()));
+  std::vector<ListItem> items;
+  std::vector<DirEntry> entries;
+  if (folder.empty() || !readDirectory(folder, entries)) return items;
+
+  const ViewerTables& tables = tablesOf(rules);
+  items.reserve(entries.size());
+  if (keys) keys->reserve(entries.size());
+  if (records_.empty()) records_.reserve(entries.size());
+  for (auto& e : entries) {
+    if (e.isDir) continue;
+    if (rules.hideHidden && isHiddenName(e.name)) continue;
+    if (rules.hideProgramFiles && isProgramFile(e.name)) continue;
+    if (!tables.passesFilter(e.name, rules.filter)) continue;
+    const Record& rec = record(e.name, e.mtimeNs);
+    ListItem item;
+    item.icon = tables.kindOf(e.name);
+    item.modified = rec.modified;
+    item.mtimeNs = rec.mtimeNs;
+    item.name = std::move(e.name);
+    items.push_back(std::move(item));
+    if (keys) keys->push_back(&rec.key);
+  }
+  return items;
+}
+
+void Listing::fillFiles(const std::string& folder, const ListingRules& rules, bool caption) {
+  files_.assign(readFiles(folder, rules, caption, nullptr));
+}
+
+void Listing::foldKeys(const std::vector<ListItem>& items, std::vector<const std::string*>& keys,
+                       std::vector<std::string>& spare) const {
+  // An item that never went through a listing (inserted into the model by
+  // someone else) has no record and is folded here, once.
+  keys.assign(items.size(), nullptr);
+  std::vector<std::size_t> missing;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    auto it = records_.find(items[i].name);
+    if (it != records_.end())
+      keys[i] = &it->second.key;
+    else
+      missing.push_back(i);
+  }
+  spare.clear();
+  spare.reserve(missing.size());  // no reallocation: pointers into it stay valid
+  for (std::size_t i : missing) {
+    spare.push_back(foldCase(items[i].name));
+    keys[i] = &spare.back();
+  }
+}
+
+void Listing::listFilesFull(const std::string& folder, const ListingRules& rules, bool caption) {
+  records_.clear();
+  sort_ = SortState{};
+  std::vector<const std::string*> keys;
+  std::vector<ListItem> items = readFiles(folder, rules, caption, &keys);
+  // Sorted by name as "Sort by Name" would after the reset: column 0, ascending.
+  sort_.column = 0;
+  sort_.ascending = true;
+  std::vector<std::uint32_t> order = fileOrder(items, keys, 0, true);
+  std::vector<ListItem> sorted;
+  sorted.reserve(items.size());
+  for (auto i : order) sorted.push_back(std::move(items[i]));
+  files_.assign(std::move(sorted));
+}
+
+void Listing::listFilesInPlace(const std::string& folder, const ListingRules& rules, bool caption) {
+  fillFiles(folder, rules, caption);
+}
+
+void Listing::addFile(int index, const std::string& folder, const std::string& name, std::int64_t mtimeNs,
+                      const ListingRules& rules) {
+  if (name.empty()) return;
+  const ViewerTables& tables = tablesOf(rules);
+  if (!tables.passesFilter(name, rules.filter)) return;
+  ListItem item;
+  item.name = name;
+  item.icon = tables.kindOf(name);
+  auto known = records_.find(name);
+  if (known != records_.end()) {
+    item.modified = known->second.modified;
+    item.mtimeNs = known->second.mtimeNs;
+  } else {
+    std::optional<std::int64_t> t = mtimeNs != 0 ? std::optional<std::int64_t>(mtimeNs)
+                                                 : lastWriteNs(joinPath(folder, name));
+    if (t) {
+      const Record& rec = record(name, *t);
+      item.modified = rec.modified;
+      item.mtimeNs = rec.mtimeNs;
+    }
+    // Unreadable attributes: an empty modified text, and nothing recorded.
+  }
+  files_.insert(index, std::move(item));
+}
+
+void Listing::sortFiles(int column) {
+  if (column != 0 && column != 1) return;
+  if (sort_.column == column) {
+    sort_.ascending = !sort_.ascending;
+  } else {
+    sort_.column = column;
+    sort_.ascending = true;
+  }
+  const auto& items = files_.items();
+  std::vector<const std::string*> keys;
+  std::vector<std::string> spare;
+  foldKeys(items, keys, spare);
+  std::vector<std::uint32_t> order = fileOrder(items, keys, column, sort_.ascending);
+  // The selected item keeps its selection at its new place.
+  int selected = files_.selected();
+  int newSelected = -1;
+  std::vector<ListItem> sorted;
+  sorted.reserve(items.size());
+  for (std::size_t pos = 0; pos < order.size(); ++pos) {
+    if (static_cast<int>(order[pos]) == selected) newSelected = static_cast<int>(pos);
+    sorted.push_back(items[order[pos]]);
+  }
+  files_.assign(std::move(sorted));
+  files_.setSelected(newSelected);
+}
+
+// ---- Navigation ----
+
+void Listing::selectFolder(RootLocation& loc, int index, const ListingRules& rules) {
+  if (!loc.inUse || index < 0 || index >= folders_.size()) return;
+  const ListItem& item = folders_.at(index);
+  if (isUpEntry(item)) {
+    // The selected folder stays as it was; the path itself is shown.
+    loc.currentFolder = loc.path;
+  } else {
+    std::string current = joinPath(loc.path, item.name);
+    if (current.size() >= limits::kPathMax) return;
+    loc.selectedFolder = item.name;
+    loc.currentFolder = std::move(current);
+  }
+  folders_.setSelected(index);
+  listFilesFull(loc.filesFolder(), rules, true);
+}
+
+void Listing::enterFolder(RootLocation& loc, int index, const ListingRules& rules) {
+  if (!loc.inUse || index < 0 || index >= folders_.size()) return;
+  const ListItem& item = folders_.at(index);
+  std::string path;
+  if (isUpEntry(item)) {
+    path = parentOf(loc.path);
+    if (path.empty()) return;  // a relative path without a parent: stay
+  } else {
+    path = joinPath(loc.path, item.name);
+    if (path.size() >= limits::kPathMax) return;
+  }
+  loc.path = std::move(path);
+  listFolders(loc.rootFolder, loc.path, rules, true);
+  // A new path has no selected sub-folder yet: its own files are shown.
+  loc.selectedFolder.clear();
+  loc.currentFolder = loc.path;
+  listFilesFull(loc.filesFolder(), rules, true);
+}
+
+// ---- Folder watch ----
+
+bool FolderWatch::poll(const std::string& folder) {
+  if (folder.empty()) {
+    folder_.clear();
+    return false;
+  }
+  std::int64_t now = lastWriteNs(folder).value_or(0);
+  if (folder != folder_) {
+    folder_ = folder;
+    mtimeNs_ = now;
+    return false;
+  }
+  if (now == mtimeNs_) return false;
+  mtimeNs_ = now;
+  return true;
+}
+
+}  // namespace vm

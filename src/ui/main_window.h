@@ -1,0 +1,115 @@
+#pragma once
+// The main window: toolbar row with the Multibar, the viewer area on the
+// left, the navigation column (Root List, current-folder label, Folder List,
+// File List) on the right, and the status area. Everything it shows comes
+// from the App's models; everything the user does goes back to the App.
+#include <QMainWindow>
+#include <QString>
+#include <vector>
+
+#include "core/app.h"
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPlainTextEdit;
+class QSplitter;
+class QTimer;
+class QToolBar;
+class QWidgetAction;
+
+namespace vm::ui {
+
+class CoreListModel;
+class ListViewBinding;
+
+class MainWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  explicit MainWindow(App& app, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  // Run once App::startUp has finished: draws every model, places the
+  // window as stored (or at the default size) and shows it.
+  void showAtStart();
+  // Redraws menus, toolbar, Root List, label, tips, status and title from
+  // the App's models.
+  void refreshAll();
+
+  // Saves a picture of the window as PNG; false when it cannot be written.
+  bool saveScreenshot(const QString& file);
+
+  // Picture of a toolbar image number (0 to 10).
+  static QIcon toolbarIcon(int picture);
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void buildPanes();
+  void connectApp();
+
+  void rebuildMenus();
+  bool updateMenusInPlace();
+  void menusChanged();
+  void rebuildToolbar();
+  bool updateToolbarInPlace();
+  void toolbarChanged();
+  void scheduleRebuild();
+  void runCommand(int id);
+
+  void refillRootList();
+  void updateFolderLabel();
+  void updatePaneTips();
+  void updateStatus();
+  void ensureStatusBar();
+  void placeMessageField();
+
+  int wantedListWidth();
+  void splitterReleased();
+  void schedulePlacement();
+  void storePlacement();
+
+  App& app_;
+  bool started_ = false;
+  bool rebuildPending_ = false;
+
+  QToolBar* toolbar_ = nullptr;
+  QLineEdit* multibar_ = nullptr;
+  QWidgetAction* multibarAction_ = nullptr;
+  std::vector<QAction*> toolActions_;  // in the toolbar model's order, null for spacers
+  std::string toolbarShape_;
+
+  std::vector<QMenu*> menus_;
+  std::vector<QAction*> menuActions_;  // every menu item in the model's order
+  std::string menuShape_;
+
+  QSplitter* splitter_ = nullptr;
+  QWidget* viewerArea_ = nullptr;
+  QPlainTextEdit* noteEditor_ = nullptr;
+  QLabel* messageField_ = nullptr;
+  QWidget* navColumn_ = nullptr;
+  QComboBox* rootList_ = nullptr;
+  QLabel* folderLabel_ = nullptr;
+  QListView* folderList_ = nullptr;
+  QListView* fileList_ = nullptr;
+  CoreListModel* folderModel_ = nullptr;
+  CoreListModel* fileModel_ = nullptr;
+  ListViewBinding* folderBinding_ = nullptr;
+  ListViewBinding* fileBinding_ = nullptr;
+
+  QLabel* statusMessage_ = nullptr;
+  QLabel* charCounter_ = nullptr;
+  QLabel* wordCounter_ = nullptr;
+
+  QTimer* placementTimer_ = nullptr;
+};
+
+}  // namespace vm::ui

@@ -1,0 +1,342 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "browse/listing.h"
+#include "fakes/temp_dir.h"
+
+namespace vm {
+namespace {
+
+namespace sfs = std::filesystem;
+
+std::vector<std::string> names(const ListModel& m) {
+  std::vector<std::string> out;
+  for (const auto& i : m.items()) out.push_back(i.name);
+  return out;
+}
+
+int iconOf(const ListModel& m, const std::string& name) {
+  for (const auto& i : m.items())
+    if (i.name == name) return i.icon;
+  return -99;
+}
+
+// Sets a file's last-write time to whole seconds since the epoch.
+void setTime(const sfs::path& p, std::int64_t secs) {
+  struct timespec times[2] = {{static_cast<time_t>(secs), 0}, {static_cast<time_t>(secs), 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), times, 0), 0) << p;
+}
+
+struct ListingTest : ::testing::Test {
+  test::TempDir dir;
+  ListModel folders, files;
+  std::vector<std::string> status;
+  Listing listing{folders, files, [this](const std::string& s) { status.push_back(s); }};
+  ListingRules rules;
+};
+
+TEST_F(ListingTest, UpEntryOnlyBelowTheRootFolder) {
+  dir.mkdir("b");
+  dir.mkdir("a/deep");
+  std::string root = dir.str();
+
+  listing.listFolders(root, root, rules, true);
+  EXPECT_EQ(names(folders), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(iconOf(folders, "a"), 2);
+  EXPECT_EQ(iconOf(folders, "b"), 1);
+  EXPECT_EQ(status.back(), "Folders in " + root);
+
+  // A trailing slash on either side is still the root folder.
+  listing.listFolders(root + "/", root, rules, false);
+  EXPECT_EQ(folders.size(), 2);
+
+  listing.listFolders(root, root + "/a", rules, false);
+  EXPECT_EQ(names(folders), (std::vector<std::string>{"[ . . ]", "deep"}));
+  EXPECT_EQ(folders.at(0).icon, 0);
+
+  // A vanished folder: nothing, not even the up entry.
+  listing.listFolders(root, root + "/gone", rules, false);
+  EXPECT_EQ(folders.size(), 0);
+}
+
+TEST_F(ListingTest, HiddenAndProgramEntries) {
+  dir.mkdir(".git");
+  dir.mkdir("IMGS");
+  dir.mkdir("docs");
+  dir.write(".profile", "x");
+  dir.write("a.tn", "x");
+  dir.write("B.TN", "x");
+  dir.write("mytn", "x");
+  dir.write("note.txt", "x");
+  std::string root = dir.str();
+
+  listing.listFolders(root, root, rules, false);
+  listing.listFilesFull(root, rules, true);
+  EXPECT_EQ(names(folders), (std::vector<std::string>{"docs"}));
+  EXPECT_EQ(names(files), (std::vector<std::string>{"mytn", "note.txt"}));
+  EXPECT_EQ(status.back(), "Files in " + root);
+
+  rules.hideHidden = false;
+  listing.listFolders(root, root, rules, false);
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(folders), (std::vector<std::string>{".git", "docs"}));
+  EXPECT_EQ(names(files), (std::vector<std::string>{".profile", "mytn", "note.txt"}));
+
+  rules.hideHidden = true;
+  rules.hideProgramFiles = false;
+  listing.listFolders(root, root, rules, false);
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(folders), (std::vector<std::string>{"docs", "IMGS"}));
+  EXPECT_EQ(names(files), (std::vector<std::string>{"a.tn", "B.TN", "mytn", "note.txt"}));
+  EXPECT_EQ(iconOf(files, "a.tn"), kKindText);
+}
+
+TEST_F(ListingTest, SubFolderIconCountsImgsOnlyWhenProgramFilesShow) {
+  dir.mkdir("withImgs/imgs");
+  dir.mkdir("withDot/.hidden");
+  std::string root = dir.str();
+
+  listing.listFolders(root, root, rules, false);
+  EXPECT_EQ(iconOf(folders, "withImgs"), 1);
+  EXPECT_EQ(iconOf(folders, "withDot"), 2);
+  EXPECT_FALSE(Listing::hasVisibleSubFolders(root + "/withImgs", true));
+  EXPECT_TRUE(Listing::hasVisibleSubFolders(root + "/withImgs", false));
+  EXPECT_FALSE(Listing::hasVisibleSubFolders(root + "/missing", false));
+
+  rules.hideProgramFiles = false;
+  listing.listFolders(root, root, rules, false);
+  EXPECT_EQ(iconOf(folders, "withImgs"), 2);
+}
+
+TEST_F(ListingTest, NamesSortIgnoringCaseByFoldedCodePoint) {
+  for (const char* n : {"Zebra", "Äpfel", "apfel.txt", "äb", "Mango"}) {
+    dir.write(n, "x");
+    dir.mkdir(std::string("d") + n);
+  }
+  std::string root = dir.str();
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (std::vector<std::string>{"apfel.txt", "Mango", "Zebra", "äb", "Äpfel"}));
+  listing.listFolders("/elsewhere", root, rules, false);
+  EXPECT_EQ(names(folders),
+            (std::vector<std::string>{"[ . . ]", "dapfel.txt", "dMango", "dZebra", "däb", "dÄpfel"}));
+}
+
+TEST_F(ListingTest, SortToggling) {
+  setTime(dir.write("b.txt", "x"), 1'600'000'000);
+  setTime(dir.write("A.txt", "x"), 1'700'000'000);
+  setTime(dir.write("c.txt", "x"), 1'500'000'000);
+  std::string root = dir.str();
+
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (std::vector<std::string>{"A.txt", "b.txt", "c.txt"}));
+  EXPECT_EQ(files.at(0).modified, modifiedText(1'700'000'000LL * 1'000'000'000));
+  EXPECT_EQ(files.at(0).mtimeNs, 1'700'000'000LL * 1'000'000'000);
+  EXPECT_EQ(listing.sortState().column, 0);
+
+  files.setSelected(1);  // b.txt keeps its selection through a sort
+  listing.sortFiles(0);
+  EXPECT_EQ(names(files), (std::vector<std::string>{"c.txt", "b.txt", "A.txt"}));
+  EXPECT_EQ(files.selectedName(), "b.txt");
+  listing.sortFiles(0);
+  EXPECT_EQ(names(files), (std::vector<std::string>{"A.txt", "b.txt", "c.txt"}));
+
+  listing.sortFiles(1);  // oldest first
+  EXPECT_EQ(names(files), (std::vector<std::string>{"c.txt", "b.txt", "A.txt"}));
+  EXPECT_TRUE(listing.sortState().ascending);
+  listing.sortFiles(1);  // newest first
+  EXPECT_EQ(names(files), (std::vector<std::string>{"A.txt", "b.txt", "c.txt"}));
+  EXPECT_FALSE(listing.sortState().ascending);
+
+  listing.sortFiles(7);  // not a column: nothing changes
+  EXPECT_EQ(listing.sortState().column, 1);
+
+  // A new full listing starts over: the next "Sort by Name" is descending.
+  listing.listFilesFull(root, rules, false);
+  listing.sortFiles(0);
+  EXPECT_EQ(names(files).front(), "c.txt");
+}
+
+TEST_F(ListingTest, EqualDatesSortByName) {
+  for (const char* n : {"b", "C", "a"}) setTime(dir.write(n, "x"), 1'600'000'000);
+  listing.listFilesFull(dir.str(), rules, false);
+  listing.sortFiles(1);
+  EXPECT_EQ(names(files), (std::vector<std::string>{"a", "b", "C"}));
+}
+
+TEST_F(ListingTest, FilterAndIcons) {
+  for (const char* n : {"a.csv", "b.tsv", "c.txt", "d.PNG", "e.zip", "f.html", "g"}) dir.write(n, "x");
+  auto tables = ViewerTables::build({}, {}, {"tsv"});
+  rules.tables = &tables;
+  rules.filter = kFilterSheet;
+  listing.listFilesFull(dir.str(), rules, false);
+  EXPECT_EQ(names(files), (std::vector<std::string>{"a.csv"}));
+  EXPECT_EQ(files.at(0).icon, kKindSheet);
+
+  rules.filter = 0;
+  listing.listFilesFull(dir.str(), rules, false);
+  ASSERT_EQ(files.size(), 7);
+  std::vector<int> icons;
+  for (const auto& i : files.items()) icons.push_back(i.icon);
+  EXPECT_EQ(icons, (std::vector<int>{5, 0, 1, 2, 4, 3, 0}));
+
+  rules.filter = kFilterImage;
+  listing.addFile(0, dir.str(), "c.txt", 0, rules);  // filtered out
+  listing.addFile(0, dir.str(), "d.PNG", 0, rules);
+  EXPECT_EQ(files.size(), 8);
+  EXPECT_EQ(files.at(0).name, "d.PNG");
+}
+
+TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
+  auto p = dir.write("n.txt", "x");
+  setTime(p, 1'500'000'000);
+  std::string root = dir.str();
+  listing.listFilesFull(root, rules, false);
+  files.setSelected(0);
+  const std::string before = files.at(0).modified;
+
+  setTime(p, 1'600'000'000);
+  setTime(dir.write("m.txt", "x"), 1'600'000'000);
+  listing.listFilesInPlace(root, rules, false);
+  EXPECT_EQ(files.size(), 2);
+  EXPECT_EQ(files.selected(), -1);
+  EXPECT_EQ(files.at(files.find("n.txt")).modified, before);
+  EXPECT_EQ(files.at(files.find("m.txt")).modified, modifiedText(1'600'000'000LL * 1'000'000'000));
+  EXPECT_EQ(listing.sortState().column, 0);  // untouched
+
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(files.at(files.find("n.txt")).modified, modifiedText(1'600'000'000LL * 1'000'000'000));
+
+  // Added singly: time from the file, or given; unreadable gives empty text.
+  files.clear();
+  listing.addFile(0, root, "unknown.txt", 0, rules);
+  EXPECT_EQ(files.at(0).modified, "");
+  listing.addFile(5, root, "given.txt", 1'400'000'000LL * 1'000'000'000, rules);
+  EXPECT_EQ(files.at(1).modified, modifiedText(1'400'000'000LL * 1'000'000'000));
+
+  listing.listFilesFull(root + "/gone", rules, false);
+  EXPECT_EQ(files.size(), 0);
+}
+
+TEST(ModifiedText, FixedWidthLocalTime) {
+  const char* old = std::getenv("TZ");
+  std::string saved = old ? old : "";
+  ::setenv("TZ", "UTC0", 1);
+  ::tzset();
+  EXPECT_EQ(modifiedText(0), "1970.01.01 00:00:00");
+  EXPECT_EQ(modifiedText(1'700'000'000'123'456'789LL), "2023.11.14 22:13:20");
+  EXPECT_EQ(modifiedText(1'000'000'000LL * 1'000'000'000), "2001.09.09 01:46:40");
+  if (old)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
+  ::tzset();
+}
+
+TEST(FolderWatch, ReportsChangesOfTheSameFolderOnly) {
+  test::TempDir dir;
+  auto a = dir.mkdir("a");
+  auto b = dir.mkdir("b");
+  setTime(a, 1'500'000'000);
+  setTime(b, 1'500'000'000);
+  FolderWatch watch;
+
+  EXPECT_FALSE(watch.poll(a.string()));  // first poll records
+  EXPECT_FALSE(watch.poll(a.string()));
+  dir.write("a/new.txt", "x");
+  setTime(a, 1'500'000'100);
+  EXPECT_TRUE(watch.poll(a.string()));
+  EXPECT_FALSE(watch.poll(a.string()));  // the new time is recorded
+
+  setTime(b, 1'500'000'200);
+  EXPECT_FALSE(watch.poll(b.string()));  // a switch only records
+  setTime(b, 1'500'000'300);
+  EXPECT_TRUE(watch.poll(b.string()));
+
+  watch.forget();
+  setTime(b, 1'500'000'400);
+  EXPECT_FALSE(watch.poll(b.string()));
+  EXPECT_FALSE(watch.poll(""));
+  EXPECT_FALSE(watch.poll(""));
+
+  EXPECT_FALSE(watch.poll(a.string()));
+  sfs::remove_all(a);
+  EXPECT_TRUE(watch.poll(a.string()));  // vanished: changed once
+  EXPECT_FALSE(watch.poll(a.string()));
+}
+
+TEST_F(ListingTest, SelectAndEnterNavigation) {
+  dir.mkdir("notes/2024/jan");
+  dir.write("notes/top.txt", "x");
+  dir.write("notes/2024/y.txt", "x");
+  dir.write("notes/2024/jan/j.txt", "x");
+  dir.write("root.txt", "x");
+  RootLocation loc;
+  loc.inUse = true;
+  loc.rootFolder = dir.str();
+  loc.path = dir.str();
+  listing.listFolders(loc.rootFolder, loc.path, rules, false);
+  ASSERT_EQ(names(folders), (std::vector<std::string>{"notes"}));
+
+  listing.selectFolder(loc, 0, rules);
+  EXPECT_EQ(loc.selectedFolder, "notes");
+  EXPECT_EQ(loc.currentFolder, dir.str() + "/notes");
+  EXPECT_EQ(loc.path, dir.str());
+  EXPECT_EQ(names(files), (std::vector<std::string>{"top.txt"}));
+  EXPECT_EQ(status.back(), "Files in " + dir.str() + "/notes");
+
+  listing.enterFolder(loc, 0, rules);
+  EXPECT_EQ(loc.path, dir.str() + "/notes");
+  EXPECT_EQ(loc.currentFolder, loc.path);
+  EXPECT_EQ(loc.selectedFolder, "");
+  EXPECT_EQ(names(folders), (std::vector<std::string>{"[ . . ]", "2024"}));
+  EXPECT_EQ(names(files), (std::vector<std::string>{"top.txt"}));
+  ASSERT_GE(status.size(), 2u);
+  EXPECT_EQ(status[status.size() - 2], "Folders in " + loc.path);
+
+  listing.enterFolder(loc, 1, rules);  // into 2024
+  listing.selectFolder(loc, 1, rules);  // select jan
+  EXPECT_EQ(loc.selectedFolder, "jan");
+  EXPECT_EQ(names(files), (std::vector<std::string>{"j.txt"}));
+  listing.selectFolder(loc, 0, rules);  // the up entry shows the path's files
+  EXPECT_EQ(loc.selectedFolder, "jan");
+  EXPECT_EQ(loc.currentFolder, dir.str() + "/notes/2024");
+  EXPECT_EQ(names(files), (std::vector<std::string>{"y.txt"}));
+
+  listing.enterFolder(loc, 0, rules);  // up
+  listing.enterFolder(loc, 0, rules);  // up to the root folder: no up entry there
+  EXPECT_EQ(loc.path, dir.str());
+  EXPECT_EQ(names(folders), (std::vector<std::string>{"notes"}));
+  EXPECT_EQ(names(files), (std::vector<std::string>{"root.txt"}));
+
+  // Out of range, or a root not in use: nothing happens.
+  auto saved = loc;
+  listing.enterFolder(loc, 5, rules);
+  listing.selectFolder(loc, -1, rules);
+  loc.inUse = false;
+  listing.enterFolder(loc, 0, rules);
+  loc.inUse = true;
+  EXPECT_EQ(loc.path, saved.path);
+  EXPECT_EQ(loc.currentFolder, saved.currentFolder);
+}
+
+TEST_F(ListingTest, UpEntryNeverClimbsAboveSlash) {
+  RootLocation loc;
+  loc.inUse = true;
+  loc.rootFolder = dir.str();
+  loc.path = "/";
+  listing.listFolders(loc.rootFolder, loc.path, rules, false);
+  ASSERT_GT(folders.size(), 0);
+  ASSERT_EQ(folders.at(0).name, "[ . . ]");
+  listing.enterFolder(loc, 0, rules);
+  EXPECT_EQ(loc.path, "/");
+}
+
+}  // namespace
+}  // namespace vm

@@ -1,0 +1,129 @@
+// The Qt models over the core's lists and the view binding: the view shows
+// the core's items and selection and reports only what the user does.
+#include <gtest/gtest.h>
+
+#include <QListView>
+#include <QTest>
+
+#include "browse/file_kinds.h"
+#include "ui/list_models.h"
+
+namespace vm::ui {
+namespace {
+
+std::vector<ListItem> items(std::initializer_list<const char*> names) {
+  std::vector<ListItem> out;
+  for (const char* n : names) out.push_back(ListItem{n, 1, "", 0});
+  return out;
+}
+
+class ListBindingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    core.assign(items({"alpha", "beta", "gamma"}));
+    model = std::make_unique<CoreListModel>(core, CoreListModel::Kind::Folders);
+    view = std::make_unique<QListView>();
+    binding = std::make_unique<ListViewBinding>(view.get(), model.get());
+    binding->onSelected = [this](int row) {
+      selected.push_back(row);
+      if (acceptSelection) core.setSelected(row);
+    };
+    binding->onClickedAgain = [this](int row) { clickedAgain.push_back(row); };
+    binding->onActivated = [this](int row) { activated.push_back(row); };
+    view->resize(200, 200);
+    view->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
+  }
+  void TearDown() override {
+    binding.reset();
+    view.reset();
+    model.reset();
+  }
+  int viewRow() const {
+    auto rows = view->selectionModel()->selectedRows();
+    return rows.isEmpty() ? -1 : rows.first().row();
+  }
+  void click(int row) {
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(model->index(row)).center());
+  }
+
+  ListModel core;
+  std::unique_ptr<CoreListModel> model;
+  std::unique_ptr<QListView> view;
+  std::unique_ptr<ListViewBinding> binding;
+  std::vector<int> selected, clickedAgain, activated;
+  bool acceptSelection = true;
+};
+
+TEST(CoreListModel, ShowsNamesAndIconsOfTheCoreList) {
+  ListModel core;
+  std::vector<ListItem> v = {{"[ . . ]", 0, "", 0}, {"notes", 1, "", 0}, {std::string("bad\xff", 4), 2, "", 0}};
+  core.assign(v);
+  CoreListModel model(core, CoreListModel::Kind::Folders);
+  ASSERT_EQ(model.rowCount(), 3);
+  EXPECT_EQ(model.data(model.index(1)).toString(), "notes");
+  EXPECT_EQ(model.data(model.index(2)).toString(), QString("bad") + QChar(0xFFFD));
+  EXPECT_FALSE(model.data(model.index(0), Qt::DecorationRole).value<QIcon>().isNull());
+  EXPECT_FALSE(model.data(model.index(3)).isValid());
+
+  // Replacing the items in the core is seen at once.
+  core.assign(items({"one"}));
+  EXPECT_EQ(model.rowCount(), 1);
+  EXPECT_EQ(model.data(model.index(0)).toString(), "one");
+}
+
+TEST(CoreListModel, FileKindsHaveTheirOwnPictures) {
+  ListModel core;
+  CoreListModel model(core, CoreListModel::Kind::Files);
+  EXPECT_FALSE(model.iconFor(kKindText).isNull());
+  EXPECT_NE(model.iconFor(kKindText).cacheKey(), model.iconFor(kKindImage).cacheKey());
+  EXPECT_NE(model.iconFor(kKindSheet).cacheKey(), model.iconFor(kKindOther).cacheKey());
+}
+
+TEST_F(ListBindingTest, CoreSelectionShowsWithoutBeingReported) {
+  core.setSelected(2);
+  EXPECT_EQ(viewRow(), 2);
+  core.setSelected(-1);
+  EXPECT_EQ(viewRow(), -1);
+  EXPECT_TRUE(selected.empty());
+}
+
+TEST_F(ListBindingTest, UserClickIsReportedOnceAndRepeatClickSeparately) {
+  click(1);
+  EXPECT_EQ(selected, std::vector<int>{1});
+  EXPECT_TRUE(clickedAgain.empty());
+  EXPECT_EQ(core.selected(), 1);
+  click(1);
+  EXPECT_EQ(selected, std::vector<int>{1});
+  EXPECT_EQ(clickedAgain, std::vector<int>{1});
+  QTest::keyClick(view.get(), Qt::Key_Down);
+  EXPECT_EQ(selected, (std::vector<int>{1, 2}));
+  QTest::keyClick(view.get(), Qt::Key_Return);
+  EXPECT_EQ(activated, std::vector<int>{2});
+}
+
+TEST_F(ListBindingTest, ViewFollowsTheCoreWhenItRefusesASelection) {
+  core.setSelected(0);
+  acceptSelection = false;
+  click(2);
+  EXPECT_EQ(selected, std::vector<int>{2});
+  EXPECT_EQ(viewRow(), 0);
+}
+
+TEST_F(ListBindingTest, ResetFromInsideTheCallbackDoesNotEcho) {
+  binding->onSelected = [this](int row) {
+    selected.push_back(row);
+    core.assign(items({"x", "y"}));  // the core re-lists while handling the click
+    core.setSelected(1);
+  };
+  click(0);
+  EXPECT_EQ(selected, std::vector<int>{0});
+  EXPECT_EQ(model->rowCount(), 2);
+  EXPECT_EQ(viewRow(), 1);
+  core.assign(items({"p", "q", "r"}));
+  EXPECT_EQ(viewRow(), -1);
+  EXPECT_EQ(selected, std::vector<int>{0});
+}
+
+}  // namespace
+}  // namespace vm::ui

@@ -1,0 +1,279 @@
+// The main window driven as a user would: it draws the App's models and
+// hands every click, key and drag back to the App.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenuBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include "core/commands.h"
+#include "fakes/fake_ports.h"
+#include "ui/main_window.h"
+#include "ui/qt_ports.h"
+
+namespace vm::ui {
+namespace {
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    h.dir.write("docs/alpha/a.txt", "a");
+    h.dir.write("docs/alpha/b.txt", "b");
+    h.dir.mkdir("docs/alpha/inner");
+    h.dir.write("docs/beta/c.txt", "c");
+    h.dir.write("docs/top.txt", "t");
+  }
+  void TearDown() override {
+    win.reset();
+    app.reset();
+  }
+
+  // Built in the program's order: ports, App, window, start-up, show.
+  void start() {
+    app = std::make_unique<App>(h.env, AppPorts{&clock, &timers, &port, &desktop, &dialogs});
+    timers.setTick([this](int id) { app->timer(id); });
+    port.setQuitHandler([this] { ++quits; });
+    win = std::make_unique<MainWindow>(*app);
+    port.setWindow(win.get());
+    app->startUp();
+    win->showAtStart();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
+  }
+
+  template <class T>
+  T* child(const char* name) {
+    T* w = win->findChild<T*>(name);
+    EXPECT_NE(w, nullptr) << name;
+    return w;
+  }
+  QAction* tool(int id) { return child<QAction>(QStringLiteral("tool%1").arg(id).toUtf8().constData()); }
+  QStringList rows(const char* view) {
+    QStringList out;
+    auto* m = child<QListView>(view)->model();
+    for (int r = 0; r < m->rowCount(); ++r) out << m->index(r, 0).data().toString();
+    return out;
+  }
+  void click(const char* view, const QString& name) {
+    auto* v = child<QListView>(view);
+    const QModelIndexList hit = v->model()->match(v->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+    ASSERT_EQ(hit.size(), 1) << name.toStdString();
+    QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(hit.first()).center());
+  }
+
+  test::AppHarness h;
+  QtClock clock;
+  QtTimers timers;
+  QtWindowPort port;
+  test::FakeDesktop desktop;
+  test::FakeDialogs dialogs;
+  std::unique_ptr<App> app;
+  std::unique_ptr<MainWindow> win;
+  int quits = 0;
+};
+
+TEST_F(MainWindowTest, StartsTitledWithToolbarMenusAndTips) {
+  start();
+  EXPECT_EQ(win->windowTitle(), "Vellumark");
+  EXPECT_EQ(tool(cmd::kToolNewBack)->toolTip(), "New");
+  EXPECT_EQ(tool(cmd::kToolSaveForward)->toolTip(), "Save");
+  EXPECT_EQ(tool(cmd::kToolViewEdit)->toolTip(), "View");
+  EXPECT_EQ(tool(cmd::kPerpetual1)->toolTip(), "Perpetual note 1\nAssign note using Configure -> Perpetual Notes");
+  EXPECT_EQ(tool(cmd::kPerpetual1 + 2)->toolTip(), "Perpetual note 3\nAssign note using Configure -> Perpetual Notes");
+  EXPECT_FALSE(tool(cmd::kPerpetual1)->isEnabled());
+
+  auto* multibar = child<QLineEdit>("multibar");
+  EXPECT_TRUE(multibar->isVisible());
+  EXPECT_EQ(multibar->toolTip(), "Multibar (Type new filename or ? to search current document)");
+  EXPECT_EQ(child<QListView>("folderList")->toolTip(), "Folder List");
+  EXPECT_EQ(child<QLabel>("folderLabel")->toolTip(), "Current Folder (Click to return to root)");
+
+  QStringList titles;
+  for (QAction* a : win->menuBar()->actions()) titles << a->text();
+  EXPECT_EQ(titles, (QStringList{"&File", "&Tools", "&Help"}));
+  QAction* exit = child<QAction>("menu40013");
+  EXPECT_EQ(exit->text(), "   E&xit   \tAlt+F4");
+  EXPECT_EQ(exit->shortcut(), QKeySequence("Alt+F4"));
+}
+
+TEST_F(MainWindowTest, ExpertModeShowsNoTips) {
+  h.ini("[General]\nExpertMode=1\n");
+  start();
+  EXPECT_TRUE(tool(cmd::kToolNewBack)->toolTip().isEmpty());
+  EXPECT_TRUE(tool(cmd::kToolSaveForward)->toolTip().isEmpty());
+  EXPECT_TRUE(tool(cmd::kToolViewEdit)->toolTip().isEmpty());
+  EXPECT_TRUE(child<QLineEdit>("multibar")->toolTip().isEmpty());
+  EXPECT_TRUE(child<QListView>("fileList")->toolTip().isEmpty());
+  EXPECT_TRUE(child<QComboBox>("rootList")->toolTip().isEmpty());
+}
+
+TEST_F(MainWindowTest, ToolbarAndMenuCommandsReachTheApp) {
+  start();
+  auto* toolbar = child<QToolBar>("toolbar");
+  QTest::mouseClick(toolbar->widgetForAction(tool(cmd::kToolViewEdit)), Qt::LeftButton);
+  EXPECT_EQ(app->mode(), Mode::View);
+  EXPECT_EQ(tool(cmd::kToolViewEdit)->toolTip(), "Edit");
+  EXPECT_FALSE(tool(cmd::kToolSaveForward)->isEnabled());
+  EXPECT_EQ(child<QAction>("menu40012")->text(), " Switch to &Edit mode");
+
+  child<QAction>("menu40012")->trigger();
+  EXPECT_EQ(app->mode(), Mode::Edit);
+  EXPECT_EQ(tool(cmd::kToolViewEdit)->toolTip(), "View");
+
+  QAction* onTop = child<QAction>("menu40052");
+  onTop->trigger();
+  EXPECT_TRUE(app->alwaysOnTop());
+  EXPECT_TRUE(onTop->isChecked());
+  EXPECT_TRUE(win->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  EXPECT_TRUE(win->isVisible());
+  onTop->trigger();
+  EXPECT_FALSE(onTop->isChecked());
+  EXPECT_FALSE(win->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+}
+
+TEST_F(MainWindowTest, RootListShowsRootsAndTakesChoicesAndTypedFolders) {
+  start();
+  auto* roots = child<QComboBox>("rootList");
+  QStringList items;
+  for (int i = 0; i < roots->count(); ++i) items << roots->itemText(i);
+  EXPECT_EQ(items, (QStringList{"File System", "My Documents"}));
+  EXPECT_EQ(roots->currentText(), "My Documents");
+  EXPECT_EQ(rows("folderList"), (QStringList{"alpha", "beta"}));
+
+  emit roots->activated(roots->findText("File System"));
+  EXPECT_EQ(app->rootListCurrent(), "File System");
+  EXPECT_TRUE(rows("folderList").isEmpty());
+
+  // A folder path typed into the edit field becomes a new root.
+  const QString beta = QString::fromStdString(h.docs + "/beta");
+  roots->lineEdit()->selectAll();
+  QTest::keyClicks(roots->lineEdit(), beta);
+  QTest::keyClick(roots->lineEdit(), Qt::Key_Return);
+  EXPECT_EQ(roots->count(), 3);
+  EXPECT_EQ(roots->currentText(), beta);
+  EXPECT_EQ(rows("fileList"), QStringList{"c.txt"});
+}
+
+TEST_F(MainWindowTest, FolderClickListsItsFilesAndLabelReturnsToRoot) {
+  start();
+  EXPECT_EQ(rows("fileList"), QStringList{"top.txt"});
+  click("folderList", "alpha");
+  EXPECT_EQ(rows("fileList"), (QStringList{"a.txt", "b.txt"}));
+  EXPECT_EQ(app->folderList().selectedName(), "alpha");
+
+  QTest::keyClick(child<QListView>("folderList"), Qt::Key_Down);
+  EXPECT_EQ(rows("fileList"), QStringList{"c.txt"});
+  QTest::keyClick(child<QListView>("folderList"), Qt::Key_Up);
+  QTest::keyClick(child<QListView>("folderList"), Qt::Key_Return);  // enter alpha
+  EXPECT_EQ(rows("folderList"), (QStringList{"[ . . ]", "inner"}));
+  auto* label = child<QLabel>("folderLabel");
+  EXPECT_TRUE(label->text().endsWith("alpha")) << label->text().toStdString();
+
+  click("fileList", "b.txt");
+  EXPECT_EQ(app->fileList().selectedName(), "b.txt");
+
+  QTest::mouseClick(label, Qt::LeftButton);
+  EXPECT_EQ(rows("folderList"), (QStringList{"alpha", "beta"}));
+  EXPECT_EQ(label->text(), QString::fromStdString("  " + h.docs));
+}
+
+TEST_F(MainWindowTest, SplitterReleaseStoresListWidth) {
+  start();
+  auto* splitter = child<QSplitter>("mainSplitter");
+  auto* nav = child<QWidget>("navColumn");
+  EXPECT_EQ(nav->width(), 200);
+
+  QWidget* handle = splitter->handle(1);
+  const QPoint from(handle->width() / 2, handle->height() / 2);
+  const QPoint to = from - QPoint(60, 0);
+  auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, QPointF(at), QPointF(handle->mapToGlobal(at)), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(handle, &e);
+  };
+  send(QEvent::MouseButtonPress, from, Qt::LeftButton, Qt::LeftButton);
+  send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
+  EXPECT_EQ(nav->width(), 200);  // nothing moves before the release
+  send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
+
+  EXPECT_EQ(nav->width(), 260);
+  EXPECT_NE(h.iniText().find("ListWidth=260"), std::string::npos) << h.iniText();
+  // The column keeps its new width when the window changes size.
+  win->resize(win->width() + 100, win->height());
+  QTest::qWait(20);
+  EXPECT_EQ(nav->width(), 260);
+}
+
+TEST_F(MainWindowTest, RestoresAndStoresWindowPosition) {
+  h.ini("[General]\nWindowPosition=0,1,0,0,0,0,10,20,610,420\n");
+  start();
+  EXPECT_EQ(win->geometry(), QRect(10, 20, 600, 400));
+  win->resize(700, 500);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return h.iniText().find("WindowPosition=0,1,0,0,0,0,10,20,710,520") != std::string::npos; }, 2000))
+      << h.iniText();
+}
+
+TEST_F(MainWindowTest, StatusBarShowsMessagesWhenConfigured) {
+  h.ini("[General]\nUseStatBar=1\n");
+  start();
+  auto* message = child<QLabel>("statusMessage");
+  EXPECT_TRUE(message->isVisible());
+  EXPECT_TRUE(message->text().startsWith("Files in")) << message->text().toStdString();
+  EXPECT_FALSE(child<QLabel>("messageField")->isVisible());
+}
+
+TEST_F(MainWindowTest, MessageFieldShowsOnlyWhileInFront) {
+  start();
+  EXPECT_EQ(win->findChild<QStatusBar*>(), nullptr);
+  auto* field = child<QLabel>("messageField");
+  EXPECT_FALSE(field->isVisible());
+  win->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+  click("folderList", "beta");
+  EXPECT_TRUE(field->isVisible());
+  EXPECT_TRUE(field->text().startsWith("Files in")) << field->text().toStdString();
+}
+
+TEST_F(MainWindowTest, ClosingShutsDownOnce) {
+  start();
+  win->close();
+  EXPECT_TRUE(app->isShutDown());
+  EXPECT_EQ(quits, 1);
+  win->close();
+  EXPECT_EQ(quits, 1);
+}
+
+TEST_F(MainWindowTest, ScreenshotWritesAPng) {
+  start();
+  const std::string file = (h.dir.path() / "shot.png").string();
+  ASSERT_TRUE(win->saveScreenshot(QString::fromStdString(file)));
+  QImage picture(QString::fromStdString(file));
+  EXPECT_EQ(picture.size(), win->size());
+  EXPECT_FALSE(win->saveScreenshot(QString::fromStdString((h.dir.path() / "missing/x.png").string())));
+}
+
+TEST(QtTimers, TicksWithItsIdUntilStopped) {
+  QtTimers timers;
+  std::vector<int> ticks;
+  timers.setTick([&](int id) { ticks.push_back(id); });
+  timers.start(5, 5);
+  EXPECT_EQ(timers.interval(5), 5);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return ticks.size() >= 2; }, 1000));
+  EXPECT_EQ(ticks.front(), 5);
+  timers.stop(5);
+  EXPECT_FALSE(timers.isRunning(5));
+  const auto seen = ticks.size();
+  QTest::qWait(30);
+  EXPECT_EQ(ticks.size(), seen);
+  EXPECT_EQ(timers.interval(4), -1);
+}
+
+}  // namespace
+}  // namespace vm::ui
