@@ -33,15 +33,16 @@ bool inFixed(const std::array<const char*, N>& list, std::string_view folded) {
   return false;
 }
 
-bool inList(const std::vector<std::string>& list, std::string_view ext) {
+// The viewer lists are kept folded, so a folded extension compares byte for byte.
+bool inList(const std::vector<std::string>& list, std::string_view folded) {
   for (const auto& e : list)
-    if (equalsNoCase(e, ext)) return true;
+    if (e == folded) return true;
   return false;
 }
 
 void addExtension(std::vector<std::string>& list, std::string_view item) {
   if (item.empty() || list.size() >= kMaxViewerExtensions) return;
-  std::string ext = item.front() == '.' ? std::string(item) : "." + std::string(item);
+  std::string ext = foldCase(item.front() == '.' ? std::string(item) : "." + std::string(item));
   if (!inList(list, ext)) list.push_back(std::move(ext));
 }
 
@@ -55,7 +56,7 @@ void addExtras(std::vector<std::string>& list, const std::vector<std::string>& e
 }
 
 int findIn(const std::vector<std::string> (&lists)[3], std::string_view name) {
-  std::string ext = extensionOf(name);
+  std::string ext = foldCase(extensionOf(name));
   if (ext.empty()) return -1;
   for (int slot = 0; slot < 3; ++slot)
     if (inList(lists[slot], ext)) return slot;
@@ -95,8 +96,8 @@ int ViewerTables::kindOf(std::string_view name) const {
   if (inFixed(kFixedWeb, folded)) return kKindWeb;
   if (inFixed(kFixedArchive, folded)) return kKindArchive;
   if (folded == kSheetExtension) return kKindSheet;
-  if (inList(edit[kViewerText], ext)) return kKindText;
-  if (inList(view[kViewerWeb], ext)) return kKindWeb;
+  if (inList(edit[kViewerText], folded)) return kKindText;
+  if (inList(view[kViewerWeb], folded)) return kKindWeb;
   return kKindOther;
 }
 
@@ -107,7 +108,7 @@ bool ViewerTables::passesFilter(std::string_view name, int filter) const {
   std::string folded = foldCase(ext);
   switch (filter) {
     case kFilterText:
-      return inFixed(kFixedText, folded) || inList(edit[kViewerText], ext);
+      return inFixed(kFixedText, folded) || inList(edit[kViewerText], folded);
     case kFilterImage:
       return inFixed(kFixedImage, folded);
     case kFilterSheet:
@@ -115,7 +116,7 @@ bool ViewerTables::passesFilter(std::string_view name, int filter) const {
     case kFilterArchive:
       return inFixed(kFixedArchive, folded);
     case kFilterWeb:
-      return inFixed(kFixedWeb, folded) || inList(view[kViewerWeb], ext);
+      return inFixed(kFixedWeb, folded) || inList(view[kViewerWeb], folded);
     default:
       return true;
   }

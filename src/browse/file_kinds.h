@@ -25,6 +25,7 @@ inline constexpr int kFilterWeb = 555;
 std::string extensionOf(std::string_view name);
 
 struct ViewerTables {
+  // Extensions with their dot, folded to lower case.
   std::vector<std::string> view[3];  // extensions each viewer shows in View mode
   std::vector<std::string> edit[3];  // extensions each viewer edits
 

@@ -385,6 +385,18 @@ void App::command(int id) {
     case cmd::kAbout: aboutRequested(format("%s %s", kProductName, kVersion)); break;
     case cmd::kHelp: showHelp(); break;
     case cmd::kViewProgramFiles: toggleProgramFiles(); break;
+    case cmd::kSortByName:
+    case cmd::kSortByDate:
+      leavePlace();
+      listing_.sortFiles(id == cmd::kSortByName ? 0 : 1);
+      break;
+    case cmd::kRefresh: {
+      RootLocation& r = roots_.current();
+      if (!r.inUse) break;
+      leavePlace();
+      listFilesOf(r, true);
+      break;
+    }
     default: break;
   }
 }

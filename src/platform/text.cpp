@@ -85,17 +85,36 @@ int compareNoCase(std::string_view a, std::string_view b) {
 
 bool equalsNoCase(std::string_view a, std::string_view b) { return compareNoCase(a, b) == 0; }
 
+namespace {
+
+std::size_t codePoints(std::string_view s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+}  // namespace
+
+// Simple case folding maps one code point to one code point, so a prefix or
+// suffix of n code points can only match the first or last n code points.
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-  if (prefix.size() > s.size()) return foldCase(s).starts_with(foldCase(prefix));
-  // Fast path for same-length folding (ASCII and most scripts).
-  if (compareNoCase(s.substr(0, prefix.size()), prefix) == 0) return true;
-  return foldCase(s).starts_with(foldCase(prefix));
+  std::size_t want = codePoints(prefix), i = 0, seen = 0;
+  while (i < s.size() && seen < want) {
+    ++i;
+    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
+    ++seen;
+  }
+  return seen == want && compareNoCase(s.substr(0, i), prefix) == 0;
 }
 
 bool endsWithNoCase(std::string_view s, std::string_view suffix) {
-  if (suffix.size() <= s.size() && compareNoCase(s.substr(s.size() - suffix.size()), suffix) == 0)
-    return true;
-  return foldCase(s).ends_with(foldCase(suffix));
+  std::size_t want = codePoints(suffix), i = s.size(), seen = 0;
+  while (i > 0 && seen < want) {
+    --i;
+    while (i > 0 && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) --i;
+    ++seen;
+  }
+  return seen == want && compareNoCase(s.substr(i), suffix) == 0;
 }
 
 std::size_t findNoCase(std::string_view hay, std::string_view needle) {

@@ -228,6 +228,9 @@ void MainWindow::buildPanes() {
   rootList_->setMaxVisibleItems(12);
   rootList_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   rootList_->setMinimumContentsLength(4);
+  // Keys reach the combo box first, which hands them to its line edit
+  // directly; watch both so Enter is seen whichever way it comes.
+  rootList_->installEventFilter(this);
   rootList_->lineEdit()->installEventFilter(this);
   connect(rootList_, &QComboBox::activated, this, [this](int index) {
     if (index < 0) return;
@@ -579,9 +582,11 @@ void MainWindow::placeMessageField() {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == viewerArea_ && event->type() == QEvent::Resize && messageField_) {
     placeMessageField();
-  } else if (rootList_ && watched == rootList_->lineEdit() && event->type() == QEvent::KeyPress) {
+  } else if (rootList_ && (watched == rootList_ || watched == rootList_->lineEdit()) &&
+             event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
-    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && key->modifiers() == Qt::NoModifier) {
+    const auto chords = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !(key->modifiers() & chords)) {
       // Enter in the Root List's edit field selects or adds what was typed.
       app_.rootTyped(rootList_->lineEdit()->text().toStdString());
       refillRootList();
