@@ -24,7 +24,7 @@ TEST(FileKinds, BuildAddsDotsSkipsDuplicatesAndCaps) {
   EXPECT_EQ(text.front(), ".txt");
   EXPECT_EQ(text[19], ".tn");
   EXPECT_EQ(text[20], ".log2");
-  EXPECT_EQ(text[21], ".Ext");
+  EXPECT_EQ(text[21], ".ext");  // kept folded
   EXPECT_EQ(t.view[kViewerWeb].size(), 10u);
   EXPECT_EQ(t.view[kViewerWeb].back(), ".webp");
   EXPECT_EQ(t.view[kViewerSheet], (std::vector<std::string>{".csv", ".tsv"}));

@@ -15,9 +15,11 @@ namespace vm {
 namespace {
 
 namespace sfs = std::filesystem;
+using Names = std::vector<std::string>;
+constexpr std::int64_t kNs = 1'000'000'000;
 
-std::vector<std::string> names(const ListModel& m) {
-  std::vector<std::string> out;
+Names names(const ListModel& m) {
+  Names out;
   for (const auto& i : m.items()) out.push_back(i.name);
   return out;
 }
@@ -40,78 +42,38 @@ struct ListingTest : ::testing::Test {
   std::vector<std::string> status;
   Listing listing{folders, files, [this](const std::string& s) { status.push_back(s); }};
   ListingRules rules;
+  void listRoot() {
+    listing.listFolders(dir.str(), dir.str(), rules, false);
+    listing.listFilesFull(dir.str(), rules, false);
+  }
 };
 
-TEST_F(ListingTest, UpEntryOnlyBelowTheRootFolder) {
-  dir.mkdir("b");
-  dir.mkdir("a/deep");
-  std::string root = dir.str();
-
-  listing.listFolders(root, root, rules, true);
-  EXPECT_EQ(names(folders), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(iconOf(folders, "a"), 2);
-  EXPECT_EQ(iconOf(folders, "b"), 1);
-  EXPECT_EQ(status.back(), "Folders in " + root);
-
-  // A trailing slash on either side is still the root folder.
-  listing.listFolders(root + "/", root, rules, false);
-  EXPECT_EQ(folders.size(), 2);
-
-  listing.listFolders(root, root + "/a", rules, false);
-  EXPECT_EQ(names(folders), (std::vector<std::string>{"[ . . ]", "deep"}));
-  EXPECT_EQ(folders.at(0).icon, 0);
-
-  // A vanished folder: nothing, not even the up entry.
-  listing.listFolders(root, root + "/gone", rules, false);
-  EXPECT_EQ(folders.size(), 0);
-}
-
-TEST_F(ListingTest, HiddenAndProgramEntries) {
-  dir.mkdir(".git");
-  dir.mkdir("IMGS");
-  dir.mkdir("docs");
-  dir.write(".profile", "x");
-  dir.write("a.tn", "x");
-  dir.write("B.TN", "x");
-  dir.write("mytn", "x");
-  dir.write("note.txt", "x");
+TEST_F(ListingTest, HideRulesAndSubFolderIcon) {
+  for (const char* d : {".git", "IMGS", "docs", "withImgs/imgs", "withDot/.hidden"}) dir.mkdir(d);
+  for (const char* f : {".profile", "a.tn", "B.TN", "mytn", "note.txt"}) dir.write(f, "x");
   std::string root = dir.str();
 
   listing.listFolders(root, root, rules, false);
   listing.listFilesFull(root, rules, true);
-  EXPECT_EQ(names(folders), (std::vector<std::string>{"docs"}));
-  EXPECT_EQ(names(files), (std::vector<std::string>{"mytn", "note.txt"}));
+  EXPECT_EQ(names(folders), (Names{"docs", "withDot", "withImgs"}));
+  EXPECT_EQ(names(files), (Names{"mytn", "note.txt"}));
   EXPECT_EQ(status.back(), "Files in " + root);
+  // A hidden imgs folder does not count as a sub-folder; a dot folder does.
+  EXPECT_EQ(iconOf(folders, "withImgs"), 1);
+  EXPECT_EQ(iconOf(folders, "withDot"), 2);
+  EXPECT_FALSE(Listing::hasVisibleSubFolders(root + "/missing", false));
 
   rules.hideHidden = false;
-  listing.listFolders(root, root, rules, false);
-  listing.listFilesFull(root, rules, false);
-  EXPECT_EQ(names(folders), (std::vector<std::string>{".git", "docs"}));
-  EXPECT_EQ(names(files), (std::vector<std::string>{".profile", "mytn", "note.txt"}));
+  listRoot();
+  EXPECT_EQ(names(folders), (Names{".git", "docs", "withDot", "withImgs"}));
+  EXPECT_EQ(names(files), (Names{".profile", "mytn", "note.txt"}));
 
   rules.hideHidden = true;
   rules.hideProgramFiles = false;
-  listing.listFolders(root, root, rules, false);
-  listing.listFilesFull(root, rules, false);
-  EXPECT_EQ(names(folders), (std::vector<std::string>{"docs", "IMGS"}));
-  EXPECT_EQ(names(files), (std::vector<std::string>{"a.tn", "B.TN", "mytn", "note.txt"}));
+  listRoot();
+  EXPECT_EQ(names(folders), (Names{"docs", "IMGS", "withDot", "withImgs"}));
+  EXPECT_EQ(names(files), (Names{"a.tn", "B.TN", "mytn", "note.txt"}));
   EXPECT_EQ(iconOf(files, "a.tn"), kKindText);
-}
-
-TEST_F(ListingTest, SubFolderIconCountsImgsOnlyWhenProgramFilesShow) {
-  dir.mkdir("withImgs/imgs");
-  dir.mkdir("withDot/.hidden");
-  std::string root = dir.str();
-
-  listing.listFolders(root, root, rules, false);
-  EXPECT_EQ(iconOf(folders, "withImgs"), 1);
-  EXPECT_EQ(iconOf(folders, "withDot"), 2);
-  EXPECT_FALSE(Listing::hasVisibleSubFolders(root + "/withImgs", true));
-  EXPECT_TRUE(Listing::hasVisibleSubFolders(root + "/withImgs", false));
-  EXPECT_FALSE(Listing::hasVisibleSubFolders(root + "/missing", false));
-
-  rules.hideProgramFiles = false;
-  listing.listFolders(root, root, rules, false);
   EXPECT_EQ(iconOf(folders, "withImgs"), 2);
 }
 
@@ -122,52 +84,46 @@ TEST_F(ListingTest, NamesSortIgnoringCaseByFoldedCodePoint) {
   }
   std::string root = dir.str();
   listing.listFilesFull(root, rules, false);
-  EXPECT_EQ(names(files), (std::vector<std::string>{"apfel.txt", "Mango", "Zebra", "äb", "Äpfel"}));
+  EXPECT_EQ(names(files), (Names{"apfel.txt", "Mango", "Zebra", "äb", "Äpfel"}));
   listing.listFolders("/elsewhere", root, rules, false);
-  EXPECT_EQ(names(folders),
-            (std::vector<std::string>{"[ . . ]", "dapfel.txt", "dMango", "dZebra", "däb", "dÄpfel"}));
+  EXPECT_EQ(names(folders), (Names{"[ . . ]", "dapfel.txt", "dMango", "dZebra", "däb", "dÄpfel"}));
 }
 
 TEST_F(ListingTest, SortToggling) {
   setTime(dir.write("b.txt", "x"), 1'600'000'000);
   setTime(dir.write("A.txt", "x"), 1'700'000'000);
   setTime(dir.write("c.txt", "x"), 1'500'000'000);
-  std::string root = dir.str();
-
-  listing.listFilesFull(root, rules, false);
-  EXPECT_EQ(names(files), (std::vector<std::string>{"A.txt", "b.txt", "c.txt"}));
-  EXPECT_EQ(files.at(0).modified, modifiedText(1'700'000'000LL * 1'000'000'000));
-  EXPECT_EQ(files.at(0).mtimeNs, 1'700'000'000LL * 1'000'000'000);
-  EXPECT_EQ(listing.sortState().column, 0);
+  const Names byName{"A.txt", "b.txt", "c.txt"}, reversed{"c.txt", "b.txt", "A.txt"};
+  listing.listFilesFull(dir.str(), rules, false);
+  EXPECT_EQ(names(files), byName);
+  EXPECT_EQ(files.at(0).modified, modifiedText(1'700'000'000 * kNs));
+  EXPECT_EQ(files.at(0).mtimeNs, 1'700'000'000 * kNs);
 
   files.setSelected(1);  // b.txt keeps its selection through a sort
   listing.sortFiles(0);
-  EXPECT_EQ(names(files), (std::vector<std::string>{"c.txt", "b.txt", "A.txt"}));
+  EXPECT_EQ(names(files), reversed);
   EXPECT_EQ(files.selectedName(), "b.txt");
   listing.sortFiles(0);
-  EXPECT_EQ(names(files), (std::vector<std::string>{"A.txt", "b.txt", "c.txt"}));
-
+  EXPECT_EQ(names(files), byName);
   listing.sortFiles(1);  // oldest first
-  EXPECT_EQ(names(files), (std::vector<std::string>{"c.txt", "b.txt", "A.txt"}));
+  EXPECT_EQ(names(files), reversed);
   EXPECT_TRUE(listing.sortState().ascending);
   listing.sortFiles(1);  // newest first
-  EXPECT_EQ(names(files), (std::vector<std::string>{"A.txt", "b.txt", "c.txt"}));
+  EXPECT_EQ(names(files), byName);
   EXPECT_FALSE(listing.sortState().ascending);
-
   listing.sortFiles(7);  // not a column: nothing changes
   EXPECT_EQ(listing.sortState().column, 1);
 
   // A new full listing starts over: the next "Sort by Name" is descending.
-  listing.listFilesFull(root, rules, false);
+  listing.listFilesFull(dir.str(), rules, false);
   listing.sortFiles(0);
-  EXPECT_EQ(names(files).front(), "c.txt");
-}
+  EXPECT_EQ(names(files), reversed);
 
-TEST_F(ListingTest, EqualDatesSortByName) {
-  for (const char* n : {"b", "C", "a"}) setTime(dir.write(n, "x"), 1'600'000'000);
+  // Equal dates sort by name.
+  for (const char* n : {"b.txt", "A.txt", "c.txt"}) setTime(dir.path() / n, 1'600'000'000);
   listing.listFilesFull(dir.str(), rules, false);
   listing.sortFiles(1);
-  EXPECT_EQ(names(files), (std::vector<std::string>{"a", "b", "C"}));
+  EXPECT_EQ(names(files), byName);
 }
 
 TEST_F(ListingTest, FilterAndIcons) {
@@ -176,7 +132,7 @@ TEST_F(ListingTest, FilterAndIcons) {
   rules.tables = &tables;
   rules.filter = kFilterSheet;
   listing.listFilesFull(dir.str(), rules, false);
-  EXPECT_EQ(names(files), (std::vector<std::string>{"a.csv"}));
+  EXPECT_EQ(names(files), (Names{"a.csv"}));
   EXPECT_EQ(files.at(0).icon, kKindSheet);
 
   rules.filter = 0;
@@ -196,7 +152,7 @@ TEST_F(ListingTest, FilterAndIcons) {
 TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   auto p = dir.write("n.txt", "x");
   setTime(p, 1'500'000'000);
-  std::string root = dir.str();
+  const std::string root = dir.str();
   listing.listFilesFull(root, rules, false);
   files.setSelected(0);
   const std::string before = files.at(0).modified;
@@ -207,18 +163,17 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   EXPECT_EQ(files.size(), 2);
   EXPECT_EQ(files.selected(), -1);
   EXPECT_EQ(files.at(files.find("n.txt")).modified, before);
-  EXPECT_EQ(files.at(files.find("m.txt")).modified, modifiedText(1'600'000'000LL * 1'000'000'000));
+  EXPECT_EQ(files.at(files.find("m.txt")).modified, modifiedText(1'600'000'000 * kNs));
   EXPECT_EQ(listing.sortState().column, 0);  // untouched
 
   listing.listFilesFull(root, rules, false);
-  EXPECT_EQ(files.at(files.find("n.txt")).modified, modifiedText(1'600'000'000LL * 1'000'000'000));
+  EXPECT_EQ(files.at(files.find("n.txt")).modified, modifiedText(1'600'000'000 * kNs));
 
-  // Added singly: time from the file, or given; unreadable gives empty text.
-  files.clear();
+  // Added singly: time given, or from the file; unreadable gives empty text.
   listing.addFile(0, root, "unknown.txt", 0, rules);
   EXPECT_EQ(files.at(0).modified, "");
-  listing.addFile(5, root, "given.txt", 1'400'000'000LL * 1'000'000'000, rules);
-  EXPECT_EQ(files.at(1).modified, modifiedText(1'400'000'000LL * 1'000'000'000));
+  listing.addFile(9, root, "given.txt", 1'400'000'000 * kNs, rules);
+  EXPECT_EQ(files.at(3).modified, modifiedText(1'400'000'000 * kNs));
 
   listing.listFilesFull(root + "/gone", rules, false);
   EXPECT_EQ(files.size(), 0);
@@ -226,30 +181,21 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
 
 TEST(ModifiedText, FixedWidthLocalTime) {
   const char* old = std::getenv("TZ");
-  std::string saved = old ? old : "";
+  const std::string saved = old ? old : "";
   ::setenv("TZ", "UTC0", 1);
   ::tzset();
   EXPECT_EQ(modifiedText(0), "1970.01.01 00:00:00");
   EXPECT_EQ(modifiedText(1'700'000'000'123'456'789LL), "2023.11.14 22:13:20");
-  EXPECT_EQ(modifiedText(1'000'000'000LL * 1'000'000'000), "2001.09.09 01:46:40");
-  if (old)
-    ::setenv("TZ", saved.c_str(), 1);
-  else
-    ::unsetenv("TZ");
+  old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
   ::tzset();
 }
 
 TEST(FolderWatch, ReportsChangesOfTheSameFolderOnly) {
   test::TempDir dir;
-  auto a = dir.mkdir("a");
-  auto b = dir.mkdir("b");
-  setTime(a, 1'500'000'000);
-  setTime(b, 1'500'000'000);
+  auto a = dir.mkdir("a"), b = dir.mkdir("b");
   FolderWatch watch;
-
   EXPECT_FALSE(watch.poll(a.string()));  // first poll records
   EXPECT_FALSE(watch.poll(a.string()));
-  dir.write("a/new.txt", "x");
   setTime(a, 1'500'000'100);
   EXPECT_TRUE(watch.poll(a.string()));
   EXPECT_FALSE(watch.poll(a.string()));  // the new time is recorded
@@ -271,49 +217,50 @@ TEST(FolderWatch, ReportsChangesOfTheSameFolderOnly) {
   EXPECT_FALSE(watch.poll(a.string()));
 }
 
-TEST_F(ListingTest, SelectAndEnterNavigation) {
+TEST_F(ListingTest, UpEntrySelectAndEnterNavigation) {
   dir.mkdir("notes/2024/jan");
-  dir.write("notes/top.txt", "x");
-  dir.write("notes/2024/y.txt", "x");
-  dir.write("notes/2024/jan/j.txt", "x");
-  dir.write("root.txt", "x");
+  for (const char* f : {"notes/top.txt", "notes/2024/y.txt", "notes/2024/jan/j.txt", "root.txt"}) dir.write(f, "x");
+  const std::string root = dir.str();
   RootLocation loc;
   loc.inUse = true;
-  loc.rootFolder = dir.str();
-  loc.path = dir.str();
-  listing.listFolders(loc.rootFolder, loc.path, rules, false);
-  ASSERT_EQ(names(folders), (std::vector<std::string>{"notes"}));
+  loc.rootFolder = loc.path = root;
+  // A trailing slash is still the root folder: no up entry.
+  listing.listFolders(root + "/", root, rules, true);
+  ASSERT_EQ(names(folders), (Names{"notes"}));
+  EXPECT_EQ(iconOf(folders, "notes"), 2);  // has sub-folders
+  EXPECT_EQ(status.back(), "Folders in " + root);
 
   listing.selectFolder(loc, 0, rules);
   EXPECT_EQ(loc.selectedFolder, "notes");
-  EXPECT_EQ(loc.currentFolder, dir.str() + "/notes");
-  EXPECT_EQ(loc.path, dir.str());
-  EXPECT_EQ(names(files), (std::vector<std::string>{"top.txt"}));
-  EXPECT_EQ(status.back(), "Files in " + dir.str() + "/notes");
+  EXPECT_EQ(loc.currentFolder, root + "/notes");
+  EXPECT_EQ(loc.path, root);
+  EXPECT_EQ(names(files), (Names{"top.txt"}));
+  EXPECT_EQ(status.back(), "Files in " + root + "/notes");
 
   listing.enterFolder(loc, 0, rules);
-  EXPECT_EQ(loc.path, dir.str() + "/notes");
+  EXPECT_EQ(loc.path, root + "/notes");
   EXPECT_EQ(loc.currentFolder, loc.path);
   EXPECT_EQ(loc.selectedFolder, "");
-  EXPECT_EQ(names(folders), (std::vector<std::string>{"[ . . ]", "2024"}));
-  EXPECT_EQ(names(files), (std::vector<std::string>{"top.txt"}));
+  EXPECT_EQ(names(folders), (Names{"[ . . ]", "2024"}));
+  EXPECT_EQ(folders.at(0).icon, 0);
+  EXPECT_EQ(names(files), (Names{"top.txt"}));
   ASSERT_GE(status.size(), 2u);
   EXPECT_EQ(status[status.size() - 2], "Folders in " + loc.path);
 
   listing.enterFolder(loc, 1, rules);  // into 2024
+  EXPECT_EQ(iconOf(folders, "jan"), 1);
   listing.selectFolder(loc, 1, rules);  // select jan
-  EXPECT_EQ(loc.selectedFolder, "jan");
-  EXPECT_EQ(names(files), (std::vector<std::string>{"j.txt"}));
+  EXPECT_EQ(names(files), (Names{"j.txt"}));
   listing.selectFolder(loc, 0, rules);  // the up entry shows the path's files
   EXPECT_EQ(loc.selectedFolder, "jan");
-  EXPECT_EQ(loc.currentFolder, dir.str() + "/notes/2024");
-  EXPECT_EQ(names(files), (std::vector<std::string>{"y.txt"}));
+  EXPECT_EQ(loc.currentFolder, root + "/notes/2024");
+  EXPECT_EQ(names(files), (Names{"y.txt"}));
 
   listing.enterFolder(loc, 0, rules);  // up
-  listing.enterFolder(loc, 0, rules);  // up to the root folder: no up entry there
-  EXPECT_EQ(loc.path, dir.str());
-  EXPECT_EQ(names(folders), (std::vector<std::string>{"notes"}));
-  EXPECT_EQ(names(files), (std::vector<std::string>{"root.txt"}));
+  listing.enterFolder(loc, 0, rules);  // up to the root folder
+  EXPECT_EQ(loc.path, root);
+  EXPECT_EQ(names(folders), (Names{"notes"}));
+  EXPECT_EQ(names(files), (Names{"root.txt"}));
 
   // Out of range, or a root not in use: nothing happens.
   auto saved = loc;
@@ -324,12 +271,11 @@ TEST_F(ListingTest, SelectAndEnterNavigation) {
   loc.inUse = true;
   EXPECT_EQ(loc.path, saved.path);
   EXPECT_EQ(loc.currentFolder, saved.currentFolder);
-}
 
-TEST_F(ListingTest, UpEntryNeverClimbsAboveSlash) {
-  RootLocation loc;
-  loc.inUse = true;
-  loc.rootFolder = dir.str();
+  // A vanished folder: nothing, not even the up entry.
+  listing.listFolders(root, root + "/gone", rules, false);
+  EXPECT_EQ(folders.size(), 0);
+  // The up entry never climbs above "/".
   loc.path = "/";
   listing.listFolders(loc.rootFolder, loc.path, rules, false);
   ASSERT_GT(folders.size(), 0);

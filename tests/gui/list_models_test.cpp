@@ -34,11 +34,6 @@ class ListBindingTest : public ::testing::Test {
     view->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
   }
-  void TearDown() override {
-    binding.reset();
-    view.reset();
-    model.reset();
-  }
   int viewRow() const {
     auto rows = view->selectionModel()->selectedRows();
     return rows.isEmpty() ? -1 : rows.first().row();
@@ -57,56 +52,45 @@ class ListBindingTest : public ::testing::Test {
 
 TEST(CoreListModel, ShowsNamesAndIconsOfTheCoreList) {
   ListModel core;
-  std::vector<ListItem> v = {{"[ . . ]", 0, "", 0}, {"notes", 1, "", 0}, {std::string("bad\xff", 4), 2, "", 0}};
-  core.assign(v);
+  core.assign({{"[ . . ]", 0, "", 0}, {"notes", 1, "", 0}, {std::string("bad\xff", 4), 2, "", 0}});
   CoreListModel model(core, CoreListModel::Kind::Folders);
   ASSERT_EQ(model.rowCount(), 3);
   EXPECT_EQ(model.data(model.index(1)).toString(), "notes");
   EXPECT_EQ(model.data(model.index(2)).toString(), QString("bad") + QChar(0xFFFD));
   EXPECT_FALSE(model.data(model.index(0), Qt::DecorationRole).value<QIcon>().isNull());
   EXPECT_FALSE(model.data(model.index(3)).isValid());
-
-  // Replacing the items in the core is seen at once.
-  core.assign(items({"one"}));
+  core.assign(items({"one"}));  // replacing the core's items is seen at once
   EXPECT_EQ(model.rowCount(), 1);
   EXPECT_EQ(model.data(model.index(0)).toString(), "one");
+
+  CoreListModel files(core, CoreListModel::Kind::Files);
+  EXPECT_FALSE(files.iconFor(kKindText).isNull());
+  EXPECT_NE(files.iconFor(kKindText).cacheKey(), files.iconFor(kKindImage).cacheKey());
+  EXPECT_NE(files.iconFor(kKindSheet).cacheKey(), files.iconFor(kKindOther).cacheKey());
 }
 
-TEST(CoreListModel, FileKindsHaveTheirOwnPictures) {
-  ListModel core;
-  CoreListModel model(core, CoreListModel::Kind::Files);
-  EXPECT_FALSE(model.iconFor(kKindText).isNull());
-  EXPECT_NE(model.iconFor(kKindText).cacheKey(), model.iconFor(kKindImage).cacheKey());
-  EXPECT_NE(model.iconFor(kKindSheet).cacheKey(), model.iconFor(kKindOther).cacheKey());
-}
-
-TEST_F(ListBindingTest, CoreSelectionShowsWithoutBeingReported) {
-  core.setSelected(2);
+TEST_F(ListBindingTest, ReportsOnlyWhatTheUserDoes) {
+  core.setSelected(2);  // the core's selection shows without being reported
   EXPECT_EQ(viewRow(), 2);
   core.setSelected(-1);
   EXPECT_EQ(viewRow(), -1);
   EXPECT_TRUE(selected.empty());
-}
 
-TEST_F(ListBindingTest, UserClickIsReportedOnceAndRepeatClickSeparately) {
   click(1);
   EXPECT_EQ(selected, std::vector<int>{1});
-  EXPECT_TRUE(clickedAgain.empty());
   EXPECT_EQ(core.selected(), 1);
-  click(1);
+  click(1);  // a repeat click is reported separately
   EXPECT_EQ(selected, std::vector<int>{1});
   EXPECT_EQ(clickedAgain, std::vector<int>{1});
   QTest::keyClick(view.get(), Qt::Key_Down);
   EXPECT_EQ(selected, (std::vector<int>{1, 2}));
   QTest::keyClick(view.get(), Qt::Key_Return);
   EXPECT_EQ(activated, std::vector<int>{2});
-}
 
-TEST_F(ListBindingTest, ViewFollowsTheCoreWhenItRefusesASelection) {
-  core.setSelected(0);
+  core.setSelected(0);  // the view follows the core when it refuses a selection
   acceptSelection = false;
   click(2);
-  EXPECT_EQ(selected, std::vector<int>{2});
+  EXPECT_EQ(selected, (std::vector<int>{1, 2, 2}));
   EXPECT_EQ(viewRow(), 0);
 }
 
