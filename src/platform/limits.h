@@ -19,3 +19,7 @@ inline constexpr int kNoteCharLimit = 64000;
 inline constexpr std::size_t kPathMax = 4096;
 inline constexpr std::size_t kNameMax = 255;
 }  // namespace vm::limits
+
+namespace vm::limits {
+inline constexpr std::size_t kHistoryEntries = 22;  // places kept for Back
+}  // namespace vm::limits
