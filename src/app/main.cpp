@@ -151,7 +151,9 @@ int main(int argc, char** argv) {
   vm::ui::QtWindowPort windowPort;
   vm::ui::QtDesktop desktop;
   vm::ui::QtDialogs dialogs;
-  vm::AppPorts ports{&clock, &timers, &windowPort, &desktop, &dialogs};
+  vm::ui::QtTextEditor editor;
+  vm::ui::QtLineEditor multibar;
+  vm::AppPorts ports{&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar};
 
   vm::App app(std::move(env), ports);
   timers.setTick([&app](int id) { app.timer(id); });
@@ -159,6 +161,10 @@ int main(int argc, char** argv) {
   vm::ui::MainWindow window(app);
   windowPort.setWindow(&window);
   dialogs.setParent(&window);
+  editor.attach(window.noteEditor());
+  editor.onEdited = [&app] { app.noteEdited(); };
+  editor.onReleased = [&app] { app.noteKeyReleased(); };
+  multibar.attach(window.multibar());
 
   app.startUp();
   if (app.isShutDown()) return 1;

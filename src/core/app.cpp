@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/commands.h"
+#include "notes/companion.h"
 #include "notes/folder_settings.h"
 #include "platform/fs.h"
 #include "platform/limits.h"
@@ -65,11 +66,14 @@ void App::moveLegacyIni() {
 void App::initMainWindow() {
   expertMode_ = settings_.flag(setting::ExpertMode);
   buildMenus();
+  buildAccelerators();
   tables_ = ViewerTables::build(settings_.list(setting::TextExtraExtensions),
                                 settings_.list(setting::WebExtraExtensions),
                                 settings_.list(setting::SSExtraExtensions));
   buildToolbar();
   rebuildFromSettings();
+  ensureFileInfoFolder(fileInfoFolder(env_.home.string(), settings_.text(setting::FileInfoDir),
+                                      [this](std::string& p) { expandPathVariables(p, env_.paths); }));
   if (ports_.timers) {
     ports_.timers->start(cmd::kTimerStatus, kStatusPeriodMs);
     ports_.timers->start(cmd::kTimerFolderWatch, kFolderWatchPeriodMs);
@@ -81,12 +85,16 @@ void App::buildMenus() {
   auto& m = menus_.menus();
   m.clear();
   Menu file{"&File", {}};
+  MenuItem newMenu{0, "   &New    ", "", false, false, true, {}};
+  newMenu.children.push_back({cmd::kNewTextNote, "&Text note   \tCtrl+N", "", false, false, true, {}});
+  file.items.push_back(std::move(newMenu));
+  file.items.push_back({cmd::kSave, "   &Save    \tCtrl+S  ", "", false, false, true, {}});
   file.items.push_back({cmd::kNewWindow, "   &New Vellumark window", "", false, false, true, {}});
-  file.items.push_back({});
   file.items.push_back({cmd::kExit, "   E&xit   \tAlt+F4", "Alt+F4", false, false, true, {}});
   Menu tools{"&Tools", {}};
-  tools.items.push_back({cmd::kSwitchMode, kTextSwitchToView, "Ctrl+E", false, false, true, {}});
-  tools.items.push_back({cmd::kAlwaysOnTop, " Always on Top", "", true, false, true, {}});
+  tools.items.push_back({cmd::kLaunchAssociated, " Launch &Associated", "", false, false, false, {}});
+  tools.items.push_back({cmd::kSwitchMode, kTextSwitchToView, "", false, false, true, {}});
+  tools.items.push_back({cmd::kAlwaysOnTop, " Always on Top", "", true, alwaysOnTop_, true, {}});
   Menu help{"&Help", {}};
   help.items.push_back({cmd::kHelp, "   &Help", "F1", false, false, true, {}});
   help.items.push_back({cmd::kAbout, "   &About", "", false, false, true, {}});
@@ -268,7 +276,7 @@ void App::rootChosen(const std::string& text) { selectRoot(text, false); }
 void App::rootTyped(const std::string& text) { selectRoot(text, true); }
 
 void App::selectRoot(const std::string& text, bool typed) {
-  leavePlace();
+  closeDocument();
   if (!text.empty()) {
     int i = roots_.find(text);
     if (i < 0 && typed) {
@@ -294,7 +302,7 @@ void App::selectRoot(const std::string& text, bool typed) {
 void App::folderSelected(int index) {
   RootLocation& r = roots_.current();
   if (!r.inUse || index < 0 || index >= folderList_.size()) return;
-  leavePlace();
+  closeDocument();
   listing_.selectFolder(r, index, listingRules());
   openIndexFile();
 }
@@ -302,7 +310,7 @@ void App::folderSelected(int index) {
 void App::folderActivated(int index) {
   RootLocation& r = roots_.current();
   if (!r.inUse || index < 0 || index >= folderList_.size()) return;
-  leavePlace();
+  closeDocument();
   listing_.enterFolder(r, index, listingRules());
   updateFolderLabel();
   openIndexFile();
@@ -311,11 +319,17 @@ void App::folderActivated(int index) {
 void App::fileClicked(int index) {
   if (index < 0 || index >= fileList_.size()) return;
   fileList_.setSelected(index);
-  roots_.current().selectedFile = fileList_.at(index).name;
+  openSelectedFile(1, false, true);
+}
+
+void App::fileActivated(int index) {
+  if (index < 0 || index >= fileList_.size()) return;
+  fileList_.setSelected(index);
+  openSelectedFile(2, true, true);
 }
 
 void App::folderLabelClicked() {
-  leavePlace();
+  closeDocument();
   listCurrentRoot(true);
 }
 
@@ -371,6 +385,47 @@ void App::command(int id) {
     case cmd::kToolViewEdit:
     case cmd::kSwitchMode:
     case cmd::kCtrlE: switchMode(); break;
+    case cmd::kToolNewBack:
+      // The browser's Back joins here once the web viewer exists.
+      if (settings_.flag(setting::BackInsteadOfNew))
+        goBack();
+      else
+        newNote(false);
+      break;
+    case cmd::kCtrlB:
+      if (settings_.flag(setting::BackInsteadOfNew)) goBack();
+      break;
+    case cmd::kToolSaveForward:
+    case cmd::kSave: leaveLocation(false); break;
+    case cmd::kCtrlS:
+      leaveLocation(false);
+      status_.setWordCount(std::nullopt);
+      break;
+    case cmd::kNewTextNote: newNote(false); break;
+    case cmd::kCtrlN: newNote(true); break;
+    case cmd::kPasteDate: pasteDate(); break;
+    case cmd::kLaunchAssociated: launchAssociated(); break;
+    case cmd::kWordWrap:
+    case cmd::kFormatNewLines: toggleNoteSetting(id); break;
+    case cmd::kMailTo: mailSelection(false); break;
+    case cmd::kMailBody: mailSelection(true); break;
+    case cmd::kWordCount: showCount(true); break;
+    case cmd::kCharCount: showCount(false); break;
+    case cmd::kCtrlEnter: multibarEnter(true); break;
+    case cmd::kFocusMultibar:
+    case cmd::kF6:
+      focusControl(cmd::kMultibar);
+      ports_.multibar->selectAll();
+      break;
+    case cmd::kFocusFileList:
+      focusControl(cmd::kFileList);
+      if (fileList_.size() > 0 && fileList_.selected() < 0) fileList_.setSelected(0);
+      break;
+    case cmd::kFocusFolderList: focusControl(cmd::kFolderList); break;
+    case cmd::kFocusRootList: focusControl(cmd::kRootList); break;
+    case cmd::kFocusViewer:
+      if (viewer_ == Viewer::Text) ports_.editor->focus();
+      break;
     case cmd::kFolderLabel: folderLabelClicked(); break;
     case cmd::kExit: shutDown(); break;
     case cmd::kNewWindow:
@@ -387,13 +442,13 @@ void App::command(int id) {
     case cmd::kViewProgramFiles: toggleProgramFiles(); break;
     case cmd::kSortByName:
     case cmd::kSortByDate:
-      leavePlace();
+      closeDocument();
       listing_.sortFiles(id == cmd::kSortByName ? 0 : 1);
       break;
     case cmd::kRefresh: {
       RootLocation& r = roots_.current();
       if (!r.inUse) break;
-      leavePlace();
+      closeDocument();
       listFilesOf(r, true);
       break;
     }
@@ -402,7 +457,12 @@ void App::command(int id) {
 }
 
 void App::switchMode() {
-  leavePlace();
+  leaveLocation(false);
+  switchModeOnly();
+  if (fileList_.selected() >= 0) openSelectedFile(1, false, true);
+}
+
+void App::switchModeOnly() {
   if (mode_ == Mode::None) mode_ = Mode::Edit;
   mode_ = mode_ == Mode::Edit ? Mode::View : Mode::Edit;
   menus_.setText(cmd::kSwitchMode, mode_ == Mode::View ? kTextSwitchToEdit : kTextSwitchToView);
@@ -428,6 +488,7 @@ void App::timer(int id) {
   switch (id) {
     case cmd::kTimerStatus: status_.tick(); break;
     case cmd::kTimerFolderWatch: folderWatchTick(); break;
+    case cmd::kTimerAutosave: autosaveTick(); break;
     default: break;
   }
 }
@@ -442,19 +503,15 @@ void App::folderWatchTick() {
   if (!keep.empty() && !fileList_.selectName(keep)) {
     // The shown file is gone: nothing stays selected.
     r.selectedFile.clear();
-    leavePlace();
+    closeDocument();
   }
 }
 
-// Leaving the current place: the open document is saved and closed. With no
-// viewer open yet there is nothing to save.
-void App::leavePlace() {}
-
 // ---------------------------------------------------------------- shortcuts
 
+// Selects the File List item with this name and opens it; false when it is not listed.
 void App::selectFileByName(const std::string& name) {
-  int i = fileList_.find(name);
-  if (i >= 0) fileClicked(i);
+  if (fileList_.selectName(name)) openSelectedFile(1, false, true);
 }
 
 void App::openIndexFile() {
@@ -470,7 +527,7 @@ void App::openShortcut(int id) {
   if (slot < 0 || slot >= limits::kShortcuts) return;
   RootLocation sc = roots_.shortcuts()[static_cast<std::size_t>(slot)];
   if (!sc.inUse) return;
-  leavePlace();
+  leaveLocation(false);
   int i = roots_.find(sc.rootFolder);
   if (i < 0) {
     // A shortcut into a folder that is no root (any more) brings its root back.
@@ -492,11 +549,11 @@ void App::openShortcut(int id) {
   listFoldersOf(r, true);
   if (!r.selectedFolder.empty()) folderList_.selectName(r.selectedFolder);
   listFilesOf(r, true);
-  selectFileByName(sc.selectedFile);
+  if (fileList_.selectName(sc.selectedFile)) openSelectedFile(1, mode_ != Mode::View, true);
 }
 
 void App::showHelp() {
-  if (mode_ != Mode::View) switchMode();
+  if (mode_ != Mode::View) switchModeOnly();
   const RootLocation& help = roots_.shortcuts()[kHelpSlot];
   if (roots_.find(kRootHelp) < 0) {
     roots_.add(help.rootFolder, help.rootFolder, std::string(kRootHelp), ".txt", ".txt",
@@ -521,11 +578,11 @@ void App::openCommandLineFile(const std::string& text) {
   int i = roots_.add(folder, folder, std::string(kRootCommandLine), "", settings_.text(setting::DefaultExtension),
                      [this](const std::string& s) { say(s); });
   if (i < 0) return;
-  leavePlace();
+  leaveLocation(false);
   roots_.setCurrent(i);
   refillRootList();
   listCurrentRoot(true);
-  selectFileByName(lastComponent(p));
+  if (fileList_.selectName(lastComponent(p))) openSelectedFile(1, false, true);
 }
 
 void App::firstLaunchCheck() {
@@ -539,7 +596,8 @@ void App::firstLaunchCheck() {
 void App::shutDown() {
   if (shutDown_) return;
   shutDown_ = true;
-  leavePlace();
+  leaveLocation(false);
+  if (modified_) rescueText(ports_.editor->text());
   // Rendered pages live in the private temporary folder as tn*; nothing else
   // there or elsewhere is touched.
   std::error_code ec;

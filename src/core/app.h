@@ -9,6 +9,7 @@
 #include <string>
 
 #include "browse/file_kinds.h"
+#include "browse/history.h"
 #include "browse/list_model.h"
 #include "browse/listing.h"
 #include "core/menu_model.h"
@@ -16,6 +17,7 @@
 #include "core/settings_catalogue.h"
 #include "core/settings_store.h"
 #include "core/status_line.h"
+#include "notes/note_file.h"
 #include "platform/ports.h"
 #include "platform/signal.h"
 
@@ -37,7 +39,18 @@ struct AppPorts {
   WindowPort* window = nullptr;
   Desktop* desktop = nullptr;
   Dialogs* dialogs = nullptr;
+  TextEditor* editor = nullptr;   // the note editor
+  LineEditor* multibar = nullptr;
 };
+
+// A key chord (portable form, "Ctrl+Shift+N", "F5") and the command it gives.
+struct Accelerator {
+  std::string keys;
+  int id = 0;
+};
+
+// The viewer slot shown in the viewer pane.
+enum class Viewer { Text = 0, Web = 1, Sheet = 2 };
 
 // The main window's placement as stored under WindowPosition: flags, show
 // state (1 normal, 2 minimised, 3 maximised), minimised x y, maximised x y,
@@ -101,8 +114,19 @@ class App {
   // Tool tips of the panes by control id (empty in expert mode).
   std::string paneTip(int controlId) const;
 
+  // Keyboard accelerators the shell registers for the whole window.
+  const std::vector<Accelerator>& accelerators() const { return accelerators_; }
+  Viewer currentViewer() const { return viewer_; }
+  bool noteLoaded() const { return noteLoaded_; }
+  bool noteModified() const { return modified_; }
+  bool wordWrap() const;
+
   // Inputs.
   void command(int id);
+  void noteEdited();        // the user changed the note's text
+  void noteKeyReleased();   // a key or mouse button was released in the note editor
+  void multibarEnter(bool skipWeb);  // Enter (false) or Ctrl+Enter (true) in the Multibar
+  void fileActivated(int index);     // double-click or Enter on a File List item
   void timer(int id);
   void rootChosen(const std::string& text);  // picked in the Root List
   void rootTyped(const std::string& text);   // typed into its edit field + Enter
@@ -127,6 +151,7 @@ class App {
   Signal<> folderLabelChanged;
   Signal<> modeChanged;
   Signal<> alwaysOnTopChanged;
+  Signal<> viewerChanged;  // the shown viewer or the editor's wrap changed
   Signal<std::string> aboutRequested;  // the About text
 
  private:
@@ -152,8 +177,38 @@ class App {
   void switchMode();
   void toggleProgramFiles();
   void folderWatchTick();
-  void leavePlace();
   void say(const std::string& text) { status_.show(text); }
+
+  // Open dispatch, notes and history.
+  bool openSelectedFile(int how, bool focus, bool remember);
+  void selectViewer(Viewer v);
+  void leaveLocation(bool remember);
+  bool loadNote(bool focus);
+  void unloadNote(bool full);
+  bool resolveNoteName();
+  bool saveNote();
+  void rescueText(const std::string& text);
+  void closeDocument();
+  void newNote(bool switchToEdit);
+  void openNewFile();
+  void autosaveTick();
+  void goBack();
+  void toggleNoteSetting(int id);
+  void mailSelection(bool asBody);
+  void pasteDate();
+  void showCount(bool words);
+  void launchAssociated();
+  std::string editorSelection();
+  void insertNoteMenuItems();
+  void removeNoteMenuItems();
+  void rebuildRecentMenu();
+  void offerRecent(const RootLocation& loc);
+  void updateCounters(bool force);
+  void buildAccelerators();
+  std::string notePath() const;
+  LocalTime now() const;
+  void switchModeOnly();
+  void focusControl(int id);
 
   AppEnvironment env_;
   AppPorts ports_;
@@ -176,6 +231,24 @@ class App {
   std::vector<std::string> rootListItems_;
   std::string rootListCurrent_;
   std::string folderLabel_;
+  std::vector<Accelerator> accelerators_;
+  Viewer viewer_ = Viewer::Text;
+  bool noteLoaded_ = false;
+  bool modified_ = false;
+  std::optional<DiskStamp> noteStamp_;
+  std::size_t savedWords_ = 0;
+  std::int64_t lastWordCountNs_ = 0;
+  History history_;
+  RootLocation lastRecent_;
+  bool goingBack_ = false;
+  bool openRunning_ = false;
+  int autosaveCount_ = 0;
+  std::unique_ptr<TextEditor> ownEditor_;
+  std::unique_ptr<LineEditor> ownMultibar_;
+  struct LastSearch {
+    std::string term;
+    int kind = 0;  // 0 none, 1 document, 2 folder, 3 keywords
+  } lastSearch_;
 };
 
 // Current-folder label: two blanks and path, shortened to maxChars as

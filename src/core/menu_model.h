@@ -18,7 +18,7 @@ struct MenuItem {
   bool checked = false;
   bool enabled = true;
   std::vector<MenuItem> children;  // a submenu when not empty
-  bool separator() const { return id == 0 && text.empty(); }
+  bool separator() const { return text.empty() && children.empty(); }
 };
 
 struct Menu {

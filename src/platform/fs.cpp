@@ -110,7 +110,9 @@ std::optional<std::string> readWholeFile(const fs::path& p) {
 }
 
 bool writeFileAtomic(const fs::path& p, std::string_view data, std::string* err) {
-  std::string tmpl = p.string() + ".XXXXXX";
+  // A short hidden name beside the target, so long file names still fit.
+  fs::path dir = p.parent_path().empty() ? fs::path(".") : p.parent_path();
+  std::string tmpl = (dir / ".vm-save-XXXXXX").string();
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back(0);
   int fd = ::mkstemp(name.data());
@@ -136,7 +138,7 @@ bool writeFileAtomic(const fs::path& p, std::string_view data, std::string* err)
     q += n;
     left -= static_cast<std::size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
+  if (::fdatasync(fd) != 0 || ::close(fd) != 0) {
     int e = errno;
     ::unlink(name.data());
     if (err) *err = systemErrorText(e);

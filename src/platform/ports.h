@@ -30,6 +30,40 @@ class WindowPort {
   virtual bool isForeground() = 0;
   virtual void setStayOnTop(bool on) = 0;
   virtual void quit() = 0;  // leave the event loop after shutdown
+  // Keyboard focus by control id (200 Folder List, 201 File List, 202 note
+  // editor, 204 Multibar, 205 Root List, 210 spreadsheet); 0 for anything else.
+  virtual int focusedControl() = 0;
+  virtual void focusControl(int id) = 0;
+};
+
+// The note editor. Its text is UTF-8 with LF line ends; offsets are bytes.
+// setText never counts as a change by the user; the shell reports the
+// user's edits with App::noteEdited().
+class TextEditor {
+ public:
+  virtual ~TextEditor() = default;
+  virtual std::string text() = 0;
+  virtual void setText(const std::string& text) = 0;
+  virtual void setEnabled(bool on) = 0;
+  virtual bool isEnabled() = 0;
+  virtual void setVisible(bool on) = 0;
+  virtual void setWordWrap(bool on) = 0;
+  virtual void focus() = 0;
+  virtual std::size_t selectionStart() = 0;
+  virtual std::size_t selectionEnd() = 0;
+  // Replaces the selection (undoable) and reports it as a user edit.
+  virtual void replaceSelection(const std::string& text) = 0;
+  virtual int scrollPosition() = 0;
+};
+
+// A one-line entry: the Multibar.
+class LineEditor {
+ public:
+  virtual ~LineEditor() = default;
+  virtual std::string text() = 0;
+  virtual void setText(const std::string& text) = 0;
+  virtual void insertAtCaret(const std::string& text) = 0;
+  virtual void selectAll() = 0;
 };
 
 // Services of the desktop.
@@ -38,6 +72,8 @@ class Desktop {
   virtual ~Desktop() = default;
   // Starts another copy of this program with these arguments; false on failure.
   virtual bool startInstance(const std::vector<std::string>& args) = 0;
+  // Opens a file or an address (mailto:, http:) with the desktop's program for it.
+  virtual bool openExternally(const std::string& pathOrUrl) = 0;
 };
 
 // Modal dialogs.

@@ -15,6 +15,7 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
@@ -106,10 +107,14 @@ QIcon numberedIcon(int number) {
   return QIcon(base);
 }
 
+// A leaf without text is a separator, whatever its id (run-time separators
+// carry ids so that they can be removed again).
+bool isSeparatorItem(const MenuItem& item) { return item.separator() || (item.text.empty() && item.children.empty()); }
+
 void shapeOf(const std::vector<MenuItem>& items, std::string& out) {
   for (const auto& it : items) {
     out += std::to_string(it.id);
-    out += it.separator() ? 's' : (it.children.empty() ? 'i' : 'm');
+    out += isSeparatorItem(it) ? 's' : (it.children.empty() ? 'i' : 'm');
     if (!it.children.empty()) {
       out += '(';
       shapeOf(it.children, out);
@@ -188,6 +193,7 @@ void MainWindow::buildPanes() {
   multibar_->setObjectName("multibar");
   multibar_->setMinimumWidth(80);
   multibar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+  multibar_->installEventFilter(this);
   multibarAction_ = new QWidgetAction(this);
   multibarAction_->setDefaultWidget(multibar_);
 
@@ -199,10 +205,16 @@ void MainWindow::buildPanes() {
   viewerArea_->setObjectName("viewerArea");
   auto* viewerLayout = new QVBoxLayout(viewerArea_);
   viewerLayout->setContentsMargins(0, 0, 0, 0);
-  noteEditor_ = new QPlainTextEdit(viewerArea_);
+  noteEditor_ = new NoteEdit(viewerArea_);
   noteEditor_->setObjectName("noteEditor");
   noteEditor_->setEnabled(false);
   viewerLayout->addWidget(noteEditor_);
+  viewerPlaceholder_ = new QWidget(viewerArea_);
+  viewerPlaceholder_->setObjectName("viewerPlaceholder");
+  viewerPlaceholder_->setAutoFillBackground(true);
+  viewerPlaceholder_->setBackgroundRole(QPalette::Base);
+  viewerPlaceholder_->hide();
+  viewerLayout->addWidget(viewerPlaceholder_);
   messageField_ = new QLabel(viewerArea_);
   messageField_->setObjectName("messageField");
   messageField_->setTextFormat(Qt::PlainText);
@@ -269,6 +281,7 @@ void MainWindow::buildPanes() {
   folderBinding_->onActivated = [this](int row) { app_.folderActivated(row); };
   fileBinding_->onSelected = [this](int row) { app_.fileClicked(row); };
   fileBinding_->onClickedAgain = [this](int row) { app_.fileClicked(row); };
+  fileBinding_->onActivated = [this](int row) { app_.fileActivated(row); };
 
   splitter_->addWidget(viewerArea_);
   splitter_->addWidget(navColumn_);
@@ -307,6 +320,9 @@ void MainWindow::connectApp() {
     self->menusChanged();
     self->toolbarChanged();
   });
+  app_.viewerChanged.connect([self] {
+    if (self) self->showViewer();
+  });
   app_.alwaysOnTopChanged.connect([self] {
     if (self) QtWindowPort::applyStayOnTop(self, self->app_.alwaysOnTop());
   });
@@ -343,6 +359,7 @@ void MainWindow::refreshAll() {
   updateStatus();
   folderBinding_->syncFromCore();
   fileBinding_->syncFromCore();
+  showViewer();
   QtWindowPort::applyStayOnTop(this, app_.alwaysOnTop());
 }
 
@@ -393,7 +410,7 @@ void MainWindow::rebuildMenus() {
   std::function<void(QMenu*, const std::vector<MenuItem>&)> fill = [&](QMenu* menu,
                                                                          const std::vector<MenuItem>& items) {
     for (const MenuItem& item : items) {
-      if (item.separator()) {
+      if (isSeparatorItem(item)) {
         menuActions_.push_back(menu->addSeparator());
       } else if (!item.children.empty()) {
         QMenu* sub = menu->addMenu(qs(item.text));
@@ -420,6 +437,34 @@ void MainWindow::rebuildMenus() {
     fill(menu, m.items);
   }
   menuShape_ = menuShape(app_.menus());
+  rebuildShortcuts();
+}
+
+void MainWindow::rebuildShortcuts() {
+  for (QShortcut* s : shortcuts_) delete s;
+  shortcuts_.clear();
+  QList<QKeySequence> taken;
+  for (QAction* a : menuActions_)
+    if (!a->shortcut().isEmpty()) taken << a->shortcut();
+  for (const Accelerator& acc : app_.accelerators()) {
+    const QKeySequence keys(qs(acc.keys), QKeySequence::PortableText);
+    if (keys.isEmpty()) continue;
+    // "Enter" names both the main Return key and the keypad's Enter.
+    QList<QKeySequence> variants{keys};
+    const QKeyCombination k = keys[0];
+    if (keys.count() == 1 && (k.key() == Qt::Key_Enter || k.key() == Qt::Key_Return))
+      variants << QKeySequence(QKeyCombination(k.keyboardModifiers(),
+                                               k.key() == Qt::Key_Enter ? Qt::Key_Return : Qt::Key_Enter));
+    for (const QKeySequence& seq : variants) {
+      if (taken.contains(seq)) continue;  // the menu item's shortcut runs it
+      taken << seq;
+      auto* s = new QShortcut(seq, this);
+      s->setContext(Qt::WindowShortcut);
+      const int id = acc.id;
+      connect(s, &QShortcut::activated, this, [this, id] { runCommand(id); });
+      shortcuts_.push_back(s);
+    }
+  }
 }
 
 bool MainWindow::updateMenusInPlace() {
@@ -429,7 +474,7 @@ bool MainWindow::updateMenusInPlace() {
     for (const MenuItem& item : items) {
       if (i >= menuActions_.size()) return;
       QAction* a = menuActions_[i++];
-      if (item.separator()) continue;
+      if (isSeparatorItem(item)) continue;
       if (!item.children.empty()) {
         a->setText(qs(item.text));
         a->setEnabled(item.enabled);
@@ -507,6 +552,13 @@ void MainWindow::refillRootList() {
   rootList_->setEditText(current);
 }
 
+void MainWindow::showViewer() {
+  const bool text = app_.currentViewer() == Viewer::Text;
+  noteEditor_->setLineWrapMode(app_.wordWrap() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+  noteEditor_->setVisible(text);
+  viewerPlaceholder_->setVisible(!text);
+}
+
 void MainWindow::updateFolderLabel() { folderLabel_->setText(qs(app_.folderLabel())); }
 
 void MainWindow::updatePaneTips() {
@@ -579,7 +631,21 @@ void MainWindow::placeMessageField() {
 
 // ---- Window events -------------------------------------------------------
 
+// Enter in the Multibar goes to the App; Ctrl+Enter too, and while the
+// Multibar has the focus it takes the key from the window's accelerator.
+bool MainWindow::multibarKey(QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride) return false;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) return false;
+  const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+  if (mods != Qt::NoModifier && mods != Qt::ControlModifier) return false;
+  key->accept();
+  if (event->type() == QEvent::KeyPress) app_.multibarEnter(mods == Qt::ControlModifier);
+  return true;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == multibar_ && multibarKey(event)) return true;
   if (watched == viewerArea_ && event->type() == QEvent::Resize && messageField_) {
     placeMessageField();
   } else if (rootList_ && (watched == rootList_ || watched == rootList_->lineEdit()) &&

@@ -15,7 +15,7 @@ class QLabel;
 class QLineEdit;
 class QListView;
 class QMenu;
-class QPlainTextEdit;
+class QShortcut;
 class QSplitter;
 class QTimer;
 class QToolBar;
@@ -25,6 +25,7 @@ namespace vm::ui {
 
 class CoreListModel;
 class ListViewBinding;
+class NoteEdit;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -45,6 +46,10 @@ class MainWindow : public QMainWindow {
   // Picture of a toolbar image number (0 to 10).
   static QIcon toolbarIcon(int picture);
 
+  // The widgets the editor ports work on.
+  NoteEdit* noteEditor() const { return noteEditor_; }
+  QLineEdit* multibar() const { return multibar_; }
+
  protected:
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
@@ -64,6 +69,9 @@ class MainWindow : public QMainWindow {
   void toolbarChanged();
   void scheduleRebuild();
   void runCommand(int id);
+  void rebuildShortcuts();
+  bool multibarKey(QEvent* event);
+  void showViewer();
 
   void refillRootList();
   void updateFolderLabel();
@@ -90,10 +98,12 @@ class MainWindow : public QMainWindow {
   std::vector<QMenu*> menus_;
   std::vector<QAction*> menuActions_;  // every menu item in the model's order
   std::string menuShape_;
+  std::vector<QShortcut*> shortcuts_;  // accelerators that are no menu item's shortcut
 
   QSplitter* splitter_ = nullptr;
   QWidget* viewerArea_ = nullptr;
-  QPlainTextEdit* noteEditor_ = nullptr;
+  NoteEdit* noteEditor_ = nullptr;
+  QWidget* viewerPlaceholder_ = nullptr;  // stands for the viewers not drawn yet
   QLabel* messageField_ = nullptr;
   QWidget* navColumn_ = nullptr;
   QComboBox* rootList_ = nullptr;

@@ -1,12 +1,49 @@
 #include "ui/qt_ports.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProcess>
+#include <QScrollBar>
+#include <QTextBlock>
 #include <QTimer>
+#include <QUrl>
 #include <chrono>
+#include <climits>
+
+#include "platform/limits.h"
+#include "platform/text.h"
 
 namespace vm::ui {
+
+namespace {
+
+QString display(const std::string& utf8) { return QString::fromUtf8(displayUtf8(utf8)); }
+
+struct ControlName {
+  int id;
+  const char* objectName;
+};
+constexpr ControlName kControls[] = {
+    {200, "folderList"}, {201, "fileList"}, {202, "noteEditor"}, {204, "multibar"}, {205, "rootList"},
+};
+
+// At most `room` characters of s, not splitting a surrogate pair.
+QString leftChars(const QString& s, int room) {
+  if (room >= s.size()) return s;
+  if (room <= 0) return {};
+  QString out = s.left(room);
+  if (out.back().isHighSurrogate()) out.chop(1);
+  return out;
+}
+
+}  // namespace
 
 std::int64_t QtClock::nowNs() {
   using namespace std::chrono;
@@ -73,6 +110,197 @@ void QtWindowPort::quit() {
   QMetaObject::invokeMethod(QCoreApplication::instance(), &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
+int QtWindowPort::focusedControl() {
+  if (!window_) return 0;
+  QWidget* focus = window_->focusWidget();
+  if (!focus) return 0;
+  for (const ControlName& c : kControls) {
+    QWidget* w = window_->findChild<QWidget*>(QLatin1String(c.objectName));
+    if (w && (w == focus || w->isAncestorOf(focus))) return c.id;
+  }
+  return 0;
+}
+
+void QtWindowPort::focusControl(int id) {
+  if (!window_) return;
+  for (const ControlName& c : kControls) {
+    if (c.id != id) continue;
+    if (QWidget* w = window_->findChild<QWidget*>(QLatin1String(c.objectName))) w->setFocus(Qt::OtherFocusReason);
+    return;
+  }
+}
+
+// ---- Note editor ---------------------------------------------------------
+
+int NoteEdit::room() const {
+  if (limit_ < 0) return INT_MAX;
+  const QTextCursor c = textCursor();
+  const int kept = document()->characterCount() - 1 - (c.selectionEnd() - c.selectionStart());
+  return std::max(0, limit_ - kept);
+}
+
+void NoteEdit::keyPressEvent(QKeyEvent* e) {
+  if (limit_ >= 0 && !isReadOnly()) {
+    int adds = 0;
+    if (e->matches(QKeySequence::InsertParagraphSeparator) || e->matches(QKeySequence::InsertLineSeparator)) {
+      adds = 1;
+    } else {
+      const QString t = e->text();
+      if (!t.isEmpty() && (t.at(0).isPrint() || (t.at(0) == u'\t' && !tabChangesFocus()))) adds = int(t.size());
+    }
+    if (adds > room()) {
+      e->accept();
+      return;
+    }
+  }
+  QPlainTextEdit::keyPressEvent(e);
+}
+
+void NoteEdit::inputMethodEvent(QInputMethodEvent* e) {
+  const int room = this->room();
+  if (limit_ < 0 || e->commitString().size() <= room) {
+    QPlainTextEdit::inputMethodEvent(e);
+    return;
+  }
+  QInputMethodEvent cut(e->preeditString(), e->attributes());
+  cut.setCommitString(leftChars(e->commitString(), room), e->replacementStart(), e->replacementLength());
+  QPlainTextEdit::inputMethodEvent(&cut);
+  e->accept();
+}
+
+void NoteEdit::insertFromMimeData(const QMimeData* source) {
+  if (limit_ < 0 || !source || !source->hasText()) {
+    QPlainTextEdit::insertFromMimeData(source);
+    return;
+  }
+  const QString text = source->text();
+  const int room = this->room();
+  if (text.size() <= room) {
+    QPlainTextEdit::insertFromMimeData(source);
+    return;
+  }
+  if (room == 0) return;
+  QMimeData cut;
+  cut.setText(leftChars(text, room));
+  QPlainTextEdit::insertFromMimeData(&cut);
+}
+
+void QtTextEditor::attach(NoteEdit* editor) {
+  editor_ = editor;
+  if (!editor) return;
+  editor->setCharLimit(limits::kNoteCharLimit);
+  connect(editor, &QPlainTextEdit::textChanged, this, [this] {
+    if (!programChange_) edited();
+  });
+  editor->installEventFilter(this);
+  editor->viewport()->installEventFilter(this);
+}
+
+bool QtTextEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (editor_ && onReleased) {
+    if ((watched == editor_ && event->type() == QEvent::KeyRelease &&
+         !static_cast<QKeyEvent*>(event)->isAutoRepeat()) ||
+        (watched == editor_->viewport() && event->type() == QEvent::MouseButtonRelease))
+      onReleased();
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void QtTextEditor::edited() {
+  if (onEdited) onEdited();
+}
+
+namespace {
+// The document's text with its paragraph and line separators as LF; one
+// character for each document position. (toPlainText would also turn
+// no-break spaces into blanks.)
+QString rawText(const QPlainTextEdit* e) {
+  QString t = e->document()->toRawText();
+  for (QChar& c : t)
+    if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator) c = u'\n';
+  return t;
+}
+}  // namespace
+
+std::string QtTextEditor::text() { return editor_ ? rawText(editor_).toStdString() : std::string(); }
+
+void QtTextEditor::setText(const std::string& text) {
+  if (!editor_) return;
+  programChange_ = true;
+  editor_->setPlainText(display(text));
+  programChange_ = false;
+}
+
+void QtTextEditor::setEnabled(bool on) {
+  if (editor_) editor_->setEnabled(on);
+}
+
+bool QtTextEditor::isEnabled() { return editor_ && editor_->isEnabled(); }
+
+void QtTextEditor::setVisible(bool on) {
+  if (editor_) editor_->setVisible(on);
+}
+
+void QtTextEditor::setWordWrap(bool on) {
+  if (editor_) editor_->setLineWrapMode(on ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+}
+
+void QtTextEditor::focus() {
+  if (editor_) editor_->setFocus(Qt::OtherFocusReason);
+}
+
+std::size_t QtTextEditor::byteOffset(int position) {
+  if (!editor_ || position <= 0) return 0;
+  return static_cast<std::size_t>(QStringView(rawText(editor_)).left(position).toUtf8().size());
+}
+
+std::size_t QtTextEditor::selectionStart() { return editor_ ? byteOffset(editor_->textCursor().selectionStart()) : 0; }
+
+std::size_t QtTextEditor::selectionEnd() { return editor_ ? byteOffset(editor_->textCursor().selectionEnd()) : 0; }
+
+void QtTextEditor::replaceSelection(const std::string& text) {
+  if (!editor_) return;
+  programChange_ = true;
+  QTextCursor c = editor_->textCursor();
+  c.insertText(display(text));
+  editor_->setTextCursor(c);
+  programChange_ = false;
+  edited();
+}
+
+int QtTextEditor::scrollPosition() { return editor_ ? editor_->verticalScrollBar()->value() : 0; }
+
+// ---- Multibar ------------------------------------------------------------
+
+void QtLineEditor::attach(QLineEdit* edit) { edit_ = edit; }
+
+std::string QtLineEditor::text() { return edit_ ? edit_->text().toStdString() : std::string(); }
+
+void QtLineEditor::setText(const std::string& text) {
+  if (edit_) edit_->setText(display(text));
+}
+
+void QtLineEditor::insertAtCaret(const std::string& text) {
+  if (edit_) edit_->insert(display(text));
+}
+
+void QtLineEditor::selectAll() {
+  if (edit_) edit_->selectAll();
+}
+
+// ---- Desktop -------------------------------------------------------------
+
+bool QtDesktop::openExternally(const std::string& pathOrUrl) {
+  if (pathOrUrl.empty()) return false;
+  QUrl url;
+  if (pathOrUrl.front() != '/') url = QUrl(QString::fromUtf8(pathOrUrl), QUrl::TolerantMode);
+  if (url.scheme().size() < 2) {  // no scheme: a path (relative ones from the working folder)
+    const QString path = QFile::decodeName(QByteArray::fromStdString(pathOrUrl));
+    url = QUrl::fromLocalFile(QDir::current().absoluteFilePath(path));
+  }
+  return QDesktopServices::openUrl(url);
+}
+
 bool QtDesktop::startInstance(const std::vector<std::string>& args) {
   QStringList list;
   for (const auto& a : args) list << QString::fromStdString(a);
@@ -80,11 +308,11 @@ bool QtDesktop::startInstance(const std::vector<std::string>& args) {
 }
 
 void QtDialogs::information(const std::string& title, const std::string& text) {
-  QMessageBox::information(parent_, QString::fromStdString(title), QString::fromStdString(text));
+  QMessageBox::information(parent_, display(title), display(text));
 }
 
 bool QtDialogs::confirm(const std::string& title, const std::string& text) {
-  return QMessageBox::question(parent_, QString::fromStdString(title), QString::fromStdString(text),
+  return QMessageBox::question(parent_, display(title), display(text),
                                QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // Qt implementations of the ports the core talks to: the clock, the main
-// window's timers, the window itself, desktop services and message boxes.
+// window's timers, the window itself, the note editor, the Multibar, desktop
+// services and message boxes.
 #include <QObject>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -9,6 +11,7 @@
 
 #include "platform/ports.h"
 
+class QLineEdit;
 class QTimer;
 
 namespace vm::ui {
@@ -50,6 +53,10 @@ class QtWindowPort : public WindowPort {
   bool isForeground() override;
   void setStayOnTop(bool on) override;
   void quit() override;
+  // Control ids are found by the widgets' object names (folderList,
+  // fileList, noteEditor, multibar, rootList).
+  int focusedControl() override;
+  void focusControl(int id) override;
 
   // Sets or clears the stay-on-top hint keeping the window's geometry.
   static void applyStayOnTop(QWidget* w, bool on);
@@ -59,10 +66,82 @@ class QtWindowPort : public WindowPort {
   std::function<void()> quit_;
 };
 
+// The note editor's widget: a plain text editor that refuses typed, pasted,
+// dropped or composed text beyond a number of characters (line ends count
+// one). Text set by the program is not limited.
+class NoteEdit : public QPlainTextEdit {
+  Q_OBJECT
+ public:
+  explicit NoteEdit(QWidget* parent = nullptr) : QPlainTextEdit(parent) {}
+  void setCharLimit(int chars) { limit_ = chars; }
+  int charLimit() const { return limit_; }
+  // Characters that may still be typed in place of the selection.
+  int room() const;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override;
+  void inputMethodEvent(QInputMethodEvent* e) override;
+  void insertFromMimeData(const QMimeData* source) override;
+
+ private:
+  int limit_ = -1;  // no limit
+};
+
+// The TextEditor port over the note editor. The widget is attached once the
+// window exists; until then the editor is empty and requests are ignored.
+// Changes by the user are reported through onEdited, key and mouse button
+// releases in the editor through onReleased.
+class QtTextEditor : public QObject, public TextEditor {
+  Q_OBJECT
+ public:
+  explicit QtTextEditor(QObject* parent = nullptr) : QObject(parent) {}
+  void attach(NoteEdit* editor);
+  std::function<void()> onEdited;
+  std::function<void()> onReleased;
+
+  std::string text() override;
+  void setText(const std::string& text) override;
+  void setEnabled(bool on) override;
+  bool isEnabled() override;
+  void setVisible(bool on) override;
+  void setWordWrap(bool on) override;
+  void focus() override;
+  std::size_t selectionStart() override;
+  std::size_t selectionEnd() override;
+  void replaceSelection(const std::string& text) override;
+  int scrollPosition() override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::size_t byteOffset(int position);
+  void edited();
+
+  QPointer<NoteEdit> editor_;
+  bool programChange_ = false;  // true while the program itself changes the text
+};
+
+// The LineEditor port over the Multibar, attached once the window exists.
+class QtLineEditor : public LineEditor {
+ public:
+  void attach(QLineEdit* edit);
+  std::string text() override;
+  void setText(const std::string& text) override;
+  void insertAtCaret(const std::string& text) override;
+  void selectAll() override;
+
+ private:
+  QPointer<QLineEdit> edit_;
+};
+
 class QtDesktop : public Desktop {
  public:
   // Starts this program's own executable again, detached.
   bool startInstance(const std::vector<std::string>& args) override;
+  // An address with a scheme ("https:", "mailto:") opens as it is; anything
+  // else is a local path.
+  bool openExternally(const std::string& pathOrUrl) override;
 };
 
 class QtDialogs : public Dialogs {

@@ -15,6 +15,10 @@ AppHarness::AppHarness() {
   env.paths.documents = docs;
   env.paths.fernhollow = (dir.path() / "no-fernhollow").string();
   env.paths.fileSystemRoot = fileSystem;
+  // As the shell does, a replaced selection counts as the user's edit.
+  editor.onReplace = [this] {
+    if (app_) app_->noteEdited();
+  };
 }
 
 void AppHarness::ini(const std::string& text) const { dir.write("home/vellumark.ini", text); }
@@ -24,7 +28,7 @@ std::string AppHarness::iniText() const { return dir.read("home/vellumark.ini");
 App& AppHarness::start(const std::string& commandLineFile) {
   app_.reset();
   env.commandLineFile = commandLineFile;
-  app_ = std::make_unique<App>(env, AppPorts{&clock, &timers, &window, &desktop, &dialogs});
+  app_ = std::make_unique<App>(env, AppPorts{&clock, &timers, &window, &desktop, &dialogs, &editor, &multibar});
   app_->startUp();
   return *app_;
 }

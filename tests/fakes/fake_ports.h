@@ -1,6 +1,8 @@
 #pragma once
 // In-memory port implementations: tests drive the App with these instead
 // of a screen.
+#include <functional>
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -31,17 +33,67 @@ class FakeWindow : public WindowPort {
   bool foreground = true;
   bool onTop = false;
   int quits = 0;
+  int focused = 0;  // control id with the keyboard focus
   bool isForeground() override { return foreground; }
   void setStayOnTop(bool on) override { onTop = on; }
   void quit() override { ++quits; }
+  int focusedControl() override { return focused; }
+  void focusControl(int id) override { focused = id; }
+};
+
+// The note editor: selection offsets are bytes of `content`.
+class FakeTextEditor : public TextEditor {
+ public:
+  std::string content;
+  bool enabled = false, visible = true, wrap = false;
+  std::size_t selStart = 0, selEnd = 0;
+  int focusCount = 0;
+  int scroll = 0;
+  std::function<void()> onReplace;  // called after replaceSelection, as the shell reports an edit
+  std::string text() override { return content; }
+  void setText(const std::string& t) override {
+    content = t;
+    selStart = selEnd = 0;
+  }
+  void setEnabled(bool on) override { enabled = on; }
+  bool isEnabled() override { return enabled; }
+  void setVisible(bool on) override { visible = on; }
+  void setWordWrap(bool on) override { wrap = on; }
+  void focus() override { ++focusCount; }
+  std::size_t selectionStart() override { return std::min(selStart, content.size()); }
+  std::size_t selectionEnd() override { return std::min(std::max(selStart, selEnd), content.size()); }
+  void replaceSelection(const std::string& t) override {
+    const std::size_t a = selectionStart(), b = selectionEnd();
+    content.replace(a, b - a, t);
+    selStart = selEnd = a + t.size();
+    if (onReplace) onReplace();
+  }
+  int scrollPosition() override { return scroll; }
+};
+
+// The Multibar; the caret is taken to be at the end.
+class FakeLineEditor : public LineEditor {
+ public:
+  std::string content;
+  int selectAlls = 0;
+  std::string text() override { return content; }
+  void setText(const std::string& t) override { content = t; }
+  void insertAtCaret(const std::string& t) override { content += t; }
+  void selectAll() override { ++selectAlls; }
 };
 
 class FakeDesktop : public Desktop {
  public:
   std::vector<std::vector<std::string>> started;
+  std::vector<std::string> opened;
+  bool openResult = true;
   bool startInstance(const std::vector<std::string>& args) override {
     started.push_back(args);
     return true;
+  }
+  bool openExternally(const std::string& pathOrUrl) override {
+    opened.push_back(pathOrUrl);
+    return openResult;
   }
 };
 
@@ -75,6 +127,8 @@ class AppHarness {
   FakeWindow window;
   FakeDesktop desktop;
   FakeDialogs dialogs;
+  FakeTextEditor editor;
+  FakeLineEditor multibar;
   AppEnvironment env;
 
  private:

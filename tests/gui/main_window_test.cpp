@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
@@ -16,6 +18,7 @@
 
 #include "core/commands.h"
 #include "fakes/fake_ports.h"
+#include "platform/limits.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
 
@@ -38,11 +41,14 @@ class MainWindowTest : public ::testing::Test {
 
   // Built in the program's order: ports, App, window, start-up, show.
   void start() {
-    app = std::make_unique<App>(h.env, AppPorts{&clock, &timers, &port, &desktop, &dialogs});
+    app = std::make_unique<App>(h.env, AppPorts{&clock, &timers, &port, &desktop, &dialogs, &editor, &line});
     timers.setTick([this](int id) { app->timer(id); });
     port.setQuitHandler([this] { ++quits; });
     win = std::make_unique<MainWindow>(*app);
     port.setWindow(win.get());
+    editor.attach(win->noteEditor());
+    editor.onEdited = [this] { app->noteEdited(); };
+    line.attach(win->multibar());
     app->startUp();
     win->showAtStart();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
@@ -74,6 +80,8 @@ class MainWindowTest : public ::testing::Test {
   QtWindowPort port;
   test::FakeDesktop desktop;
   test::FakeDialogs dialogs;
+  QtTextEditor editor;
+  QtLineEditor line;
   std::unique_ptr<App> app;
   std::unique_ptr<MainWindow> win;
   int quits = 0;
@@ -182,6 +190,29 @@ TEST_F(MainWindowTest, ListsRootsLabelMessageFieldAndClose) {
   EXPECT_EQ(quits, 1);
 }
 
+TEST_F(MainWindowTest, MultibarEditorMenusAndAcceleratorsReachTheApp) {
+  start();
+  win->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
+  auto* bar = child<QLineEdit>("multibar");
+  auto* note = child<QPlainTextEdit>("noteEditor");
+  port.focusControl(cmd::kMultibar);
+  EXPECT_EQ(port.focusedControl(), cmd::kMultibar);
+  QTest::keyClicks(bar, "top.txt");
+  QTest::keyClick(bar, Qt::Key_Return);  // opens the file of that name
+  EXPECT_TRUE(bar->text().isEmpty());
+  EXPECT_EQ(note->toPlainText(), "t");
+  EXPECT_TRUE(note->isEnabled() && note->isVisible());
+  EXPECT_FALSE(app->noteModified());
+  QTest::keyClicks(note, "x");
+  EXPECT_TRUE(app->noteModified());
+  // The note's items join the Tools menu; their separators draw as such.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return win->findChild<QAction*>("menu903") != nullptr; }, 1000));
+  EXPECT_EQ(win->findChild<QAction*>("menu900"), nullptr);
+  QTest::keyClick(note, Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);  // a window accelerator
+  EXPECT_EQ(port.focusedControl(), cmd::kFolderList);
+}
+
 TEST_F(MainWindowTest, SplitterReleaseStoresListWidth) {
   start();
   auto* splitter = child<QSplitter>("mainSplitter");
@@ -206,6 +237,51 @@ TEST_F(MainWindowTest, SplitterReleaseStoresListWidth) {
   win->resize(win->width() + 100, win->height());
   QTest::qWait(20);
   EXPECT_EQ(nav->width(), 260);
+}
+
+TEST(QtTextEditor, ReportsOnlyUserEditsInBytesAndLimitsTyping) {
+  NoteEdit edit;
+  QtTextEditor port;
+  port.attach(&edit);
+  int edits = 0, releases = 0;
+  port.onEdited = [&] { ++edits; };
+  port.onReleased = [&] { ++releases; };
+  port.setText("a\xc3\xb1\xe2\x82\xac\xa0z");  // "añ€", a stray byte, "z"
+  EXPECT_EQ(edits, 0);
+  EXPECT_EQ(port.text(), "a\xc3\xb1\xe2\x82\xac\xef\xbf\xbdz");
+  QTextCursor c = edit.textCursor();
+  c.setPosition(1);
+  c.setPosition(3, QTextCursor::KeepAnchor);
+  edit.setTextCursor(c);
+  EXPECT_EQ(port.selectionStart(), 1u);
+  EXPECT_EQ(port.selectionEnd(), 6u);
+  port.replaceSelection("\xc2\xa0");  // a no-break space stays one
+  EXPECT_EQ(edits, 1);
+  EXPECT_EQ(port.text(), "a\xc2\xa0\xef\xbf\xbdz");
+  EXPECT_EQ(port.selectionStart(), 3u);
+  edit.undo();
+  EXPECT_EQ(port.text(), "a\xc3\xb1\xe2\x82\xac\xef\xbf\xbdz");
+  edits = 0;
+  QTest::keyClicks(&edit, "x");
+  EXPECT_EQ(edits, 1);
+  EXPECT_EQ(releases, 1);
+
+  const int limit = limits::kNoteCharLimit;
+  port.setText(std::string(limit + 5, 'a'));  // loading is not limited
+  EXPECT_EQ(edit.document()->characterCount() - 1, limit + 5);
+  port.setText(std::string(limit - 2, 'a'));
+  edit.moveCursor(QTextCursor::End);
+  edits = 0;
+  QTest::keyClick(&edit, Qt::Key_Return);
+  QTest::keyClicks(&edit, "bc");
+  EXPECT_EQ(port.text(), std::string(limit - 2, 'a') + "\nb");
+  EXPECT_EQ(edits, 2);
+  QApplication::clipboard()->setText("xyz");
+  edit.paste();
+  EXPECT_EQ(port.text().size(), std::size_t(limit));
+  edit.moveCursor(QTextCursor::Left, QTextCursor::KeepAnchor);
+  edit.paste();  // replaces the selection with what fits
+  EXPECT_EQ(port.text(), std::string(limit - 2, 'a') + "\nx");
 }
 
 TEST(QtTimers, TicksWithItsIdUntilStopped) {
