@@ -205,6 +205,11 @@ void App::rebuildFromSettings() {
   help.displayName = std::string(kRootHelp);
   help.defaultExtension = ".txt";
 
+  if (settings_.flag(setting::LogBack))
+    history_.setLog([this](const std::string& line) { writeLog(line); });
+  else
+    history_.setLog(nullptr);
+
   updateToolbar();
 }
 

@@ -127,6 +127,9 @@ class App {
   void noteKeyReleased();   // a key or mouse button was released in the note editor
   void multibarEnter(bool skipWeb);  // Enter (false) or Ctrl+Enter (true) in the Multibar
   void fileActivated(int index);     // double-click or Enter on a File List item
+  void menuAboutToOpen();            // a menu is about to show: refresh enabled states
+  // Text dropped on the note: a web address becomes a Markdown link.
+  void dropTextOnNote(const std::string& text);
   void timer(int id);
   void rootChosen(const std::string& text);  // picked in the Root List
   void rootTyped(const std::string& text);   // typed into its edit field + Enter

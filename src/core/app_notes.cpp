@@ -494,6 +494,26 @@ void App::pasteDate() {
   }
 }
 
+void App::menuAboutToOpen() {
+  bool selection = !editorSelection().empty();
+  menus_.setEnabled(cmd::kMailTo, selection);
+  menus_.setEnabled(cmd::kMailBody, selection);
+  menus_.setEnabled(cmd::kLaunchAssociated, selection);
+}
+
+void App::dropTextOnNote(const std::string& text) {
+  if (viewer_ != Viewer::Text || !noteLoaded_ || text.empty()) return;
+  std::string insert = text;
+  bool http = text.starts_with("http:");
+  bool https = text.starts_with("https:") && settings_.flag(setting::NoteDragHttpAsLink);
+  if (http || https) {
+    std::size_t skip = std::min(text.size(), std::size_t(http ? 7 : 8));  // "http://" or "https://"
+    insert = format("[ %s ]( %s )", text.substr(skip).c_str(), text.c_str());
+  }
+  ports_.editor->replaceSelection(insert);
+  noteEdited();
+}
+
 // ---------------------------------------------------------------- recent files and Back
 
 void App::offerRecent(const RootLocation& loc) {

@@ -238,3 +238,30 @@ TEST(Notes, DatesMenusAndShortcuts) {
 
 }  // namespace
 }  // namespace vm
+
+namespace vm {
+namespace {
+
+TEST(Notes, DroppedTextLinksAndLogBack) {
+  test::AppHarness h;
+  h.dir.write("notes/a.txt", "");
+  h.dir.write("notes/b.txt", "");
+  h.ini("[General]\nLogBack=1\nNoteDragHttpAsLink=0\n[BasicRoots]\n" + h.dir.str() + "/notes=Notes\n");
+  App& app = h.start();
+  app.fileClicked(app.fileList().find("a.txt"));
+  app.dropTextOnNote("http://example.org/x");
+  EXPECT_EQ(h.editor.content, "[ example.org/x ]( http://example.org/x )");
+  h.editor.content.clear();
+  app.dropTextOnNote("https://example.org");  // links for https only when the setting asks
+  EXPECT_EQ(h.editor.content, "https://example.org");
+  EXPECT_EQ(app.status().title(), "a.txt*");
+  app.menuAboutToOpen();
+  EXPECT_FALSE(app.menus().find(cmd::kMailTo)->enabled);  // no selection
+  app.fileClicked(app.fileList().find("b.txt"));
+  const std::string log = h.dir.read("home/LogFile.log");
+  EXPECT_NE(log.find(" PUSH root:'" + h.dir.str() + "/notes' path:'" + h.dir.str() + "/notes' folder:'' file:'a.txt'\n"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace vm
