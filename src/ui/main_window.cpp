@@ -107,14 +107,10 @@ QIcon numberedIcon(int number) {
   return QIcon(base);
 }
 
-// A leaf without text is a separator, whatever its id (run-time separators
-// carry ids so that they can be removed again).
-bool isSeparatorItem(const MenuItem& item) { return item.separator() || (item.text.empty() && item.children.empty()); }
-
 void shapeOf(const std::vector<MenuItem>& items, std::string& out) {
   for (const auto& it : items) {
     out += std::to_string(it.id);
-    out += isSeparatorItem(it) ? 's' : (it.children.empty() ? 'i' : 'm');
+    out += it.separator() ? 's' : (it.children.empty() ? 'i' : 'm');
     if (!it.children.empty()) {
       out += '(';
       shapeOf(it.children, out);
@@ -410,7 +406,7 @@ void MainWindow::rebuildMenus() {
   std::function<void(QMenu*, const std::vector<MenuItem>&)> fill = [&](QMenu* menu,
                                                                          const std::vector<MenuItem>& items) {
     for (const MenuItem& item : items) {
-      if (isSeparatorItem(item)) {
+      if (item.separator()) {
         menuActions_.push_back(menu->addSeparator());
       } else if (!item.children.empty()) {
         QMenu* sub = menu->addMenu(qs(item.text));
@@ -434,6 +430,8 @@ void MainWindow::rebuildMenus() {
     QMenu* menu = new QMenu(qs(m.title), this);
     menuBar()->addMenu(menu);
     menus_.push_back(menu);
+    // Items that act on the note's selection are enabled as the menu opens.
+    connect(menu, &QMenu::aboutToShow, this, [this] { app_.menuAboutToOpen(); });
     fill(menu, m.items);
   }
   menuShape_ = menuShape(app_.menus());
@@ -474,7 +472,7 @@ bool MainWindow::updateMenusInPlace() {
     for (const MenuItem& item : items) {
       if (i >= menuActions_.size()) return;
       QAction* a = menuActions_[i++];
-      if (isSeparatorItem(item)) continue;
+      if (item.separator()) continue;
       if (!item.children.empty()) {
         a->setText(qs(item.text));
         a->setEnabled(item.enabled);
