@@ -351,6 +351,7 @@ void App::noteEdited() {
   if (!modified_) {
     modified_ = true;
     status_.markModified();
+    status_.setWordCount(std::nullopt);  // it counts the saved file, which no longer matches
   }
 }
 
