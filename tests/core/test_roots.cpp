@@ -8,52 +8,38 @@
 namespace vm {
 namespace {
 
-TEST(PathVariables, ExpandAppSrcDrvAndDocuments) {
+// The expanded path and whether its folder exists.
+std::pair<std::string, bool> expand(std::string p, const PathEnv& env) {
+  const bool ok = expandPathVariables(p, env);
+  return {p, ok};
+}
+
+std::string contract(std::string p, const PathEnv& env) {
+  contractPathForRemote(p, env);
+  return p;
+}
+
+TEST(PathVariables, ExpandAndContract) {
   test::TempDir d;
   d.mkdir("stick/notes");
   d.mkdir("docs/work");
   PathEnv env;
-  env.appSrcDrv = (d.path() / "stick").string();
-  env.documents = (d.path() / "docs").string();
+  env.appSrcDrv = d.str() + "/stick";
+  env.documents = d.str() + "/docs";
+  EXPECT_EQ(expand("%AppSrcDrv%/notes", env), std::make_pair(d.str() + "/stick/notes", true));
+  EXPECT_EQ(expand("%mydocuments%/work", env), std::make_pair(d.str() + "/docs/work", true));  // any case
+  EXPECT_EQ(expand("%AppSrcDrv%/missing", env), std::make_pair(d.str() + "/stick/missing", false));
+  env.documents.reset();  // no documents folder: the variable stays
+  EXPECT_EQ(expand("%MyDocuments%/work", env), std::make_pair(std::string("%MyDocuments%/work"), false));
+  const PathEnv rootFs;  // the program on the root file system
+  EXPECT_EQ(expand("%AppSrcDrv%/tmp", rootFs), std::make_pair(std::string("/tmp"), true));
 
-  std::string p = "%AppSrcDrv%/notes";
-  EXPECT_TRUE(expandPathVariables(p, env));
-  EXPECT_EQ(p, (d.path() / "stick/notes").string());
-
-  p = "%mydocuments%/work";  // variables ignore case
-  EXPECT_TRUE(expandPathVariables(p, env));
-  EXPECT_EQ(p, (d.path() / "docs/work").string());
-
-  p = "%AppSrcDrv%/missing";  // expanded, but the folder does not exist
-  EXPECT_FALSE(expandPathVariables(p, env));
-  EXPECT_EQ(p, (d.path() / "stick/missing").string());
-
-  env.documents.reset();  // no documents folder: the variable stays and the result is false
-  p = "%MyDocuments%/work";
-  EXPECT_FALSE(expandPathVariables(p, env));
-  EXPECT_EQ(p, "%MyDocuments%/work");
-
-  PathEnv rootFs;  // the program on the root file system
-  p = "%AppSrcDrv%/tmp";
-  EXPECT_TRUE(expandPathVariables(p, rootFs));
-  EXPECT_EQ(p, "/tmp");
-}
-
-TEST(PathVariables, ContractOnlyOnTheProgramsFileSystem) {
-  PathEnv env;
+  // Contracting happens only on the program's own file system, and only once.
   env.appSrcDrv = "/media/u/STICK";
-  std::string p = "/media/u/STICK/notes/a";
-  contractPathForRemote(p, env);
-  EXPECT_EQ(p, "%AppSrcDrv%/notes/a");
-  contractPathForRemote(p, env);  // already contracted: unchanged
-  EXPECT_EQ(p, "%AppSrcDrv%/notes/a");
-  p = "/media/u/STICKY/x";  // a longer name on another mount is not the stick
-  contractPathForRemote(p, env);
-  EXPECT_EQ(p, "/media/u/STICKY/x");
-  PathEnv rootFs;
-  p = "/home/a/notes";
-  contractPathForRemote(p, rootFs);
-  EXPECT_EQ(p, "%AppSrcDrv%/home/a/notes");
+  EXPECT_EQ(contract("/media/u/STICK/notes/a", env), "%AppSrcDrv%/notes/a");
+  EXPECT_EQ(contract("%AppSrcDrv%/notes/a", env), "%AppSrcDrv%/notes/a");
+  EXPECT_EQ(contract("/media/u/STICKY/x", env), "/media/u/STICKY/x");  // another mount
+  EXPECT_EQ(contract("/home/a/notes", rootFs), "%AppSrcDrv%/home/a/notes");
 }
 
 TEST(Roots, AddFindAndLimit) {
@@ -75,88 +61,71 @@ TEST(Roots, AddFindAndLimit) {
   EXPECT_EQ(said[0], "Hit maximum number of roots");
 }
 
-TEST(Roots, LoadConfiguredThenAutomaticRoots) {
+// Roots loaded from an INI text; "docs" and "fern" are folders of the temporary tree.
+struct LoadedRoots {
   test::TempDir d;
-  d.mkdir("one");
-  d.mkdir("two");
-  d.mkdir("docs");
-  d.mkdir("fern");
-  std::string ini = "[General]\nDefaultExtension=.md\n[BasicRoots]\n";
-  ini += d.str() + "/one=First;.txt\n";
-  ini += d.str() + "/gone=Gone;.txt\n";  // missing folder: skipped, kept in the file
-  ini += "%AppSrcDrv%" + d.str() + "/two=Second\n";
-  d.write("v.ini", ini);
   SettingsStore store;
-  ASSERT_TRUE(store.load(d.path() / "v.ini"));
-  Settings settings(store);
-  PathEnv env;
-  env.documents = d.str() + "/docs";
-  env.fernhollow = d.str() + "/fern";
-  env.fileSystemRoot = "/";
-  Roots roots;
-  roots.load(settings, env, nullptr);
-  ASSERT_EQ(roots.count(), 5);
-  EXPECT_EQ(roots.at(0).displayName, "First");
-  EXPECT_EQ(roots.at(0).defaultExtension, ".txt");
-  EXPECT_EQ(roots.at(1).displayName, "Second");
-  EXPECT_EQ(roots.at(1).configuredRoot, "%AppSrcDrv%" + d.str() + "/two");
-  EXPECT_EQ(roots.at(1).rootFolder, d.str() + "/two");
-  EXPECT_EQ(roots.at(1).defaultExtension, ".md");  // no comment: DefaultExtension
-  EXPECT_EQ(roots.at(2).displayName, "My Documents");
-  EXPECT_EQ(roots.at(3).displayName, "Fernhollow");
-  EXPECT_EQ(roots.at(4).displayName, "File System");
-  EXPECT_EQ(roots.at(4).rootFolder, "/");
-  EXPECT_NE(d.read("v.ini").find("Gone"), std::string::npos);
-}
-
-TEST(Roots, AutomaticRootsCountAgainstTheLimit) {
-  test::TempDir d;
-  d.mkdir("docs");
-  d.mkdir("fern");
-  std::string ini = "[BasicRoots]\n";
-  for (int i = 0; i < 24; ++i) {
-    d.mkdir("r" + std::to_string(i));
-    ini += d.str() + "/r" + std::to_string(i) + "=R" + std::to_string(i) + "\n";
-  }
-  d.write("v.ini", ini);
-  SettingsStore store;
-  store.load(d.path() / "v.ini");
-  Settings settings(store);
-  PathEnv env;
-  env.documents = d.str() + "/docs";
-  env.fernhollow = d.str() + "/fern";
   Roots roots;
   std::vector<std::string> said;
-  roots.load(settings, env, [&](const std::string& s) { said.push_back(s); });
-  EXPECT_EQ(roots.count(), 25);
-  EXPECT_EQ(roots.at(24).displayName, "My Documents");
-  EXPECT_EQ(said, (std::vector<std::string>{"Hit maximum number of roots", "Hit maximum number of roots"}));
+  void load(const std::string& ini, const std::string& fern = "fern") {
+    d.mkdir("docs");
+    d.mkdir("fern");
+    d.write("v.ini", ini);
+    ASSERT_TRUE(store.load(d.path() / "v.ini"));
+    Settings settings(store);
+    PathEnv env;
+    env.documents = d.str() + "/docs";
+    env.fernhollow = d.str() + "/" + fern;
+    env.fileSystemRoot = "/";
+    roots.load(settings, env, [this](const std::string& s) { said.push_back(s); });
+  }
+};
+
+TEST(Roots, LoadConfiguredThenAutomaticRoots) {
+  LoadedRoots r;
+  const std::string d = r.d.str();
+  r.d.mkdir("one");
+  r.d.mkdir("two");
+  r.load("[General]\nDefaultExtension=.md\n[BasicRoots]\n" + d + "/one=First;.txt\n" + d +
+         "/gone=Gone;.txt\n"  // missing folder: skipped, kept in the file
+         "%AppSrcDrv%" + d + "/two=Second\n");
+  ASSERT_EQ(r.roots.count(), 5);
+  EXPECT_EQ(r.roots.at(0).displayName, "First");
+  EXPECT_EQ(r.roots.at(0).defaultExtension, ".txt");
+  EXPECT_EQ(r.roots.at(1).displayName, "Second");
+  EXPECT_EQ(r.roots.at(1).configuredRoot, "%AppSrcDrv%" + d + "/two");
+  EXPECT_EQ(r.roots.at(1).rootFolder, d + "/two");
+  EXPECT_EQ(r.roots.at(1).defaultExtension, ".md");  // no comment: DefaultExtension
+  EXPECT_EQ(r.roots.at(2).displayName, "My Documents");
+  EXPECT_EQ(r.roots.at(3).displayName, "Fernhollow");
+  EXPECT_EQ(r.roots.at(4).displayName, "File System");
+  EXPECT_EQ(r.roots.at(4).rootFolder, "/");
+  EXPECT_NE(r.d.read("v.ini").find("Gone"), std::string::npos);
 }
 
-TEST(Roots, AutomaticRootsFollowTheirSwitches) {
-  test::TempDir d;
-  d.mkdir("docs");
-  d.write("v.ini", "[General]\nRootAutoAddMyDocuments=0\nRootAutoAddCDrive=no\n");
-  SettingsStore store;
-  store.load(d.path() / "v.ini");
-  Settings settings(store);
-  PathEnv env;
-  env.documents = d.str() + "/docs";
-  env.fernhollow = d.str() + "/none";
-  Roots roots;
-  roots.load(settings, env, nullptr);
-  EXPECT_EQ(roots.count(), 0);
-  EXPECT_FALSE(roots.current().inUse);  // an empty table still answers safely
+TEST(Roots, AutomaticRootsCountAgainstTheLimitAndFollowTheirSwitches) {
+  LoadedRoots full;
+  std::string ini = "[BasicRoots]\n";
+  for (int i = 0; i < 24; ++i) {
+    full.d.mkdir("r" + std::to_string(i));
+    ini += full.d.str() + "/r" + std::to_string(i) + "=R" + std::to_string(i) + "\n";
+  }
+  full.load(ini);
+  EXPECT_EQ(full.roots.count(), 25);
+  EXPECT_EQ(full.roots.at(24).displayName, "My Documents");
+  EXPECT_EQ(full.said, (std::vector<std::string>(2, "Hit maximum number of roots")));
+
+  LoadedRoots none;
+  none.load("[General]\nRootAutoAddMyDocuments=0\nRootAutoAddCDrive=no\n", "none");
+  EXPECT_EQ(none.roots.count(), 0);
+  EXPECT_FALSE(none.roots.current().inUse);  // an empty table still answers safely
 }
 
 TEST(Roots, PerpetualNoteValue) {
   EXPECT_FALSE(splitPerpetualNote(""));
   auto f = splitPerpetualNote("/n|/n/a|b|todo.txt");
   ASSERT_TRUE(f);
-  EXPECT_EQ((*f)[0], "/n");
-  EXPECT_EQ((*f)[1], "/n/a");
-  EXPECT_EQ((*f)[2], "b");
-  EXPECT_EQ((*f)[3], "todo.txt");
+  EXPECT_EQ(std::vector<std::string>(f->begin(), f->end()), (std::vector<std::string>{"/n", "/n/a", "b", "todo.txt"}));
   auto g = splitPerpetualNote("/n|/n");  // short values leave the rest empty
   ASSERT_TRUE(g);
   EXPECT_EQ((*g)[3], "");

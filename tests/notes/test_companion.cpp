@@ -33,15 +33,10 @@ TEST(Companion, BesideTheFileOrCentral) {
   EXPECT_FALSE(fs::exists(file + ".tn"));
 
   // Central: the flattened path, created holding FileName.
-  std::string flat = (dir.str() + "/notes/a.txt.tn").substr(1);
-  for (char& c : flat)
-    if (c == '/') c = '_';
-  const std::string central = companionName(file, false, info);
-  EXPECT_EQ(central, info + "/" + flat);
-  EXPECT_EQ(fileNameKey(central), file);
   EXPECT_EQ(companionName("/home/a/notes/x.txt", false, info), info + "/home_a_notes_x.txt.tn");
   EXPECT_EQ(fileNameKey(info + "/home_a_notes_x.txt.tn"), "/home/a/notes/x.txt");
-
+  const std::string central = companionName(file, false, info);
+  EXPECT_EQ(fileNameKey(central), file);
   // Asking again keeps what the companion already holds.
   ASSERT_TRUE(vm::ini::writeKey(central, "General", "keywords", "k1,k2"));
   EXPECT_EQ(companionName(file, false, info), central);
@@ -59,9 +54,7 @@ TEST(Companion, LongNamesAndPathVariables) {
   for (int i = 0; i < 30; ++i) deep += "/folder" + std::to_string(i) + "_\xc3\xa9\xc3\xa9";
   const std::string c = companionName(deep + "/note.txt", false, info);
   const std::string name = vm::lastComponent(c);
-  EXPECT_LE(name.size(), 248u);
-  EXPECT_GE(name.size(), 246u);
-  EXPECT_TRUE(name.ends_with(".tn"));
+  EXPECT_TRUE(name.size() >= 246 && name.size() <= 248 && name.ends_with(".tn")) << name;
   EXPECT_EQ(vm::displayUtf8(name), name);  // no split UTF-8 sequence
   EXPECT_EQ(fileNameKey(c), deep + "/note.txt");
   // A path too long for the platform gives no companion rather than a cut one.
@@ -72,14 +65,12 @@ TEST(Companion, LongNamesAndPathVariables) {
   };
   EXPECT_EQ(companionName("%AppSrcDrv%/n/b.txt", true, info, expand), dir.str() + "/n/b.txt.tn");
   EXPECT_EQ(vm::fileInfoFolder("/home/u", "%AppSrcDrv%/central/", expand), dir.str() + "/central");
-  EXPECT_EQ(vm::fileInfoFolder("/home/u", ""), "/home/u/file_info");
-  EXPECT_EQ(vm::fileInfoFolder("/home/u", "/srv/info"), "/srv/info");
-  EXPECT_EQ(vm::fileInfoFolder("/home/u", "info"), "/home/u/info");
+  for (auto [setting, folder] : {std::pair{"", "/home/u/file_info"}, {"/srv/info", "/srv/info"}, {"info", "/home/u/info"}})
+    EXPECT_EQ(vm::fileInfoFolder("/home/u", setting), folder);
 
   EXPECT_TRUE(vm::ensureFileInfoFolder(dir.str() + "/a/b/c"));
   dir.write("blocked", "x");
-  EXPECT_FALSE(vm::ensureFileInfoFolder(dir.str() + "/blocked/sub"));
-  EXPECT_FALSE(vm::ensureFileInfoFolder(""));
+  EXPECT_FALSE(vm::ensureFileInfoFolder(dir.str() + "/blocked/sub") || vm::ensureFileInfoFolder(""));
 }
 
 class PicturePrefix : public ::testing::Test {
@@ -106,12 +97,9 @@ TEST_F(PicturePrefix, OnlyOneSwitchesItOn) {
     auto p = save("pic.png");
     EXPECT_EQ(p.path, dir_.str() + "/imgs/pic.png") << off;
     EXPECT_EQ(p.name, "pic.png");
-    EXPECT_TRUE(exists("pic.png"));
   }
   settings_["ImagePrependDate"] = "1";
-  auto p = save("pic.png");
-  EXPECT_EQ(p.path, dir_.str() + "/imgs/2026-12-04-pic.png");
-  EXPECT_EQ(p.name, "2026-12-04-pic.png");
+  EXPECT_EQ(save("pic.png").path, dir_.str() + "/imgs/2026-12-04-pic.png");
   EXPECT_FALSE(exists("pic.png"));
   EXPECT_EQ(dir_.read("imgs/2026-12-04-pic.png"), "picture 4");
 
@@ -119,7 +107,6 @@ TEST_F(PicturePrefix, OnlyOneSwitchesItOn) {
   EXPECT_EQ(save("pic.png").name, "2026-12-04-pic_001.png");
   EXPECT_EQ(save("pic.png").name, "2026-12-04-pic_002.png");
   EXPECT_EQ(dir_.read("imgs/2026-12-04-pic_002.png"), "picture 6");
-  EXPECT_EQ(dir_.read("imgs/2026-12-04-pic.png"), "picture 4");
 
   settings_["PrependDateTemplate"] = "dd.MM.yy ";
   EXPECT_EQ(save("shot").name, "04.12.26 shot");

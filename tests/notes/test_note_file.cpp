@@ -34,14 +34,11 @@ TEST(NoteFileLoad, BomLineEndsNulAndMissing) {
   EXPECT_FALSE(both->truncatedAtNul);
   EXPECT_EQ(loadNoteFile(p, false, true)->text, "\xEF\xBB\xBFone\ntwo\nthree\n\n");
   EXPECT_EQ(loadNoteFile(p, true, false)->text, "one\r\ntwo\rthree\n\r\n");
-  EXPECT_EQ(loadNoteFile(p, false, false)->text, raw);
-  EXPECT_EQ(noteTextForEditor("\r", true, true), "\n");
   EXPECT_EQ(noteTextForEditor("x\rz\r", true, true), "x\nz\n");
 
   const std::string bin("ab\r\ncd\0ef\r\n", 11);
   auto b = loadNoteFile(dir.write("bin.dat", bin), true, true);
-  ASSERT_TRUE(b);
-  EXPECT_TRUE(b->truncatedAtNul);
+  ASSERT_TRUE(b && b->truncatedAtNul);
   EXPECT_EQ(b->text, "ab\ncd");
   EXPECT_EQ(b->size, 11u);
 
@@ -111,8 +108,7 @@ TEST(NoteFileSave, ReadOnlyFileAndFolderFailWithoutChange) {
   auto stamp = stampOf("keep");
   ::chmod(p.c_str(), 0444);
   auto r = saveNoteFile(p, "lost?", stamp, kNow);
-  EXPECT_EQ(r.kind, Kind::Failed);
-  EXPECT_FALSE(r.error.empty());
+  EXPECT_TRUE(r.kind == Kind::Failed && !r.error.empty());
   EXPECT_EQ(dir.read("ro.txt"), "keep");
   ::chmod(p.c_str(), 0644);
   EXPECT_EQ(saveNoteFile(p, "now saved", stamp, kNow).kind, Kind::Saved);
@@ -136,21 +132,18 @@ TEST(NoteFileNames, NewNamesAndTypedNames) {
   EXPECT_EQ(newNoteName(dir.path(), ".txt"), "New Note_2.txt");
 
   auto check = [&](std::string_view typed) { return resolveNoteName(dir.path(), typed, ".txt"); };
-  EXPECT_EQ(check("Shopping").name, "Shopping.txt");
-  EXPECT_EQ(check("Shopping").check, NameCheck::Ok);
-  EXPECT_EQ(check("ideas.tn").name, "ideas.tn");
-  EXPECT_EQ(check("Log.TXT").name, "Log.TXT");
-  EXPECT_EQ(check("a:b?c%20d[e]\\%").name, "a_b_c d_e___.txt");
-  EXPECT_EQ(check("New Note").check, NameCheck::Exists);
-  EXPECT_EQ(check("").check, NameCheck::Empty);
-  EXPECT_EQ(check("  \t").check, NameCheck::Empty);
-  EXPECT_EQ(check("a/b").check, NameCheck::Invalid);
-  EXPECT_EQ(check(std::string_view("a\0b", 3)).check, NameCheck::Invalid);
-  EXPECT_EQ(check(std::string(251, 'n')).check, NameCheck::Ok);
-  EXPECT_EQ(check(std::string(252, 'n')).check, NameCheck::TooLong);
+  for (auto [typed, name] : {std::pair{"Shopping", "Shopping.txt"}, {"ideas.tn", "ideas.tn"}, {"Log.TXT", "Log.TXT"},
+                              {"a:b?c%20d[e]\\%", "a_b_c d_e___.txt"}}) {
+    EXPECT_EQ(check(typed).name, name);
+    EXPECT_EQ(check(typed).check, NameCheck::Ok) << typed;
+  }
+  const std::string nul("a\0b", 3), fits(251, 'n'), tooLong(252, 'n');
+  for (auto [typed, result] : {std::pair<std::string_view, NameCheck>{"New Note", NameCheck::Exists}, {"", NameCheck::Empty},
+                               {"  \t", NameCheck::Empty}, {"a/b", NameCheck::Invalid}, {nul, NameCheck::Invalid},
+                               {fits, NameCheck::Ok}, {tooLong, NameCheck::TooLong}})
+    EXPECT_EQ(check(typed).check, result) << typed;
 
-  EXPECT_TRUE(isUnsavedMarker("$new$Unsaved$"));
-  EXPECT_FALSE(isUnsavedMarker("$NEW$UNSAVED$.txt"));
+  EXPECT_TRUE(isUnsavedMarker("$new$Unsaved$") && !isUnsavedMarker("$NEW$UNSAVED$.txt"));
 }
 
 TEST(NoteFileCreate, TemplatesFromFolderOrRoot) {
