@@ -1,0 +1,377 @@
+#include "render/wiki.h"
+
+#include <cstddef>
+
+namespace vm {
+
+namespace {
+
+using std::string_view;
+constexpr std::size_t npos = std::string::npos;
+
+// Lengths and counts of the converter.
+constexpr std::size_t kPiece = 1023;    // bytes of one read piece; longer lines are split
+constexpr std::size_t kTarget = 1023;   // bytes of a link target
+constexpr std::size_t kAddress = 259;   // bytes of a link address before "%20" and "tn:"
+constexpr std::size_t kCell = 258;      // bytes of one table cell
+constexpr std::size_t kCells = 259;     // cells of one table row
+// Every step provably ends (each round consumes a marker that no
+// replacement creates); this bound only guards against a future table row
+// that would break that.
+constexpr int kMaxRounds = 1 << 20;
+
+struct Block {
+  string_view open, close, htmlOpen, htmlClose;
+};
+constexpr Block kBlocks[] = {
+    {"[<", ">]", "", ""},
+    {"[{", "}]", "", ""},
+    {"[|", "|]", "<pre>", "</pre>\n"},
+    {"-->", "<--", "<center>", "</center>"},
+};
+constexpr int kNoBlock = -1;
+
+struct InlineMark {
+  char marker;
+  string_view before, after;
+};
+constexpr InlineMark kInline[] = {{'=', "<i>", "</i>"}, {'_', "<u>", "</u>"}};
+constexpr char kDelimiters[] = {' ', ',', ':', ';', '!', '?', '.', '\t', '\n'};
+
+struct LineReplacement {
+  string_view text, with;
+  bool atStart, markAllowed;
+};
+constexpr LineReplacement kReplacements[] = {
+    {"___\n", "<hr />\n", true, true},
+    {"***\n", "<hr />\n", true, true},
+    {"* * *\n", "<hr />\n", true, true},
+    {"[$", "<img src=\"", false, true},
+    {"$]", "\">", false, true},
+    {"](imgs\\", "](imgs/", false, false},
+    {"++++++", "######", true, false},
+    {"+++++", "#####", true, false},
+    {"++++", "####", true, false},
+    {"+++", "###", true, false},
+    {"++", "##", true, false},
+    {"+", "#", true, false},
+};
+
+constexpr string_view kWebPrefixes[] = {"http:", "ftp:", "https:", "mailto:", "www.", "???"};
+
+enum BlockState { kOutside = 0, kClosed = 1, kOpened = 2, kInside = 3 };
+enum TableState { kNoTable = 0, kFirstRow = 1, kInTable = 2 };
+
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool startsWithNoCase(string_view s, string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (lower(s[i]) != lower(prefix[i])) return false;
+  return true;
+}
+
+bool endsWithNoCase(string_view s, string_view suffix) {
+  return s.size() >= suffix.size() && startsWithNoCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+string_view trimSpaces(string_view s) {
+  while (!s.empty() && s.front() == ' ') s.remove_prefix(1);
+  while (!s.empty() && s.back() == ' ') s.remove_suffix(1);
+  return s;
+}
+
+// At most n bytes, without splitting a UTF-8 sequence (invalid bytes are cut
+// where they fall).
+string_view cut(string_view s, std::size_t n) {
+  if (s.size() <= n) return s;
+  std::size_t k = n;
+  for (int i = 0; i < 3 && k > 0 && (static_cast<unsigned char>(s[k]) & 0xC0) == 0x80; ++i) --k;
+  if ((static_cast<unsigned char>(s[k]) & 0xC0) == 0x80) k = n;
+  return s.substr(0, k);
+}
+
+// "<a class='tnClass' href=\"tn:My%20Page\">shown</a>" for a page, the address
+// as written for a web, file or "#" target.
+std::string anchor(string_view target, string_view shown) {
+  target = cut(target, kTarget);
+  const string_view trimmed = trimSpaces(target);
+  bool direct = startsWithNoCase(trimmed, "file:") || startsWithNoCase(trimmed, "#");
+  for (string_view prefix : kWebPrefixes) direct = direct || startsWithNoCase(trimmed, prefix);
+  std::string address;
+  if (direct) {
+    address = cut(target, kAddress);
+  } else {
+    address = "tn:";
+    for (char c : cut(trimmed, kAddress)) {
+      if (c == ' ')
+        address += "%20";
+      else
+        address += c;
+    }
+  }
+  std::string a = "<a ";
+  if (address.find("tn:") != npos) a += "class='tnClass' ";
+  a += "href=\"";
+  a += address;
+  a += "\">";
+  a += shown;
+  a += "</a>";
+  return a;
+}
+
+// "[[target][text]]".
+bool pageLink(std::string& line) {
+  const std::size_t open = line.find("[[");
+  if (open == npos) return false;
+  const std::size_t mid = line.find("][", open + 2);
+  if (mid == npos) return false;
+  const std::size_t close = line.find("]]", mid + 2);
+  if (close == npos) return false;
+  const string_view view(line);
+  std::string out(view.substr(0, open));
+  out += anchor(view.substr(open + 2, mid - open - 2), trimSpaces(view.substr(mid + 2, close - mid - 2)));
+  out += view.substr(close + 2);
+  line = std::move(out);
+  return true;
+}
+
+// "[target]", or else the first bare "http:" / "https:" address.
+bool bracketOrWebLink(std::string& line) {
+  const string_view view(line);
+  const std::size_t bracket = view.find('[');
+  if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
+    if (bracket + 1 < view.size() && string_view("$<[{|").find(view[bracket + 1]) != npos) return false;
+    const std::size_t end = view.find(']', bracket + 1);
+    if (end == npos) return false;
+    if (end + 1 < view.size() && string_view("(:[").find(view[end + 1]) != npos) return false;
+    const string_view target = view.substr(bracket + 1, end - bracket - 1);
+    std::string out(view.substr(0, bracket));
+    out += anchor(target, trimSpaces(cut(target, kTarget)));
+    out += view.substr(end + 1);
+    line = std::move(out);
+    return true;
+  }
+  std::size_t start = view.find("http:");
+  if (start == npos) start = view.find("https:");
+  if (start == npos) return false;
+  if ((start >= 2 && view[start - 2] == '=') || (start >= 1 && view[start - 1] == '>')) return false;
+  std::size_t end = view.find(' ', start);
+  const bool atSpace = end != npos;
+  if (!atSpace) end = view.find('\n', start);
+  if (end == npos) return false;
+  const string_view target = view.substr(start, end - start);
+  std::string out(view.substr(0, start));
+  out += anchor(target, trimSpaces(cut(target, kTarget)));
+  out += atSpace ? " " : "<br />";
+  out += view.substr(end + 1);
+  line = std::move(out);
+  return true;
+}
+
+// " =italic=" and " _underlined_", closed by a marker before a delimiter.
+bool inlineMarkup(std::string& line) {
+  const string_view view(line);
+  for (const InlineMark& row : kInline) {
+    const char pattern[2] = {' ', row.marker};
+    std::size_t keep = view.find(string_view(pattern, 2));
+    std::size_t open = keep + 1;
+    if (keep == npos) {
+      if (view.empty() || view[0] != row.marker) continue;
+      keep = 0;
+      open = 0;
+    }
+    if (open + 1 < view.size() && view[open + 1] == row.marker) continue;
+    std::size_t close = npos;
+    for (char delimiter : kDelimiters) {
+      const char closing[2] = {row.marker, delimiter};
+      close = view.find(string_view(closing, 2), open + 1);
+      if (close != npos) break;
+    }
+    if (close == npos) continue;
+    std::string out(view.substr(0, keep));
+    out += ' ';
+    out += row.before;
+    out += view.substr(open + 1, close - open - 1);
+    out += row.after;
+    out += view.substr(close + 1);
+    line = std::move(out);
+    return true;
+  }
+  return false;
+}
+
+bool lineReplacement(std::string& line, bool& markAllowed) {
+  for (const LineReplacement& row : kReplacements) {
+    std::size_t at = 0;
+    if (row.atStart) {
+      if (!string_view(line).starts_with(row.text)) continue;
+    } else {
+      at = line.find(row.text);
+      if (at == npos) continue;
+    }
+    line.replace(at, row.text.size(), row.with);
+    markAllowed = row.markAllowed;
+    return true;
+  }
+  return false;
+}
+
+// A line ending in LF or CR ends in "<br/>" and LF instead, unless it already
+// ends in "<br/>".
+void addLineEndMark(std::string& line) {
+  if (line.empty() || (line.back() != '\n' && line.back() != '\r')) return;
+  line.pop_back();
+  if (line.size() > 5 && endsWithNoCase(line, "<br/>")) {
+    line += '\n';
+    return;
+  }
+  line += "<br/>\n";
+}
+
+template <typename Step>
+bool repeat(Step step) {
+  bool any = false;
+  for (int round = 0; round < kMaxRounds && step(); ++round) any = true;
+  return any;
+}
+
+class Converter {
+ public:
+  explicit Converter(bool markLineEnds) : markLineEnds_(markLineEnds) {}
+
+  void convert(std::string line, std::string& out) {
+    bool changed = false;
+    blockStep(line, changed);
+
+    if (block_ == kClosed) {
+      block_ = kOutside;
+      changed = true;
+    } else if (block_ == kInside) {
+      changed = escape(line) || changed;
+    }
+
+    if (!line.empty() && line[0] == '|') {
+      tableRow(line);
+      changed = true;
+    } else if (table_ == kInTable) {
+      out += "</table><br/>\n";
+      table_ = kNoTable;
+    }
+
+    bool markAllowed = true;
+    if (block_ != kInside) {
+      changed = repeat([&] { return pageLink(line); }) || changed;
+      changed = repeat([&] { return bracketOrWebLink(line); }) || changed;
+      changed = repeat([&] { return inlineMarkup(line); }) || changed;
+      changed = repeat([&] { return lineReplacement(line, markAllowed); }) || changed;
+    }
+
+    if (changed ? (table_ != kInTable && markAllowed) : markLineEnds_) addLineEndMark(line);
+    out += line;
+  }
+
+ private:
+  void blockStep(std::string& line, bool& changed) {
+    do {
+      if (block_ == kOpened || block_ == kInside) {
+        const Block& b = kBlocks[openBlock_];
+        const std::size_t at = line.find(b.close);
+        if (at == npos) {
+          block_ = kInside;
+        } else {
+          line.replace(at, b.close.size(), b.htmlClose);
+          block_ = kClosed;
+          openBlock_ = kNoBlock;
+        }
+      } else {
+        for (int i = 0; i < static_cast<int>(std::size(kBlocks)); ++i) {
+          const std::size_t at = line.find(kBlocks[i].open);
+          if (at == npos) continue;
+          line.replace(at, kBlocks[i].open.size(), kBlocks[i].htmlOpen);
+          block_ = kOpened;
+          openBlock_ = i;
+          changed = true;
+          break;
+        }
+      }
+    } while (block_ == kOpened);
+  }
+
+  // Inside a block "<" and ">" are shown as text; on the line that opened a
+  // preformatted block only the text after its "<pre>".
+  static bool escape(std::string& line) {
+    std::size_t from = line.find("<pre>");
+    from = from == npos ? 0 : from + 5;
+    if (line.find_first_of("<>", from) == npos) return false;
+    std::string out = line.substr(0, from);
+    for (std::size_t i = from; i < line.size(); ++i) {
+      if (line[i] == '<')
+        out += "&lt;";
+      else if (line[i] == '>')
+        out += "&gt;";
+      else
+        out += line[i];
+    }
+    line = std::move(out);
+    return true;
+  }
+
+  // "|a|b|" rows: runs of "|" separate cells; the last piece (normally the
+  // line end) follows the row's "</tr>".
+  void tableRow(std::string& line) {
+    if (table_ == kNoTable) table_ = kFirstRow;
+    std::string out = table_ == kFirstRow ? "<table><tr>" : "<tr>";
+    const string_view view(line);
+    string_view last;
+    bool haveLast = false;
+    std::size_t cells = 0;
+    std::size_t i = 0;
+    while (cells < kCells) {
+      while (i < view.size() && view[i] == '|') ++i;
+      if (i >= view.size()) break;
+      std::size_t end = view.find('|', i);
+      if (end == npos) end = view.size();
+      if (haveLast) {
+        out += "<td>";
+        out += last;
+        out += "</td>";
+      }
+      last = cut(view.substr(i, end - i), kCell);
+      haveLast = true;
+      ++cells;
+      i = end;
+    }
+    out += "</tr>\n";
+    if (haveLast) out += last;
+    line = std::move(out);
+    table_ = kInTable;
+  }
+
+  bool markLineEnds_;
+  int block_ = kOutside;
+  int openBlock_ = kNoBlock;
+  int table_ = kNoTable;
+};
+
+}  // namespace
+
+std::string wikiToHtml(std::string_view text, const WikiOptions& options) {
+  Converter converter(options.markLineEnds);
+  std::string out;
+  out.reserve(text.size() + text.size() / 4);
+  std::string piece;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    piece += c;
+    if (c == '\n' || piece.size() == kPiece) {
+      converter.convert(std::move(piece), out);
+      piece.clear();
+    }
+  }
+  if (!piece.empty()) converter.convert(std::move(piece), out);
+  return out;
+}
+
+}  // namespace vm
