@@ -506,8 +506,7 @@ void App::folderWatchTick() {
   std::string keep = fileList_.selectedName();
   listing_.listFilesInPlace(folder, listingRules(), false);
   if (!keep.empty() && !fileList_.selectName(keep)) {
-    // The shown file is gone: nothing stays selected.
-    r.selectedFile.clear();
+    // The shown file is gone: close it (unsaved text is written back, never dropped).
     closeDocument();
   }
 }

@@ -18,8 +18,6 @@ namespace {
 constexpr std::int64_t kWordCountPeriodNs = 1'000'000'000;  // at most one word count a second
 constexpr std::size_t kMaxMailSelection = 259;
 
-// Web prefixes of the Multibar, tested in this order.
-constexpr std::string_view kWebPrefixes[] = {"http:", "ftp:", "https:", "mailto:", "www.", "???"};
 
 }  // namespace
 
@@ -567,8 +565,7 @@ void App::multibarEnter(bool skipWeb) {
   const std::string text = cutUtf8(ports_.multibar->text(), limits::kText);
   if (text.empty()) return;
   if (!skipWeb) {
-    for (auto p : kWebPrefixes)
-      if (startsWithNoCase(text, p)) return;  // the web viewer takes these once it exists
+    if (startsWithWebPrefix(text)) return;  // the web viewer takes these once it exists
   }
   auto term = [&](std::size_t prefix) {
     std::string t = text.substr(prefix);

@@ -22,4 +22,10 @@ inline constexpr std::size_t kNameMax = 255;
 
 namespace vm::limits {
 inline constexpr std::size_t kHistoryEntries = 22;  // places kept for Back
+// Wiki conversion.
+inline constexpr std::size_t kWikiPiece = 1023;       // bytes of one read piece; longer lines are split
+inline constexpr std::size_t kWikiLinkTarget = 1023;  // bytes of a link target
+inline constexpr std::size_t kWikiLinkAddress = 259;  // bytes of a link address before "%20" and "tn:"
+inline constexpr std::size_t kWikiCell = 258;         // bytes of one table cell
+inline constexpr std::size_t kWikiCells = 259;        // cells of one table row
 }  // namespace vm::limits

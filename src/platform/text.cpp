@@ -167,6 +167,13 @@ std::string displayUtf8(std::string_view s) {
   return out;
 }
 
+bool startsWithWebPrefix(std::string_view s) {
+  static constexpr std::string_view kPrefixes[] = {"http:", "ftp:", "https:", "mailto:", "www.", "???"};
+  for (auto p : kPrefixes)
+    if (startsWithNoCase(s, p)) return true;
+  return false;
+}
+
 std::string format(const char* fmt, ...) {
   va_list ap;
   va_start(ap, fmt);

@@ -27,6 +27,10 @@ long leadingNumber(std::string_view s);
 // Replaces invalid UTF-8 by U+FFFD, for display.
 std::string displayUtf8(std::string_view s);
 
+// True when s begins with a web address prefix ("http:", "ftp:", "https:",
+// "mailto:", "www.") or the web-search prefix "???", ignoring case.
+bool startsWithWebPrefix(std::string_view s);
+
 // printf into a std::string.
 std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 

@@ -2,6 +2,9 @@
 
 #include <cstddef>
 
+#include "platform/limits.h"
+#include "platform/text.h"
+
 namespace vm {
 
 namespace {
@@ -9,12 +12,11 @@ namespace {
 using std::string_view;
 constexpr std::size_t npos = std::string::npos;
 
-// Lengths and counts of the converter.
-constexpr std::size_t kPiece = 1023;    // bytes of one read piece; longer lines are split
-constexpr std::size_t kTarget = 1023;   // bytes of a link target
-constexpr std::size_t kAddress = 259;   // bytes of a link address before "%20" and "tn:"
-constexpr std::size_t kCell = 258;      // bytes of one table cell
-constexpr std::size_t kCells = 259;     // cells of one table row
+constexpr std::size_t kPiece = limits::kWikiPiece;
+constexpr std::size_t kTarget = limits::kWikiLinkTarget;
+constexpr std::size_t kAddress = limits::kWikiLinkAddress;
+constexpr std::size_t kCell = limits::kWikiCell;
+constexpr std::size_t kCells = limits::kWikiCells;
 // Every step provably ends (each round consumes a marker that no
 // replacement creates); this bound only guards against a future table row
 // that would break that.
@@ -57,7 +59,6 @@ constexpr LineReplacement kReplacements[] = {
     {"+", "#", true, false},
 };
 
-constexpr string_view kWebPrefixes[] = {"http:", "ftp:", "https:", "mailto:", "www.", "???"};
 
 enum BlockState { kOutside = 0, kClosed = 1, kOpened = 2, kInside = 3 };
 enum TableState { kNoTable = 0, kFirstRow = 1, kInTable = 2 };
@@ -97,7 +98,7 @@ std::string anchor(string_view target, string_view shown) {
   target = cut(target, kTarget);
   const string_view trimmed = trimSpaces(target);
   bool direct = startsWithNoCase(trimmed, "file:") || startsWithNoCase(trimmed, "#");
-  for (string_view prefix : kWebPrefixes) direct = direct || startsWithNoCase(trimmed, prefix);
+  direct = direct || startsWithWebPrefix(trimmed);
   std::string address;
   if (direct) {
     address = cut(target, kAddress);
