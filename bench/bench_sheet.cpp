@@ -1,0 +1,191 @@
+// The spreadsheet on a generated file of 100,000 rows and 10 columns (about
+// 10 MB): parsing bytes in memory, opening the file until the model is ready
+// for the view, sorting by a text column, grouping by a column of ten
+// values, and saving.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/fs.h"
+#include "platform/ports.h"
+#include "sheet/csv.h"
+#include "sheet/sheet.h"
+
+namespace {
+
+constexpr int kRows = 100000;
+
+// Writes the test file row by row: ids, names, e-mail addresses, dates,
+// amounts, cities, a status that is sometimes empty, comments of which every
+// fourth is quoted with delimiters and doubled quotes inside, codes, and
+// notes of which every third is long.
+void writeSheetFile(const std::string& path) {
+  static const char* first[] = {"Anna", "Ben", "Clara", "David", "Eva", "Felix", "Greta", "Hugo", "Ida", "Jonas"};
+  static const char* last[] = {"Meyer", "Schmidt", "Fischer", "Weber", "Wagner", "Becker", "Hoffmann", "Koch"};
+  static const char* city[] = {"Berlin", "Hamburg", "Munich", "Cologne", "Frankfurt",
+                               "Stuttgart", "Leipzig", "Dresden", "Bremen", "Hanover"};
+  static const char* status[] = {"open", "closed", "pending", "", "review"};
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  std::fputs("id,name,email,date,amount,city,status,comment,code,notes\n", f);
+  unsigned seed = 2024;
+  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+  for (int i = 0; i < kRows; ++i) {
+    const char* fn = first[next() % 10];
+    const char* ln = last[next() % 8];
+    std::fprintf(f, "%d,%s %s,%s.%s@mail.de,2023-%02u-%02u,%u.%02u,%s,%s,", i + 1, fn, ln, fn, ln,
+                 1 + next() % 12, 1 + next() % 28, next() % 100000, next() % 100,
+                 city[next() % 10], status[next() % 5]);
+    if (i % 4 == 0)
+      std::fprintf(f, "\"Call back, then \"\"confirm\"\" order %u\",", next() % 1000);
+    else
+      std::fprintf(f, "note %u,", next() % 1000);
+    std::fprintf(f, "X-%06u,", next() % 1000000);
+    if (i % 3 == 0)
+      std::fprintf(f, "Side door; invoice copy %u\n", next() % 100);
+    else
+      std::fprintf(f, "ok %u\n", next() % 10);
+  }
+  std::fclose(f);
+}
+
+class SheetFolder {
+ public:
+  SheetFolder() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vmbench-sheet-XXXXXX").string();
+    if (::mkdtemp(tmpl.data())) dir_ = tmpl;
+    file_ = dir_ + "/big.csv";
+    writeSheetFile(file_);
+    options_.fileInfoFolder = dir_ + "/file_info";
+    options_.makeBackups = false;
+  }
+  ~SheetFolder() {
+    std::error_code ec;
+    if (!dir_.empty()) std::filesystem::remove_all(dir_, ec);
+  }
+  const std::string& file() const { return file_; }
+  const vm::SheetOptions& options() const { return options_; }
+
+ private:
+  std::string dir_, file_;
+  vm::SheetOptions options_;
+};
+
+SheetFolder& folder() {
+  static SheetFolder f;
+  return f;
+}
+
+void BM_SheetParse(benchmark::State& state) {
+  const std::string bytes = vm::readWholeFile(folder().file()).value_or("");
+  for (auto _ : state) {
+    vm::CsvLoad load = vm::readCsv(bytes, ',', true);
+    benchmark::DoNotOptimize(load.table.rowCount());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(bytes.size()));
+}
+BENCHMARK(BM_SheetParse)->Unit(benchmark::kMillisecond);
+
+void BM_SheetOpen(benchmark::State& state) {
+  vm::Sheet sheet;
+  for (auto _ : state) {
+    bool ok = sheet.open(folder().file(), folder().options()).ok();
+    benchmark::DoNotOptimize(ok);
+    benchmark::DoNotOptimize(sheet.text(kRows - 1, 9).size());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(std::filesystem::file_size(folder().file())));
+}
+BENCHMARK(BM_SheetOpen)->Unit(benchmark::kMillisecond);
+
+// Column 1 (names, many equal) and column 4 (amounts, nearly all distinct).
+void BM_SheetSort(benchmark::State& state) {
+  vm::Sheet sheet;
+  sheet.open(folder().file(), folder().options());
+  sheet.setSortingOn(true);
+  const int col = static_cast<int>(state.range(0));
+  for (auto _ : state) benchmark::DoNotOptimize(sheet.sortBy(col, false));
+}
+BENCHMARK(BM_SheetSort)->Arg(1)->Arg(4)->Unit(benchmark::kMillisecond);
+
+// Grouping by city, with the display rows built as the view asks for them.
+void BM_SheetGroup(benchmark::State& state) {
+  vm::Sheet sheet;
+  sheet.open(folder().file(), folder().options());
+  for (auto _ : state) {
+    sheet.groupBy(5);
+    benchmark::DoNotOptimize(sheet.displayRowCount());
+  }
+}
+BENCHMARK(BM_SheetGroup)->Unit(benchmark::kMillisecond);
+
+void BM_SheetSave(benchmark::State& state) {
+  vm::Sheet sheet;
+  sheet.open(folder().file(), folder().options());
+  for (auto _ : state) {
+    sheet.setModified(true);
+    benchmark::DoNotOptimize(sheet.save(folder().options()).kind);
+  }
+}
+BENCHMARK(BM_SheetSave)->Unit(benchmark::kMillisecond);
+
+// A pump that notes the longest time between two steps: how long the
+// window would go without handling events during a load.
+class GapPump : public vm::Pump {
+ public:
+  bool step() override {
+    auto now = std::chrono::steady_clock::now();
+    gap_ = std::max(gap_, std::chrono::duration<double, std::milli>(now - last_).count());
+    last_ = now;
+    return false;
+  }
+  void progress(int) override {}
+  void start() { last_ = std::chrono::steady_clock::now(); }
+  double maxGapMs() const { return gap_; }
+
+ private:
+  std::chrono::steady_clock::time_point last_;
+  double gap_ = 0;
+};
+
+// Bad input at size: 200 MB of rows (the test file repeated), and a quote
+// opened in the first field that never closes, running 200 MB to the end.
+void BM_SheetOpen200MB(benchmark::State& state) {
+  const bool unclosed = state.range(0) == 1;
+  const std::string path = folder().file() + (unclosed ? ".quote.csv" : ".huge.csv");
+  {
+    // The unclosed quote's text must hold no quote that could close it.
+    std::string one = vm::readWholeFile(folder().file()).value_or("");
+    if (unclosed) std::erase(one, '"');
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+      state.SkipWithError("cannot write the file");
+      return;
+    }
+    if (unclosed) std::fputs("a,b\n\"", f);
+    for (std::size_t written = 0; written < (200u << 20); written += one.size()) std::fwrite(one.data(), 1, one.size(), f);
+    std::fclose(f);
+  }
+  vm::Sheet sheet;
+  GapPump pump;
+  for (auto _ : state) {
+    pump.start();
+    bool ok = sheet.open(path, folder().options(), &pump).ok();
+    pump.step();  // the stretch after the last step counts too
+    if (!ok) state.SkipWithError("did not open");
+    benchmark::DoNotOptimize(sheet.rowCount());
+  }
+  state.counters["rows"] = sheet.rowCount();
+  state.counters["max_ms_between_pump_steps"] = pump.maxGapMs();
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(std::filesystem::file_size(path)));
+  sheet.discard();
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_SheetOpen200MB)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+}  // namespace

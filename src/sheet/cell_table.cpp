@@ -1,0 +1,233 @@
+#include "sheet/cell_table.h"
+
+#include <algorithm>
+
+namespace vm {
+
+namespace {
+
+constexpr std::uint32_t kBlockCells = 65536;           // 1.5 MB of records per block
+constexpr std::size_t kArenaBlock = 1u << 20;          // bytes per arena block
+constexpr std::size_t kArenaOwnBlock = kArenaBlock / 4;  // texts this long get a block of their own
+
+std::uint32_t clampSize(std::size_t n) { return static_cast<std::uint32_t>(std::min(n, kMaxCellBytes)); }
+
+}  // namespace
+
+const char* TextArena::add(std::string_view s) {
+  if (s.size() > kArenaOwnBlock) {
+    Block b;
+    b.data = std::make_unique_for_overwrite<char[]>(s.size());
+    b.cap = b.used = s.size();
+    std::memcpy(b.data.get(), s.data(), s.size());
+    blocks_.push_back(std::move(b));
+    if (blocks_.size() == 1) current_ = 0;
+    used_ += s.size();
+    return blocks_.back().data.get();
+  }
+  if (blocks_.empty() || blocks_[current_].cap - blocks_[current_].used < s.size()) {
+    Block b;
+    b.data = std::make_unique_for_overwrite<char[]>(kArenaBlock);
+    b.cap = kArenaBlock;
+    blocks_.push_back(std::move(b));
+    current_ = blocks_.size() - 1;
+  }
+  Block& b = blocks_[current_];
+  char* p = b.data.get() + b.used;
+  std::memcpy(p, s.data(), s.size());
+  b.used += s.size();
+  used_ += s.size();
+  return p;
+}
+
+CellRec* CellTable::allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_t& offset) {
+  if (n == 0) {
+    block = offset = 0;
+    return nullptr;
+  }
+  if (blocks_.empty() || blocks_.back().cap - blocks_.back().used < n) {
+    Block b;
+    b.cap = std::max(kBlockCells, n);
+    b.cells = std::make_unique_for_overwrite<CellRec[]>(b.cap);
+    blocks_.push_back(std::move(b));
+  }
+  Block& b = blocks_.back();
+  block = static_cast<std::uint32_t>(blocks_.size() - 1);
+  offset = b.used;
+  b.used += n;
+  storedCells_ += n;
+  return b.cells.get() + offset;
+}
+
+void CellTable::store(CellRec& c, std::string_view text) {
+  c.size = clampSize(text.size());
+  if (c.size < kInlineText) {
+    std::memcpy(c.bytes, text.data(), c.size);
+  } else {
+    const char* p = arena_.add(text.substr(0, c.size));
+    std::memcpy(c.bytes, &p, sizeof p);
+  }
+}
+
+void CellTable::forget(const CellRec& c) {
+  if (c.size >= kInlineText) deadArena_ += c.size;
+}
+
+std::size_t CellTable::beginRow() {
+  RowRec r;
+  if (!blocks_.empty()) {
+    r.block = static_cast<std::uint32_t>(blocks_.size() - 1);
+    r.offset = blocks_.back().used;
+  }
+  rows_.push_back(r);
+  return rows_.size() - 1;
+}
+
+void CellTable::appendToLastRow(std::string_view text) {
+  RowRec& r = rows_.back();
+  if (blocks_.empty() || r.block != blocks_.size() - 1 || blocks_.back().used == blocks_.back().cap ||
+      r.offset + r.count != blocks_.back().used) {
+    // No room behind the run: move it into a fresh block with room to grow.
+    const std::uint32_t n = r.count;
+    Block b;
+    b.cap = std::max(kBlockCells, 2 * (n + 1));
+    b.cells = std::make_unique_for_overwrite<CellRec[]>(b.cap);
+    if (n > 0) {
+      Block& old = blocks_[r.block];
+      std::memcpy(b.cells.get(), old.cells.get() + r.offset, n * sizeof(CellRec));
+      if (r.offset + n == old.used) {
+        old.used -= n;  // the run was the block's tail: give the room back
+        storedCells_ -= n;
+      } else {
+        deadCells_ += n;
+      }
+    }
+    b.used = n;
+    storedCells_ += n;
+    blocks_.push_back(std::move(b));
+    r.block = static_cast<std::uint32_t>(blocks_.size() - 1);
+    r.offset = 0;
+  }
+  Block& b = blocks_.back();
+  store(b.cells[b.used], text);
+  ++b.used;
+  ++r.count;
+  ++storedCells_;
+}
+
+void CellTable::replaceFirstOfLastRow(std::string_view text) {
+  RowRec& r = rows_.back();
+  CellRec& c = blocks_[r.block].cells[r.offset];
+  forget(c);
+  store(c, text);
+}
+
+void CellTable::setColumnCount(int n) {
+  colMap_.resize(static_cast<std::size_t>(std::max(n, 0)));
+  for (std::size_t i = 0; i < colMap_.size(); ++i) colMap_[i] = static_cast<std::uint32_t>(i);
+  slots_ = static_cast<std::uint32_t>(colMap_.size());
+}
+
+void CellTable::setText(std::size_t id, int col, std::string_view text) {
+  if (col < 0 || col >= columnCount() || id >= rows_.size()) return;
+  RowRec& r = rows_[id];
+  const std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
+  if (slot >= r.count) {
+    const std::uint32_t n = slots_;
+    Block* tail = r.count > 0 ? &blocks_[r.block] : nullptr;
+    if (tail && r.block == blocks_.size() - 1 && r.offset + r.count == tail->used && r.offset + n <= tail->cap) {
+      // The run is the last one of the last block: grow it in place.
+      for (std::uint32_t i = r.count; i < n; ++i) tail->cells[r.offset + i].size = 0;
+      storedCells_ += n - r.count;
+      tail->used = r.offset + n;
+    } else {
+      std::uint32_t block, offset;
+      CellRec* run = allocRun(n, block, offset);
+      if (r.count > 0) {
+        std::memcpy(run, blocks_[r.block].cells.get() + r.offset, r.count * sizeof(CellRec));
+        deadCells_ += r.count;
+      }
+      for (std::uint32_t i = r.count; i < n; ++i) run[i].size = 0;
+      r.block = block;
+      r.offset = offset;
+    }
+    r.count = n;
+  }
+  CellRec& c = blocks_[r.block].cells[r.offset + slot];
+  forget(c);
+  store(c, text);
+}
+
+std::size_t CellTable::addEmptyRow() {
+  rows_.push_back(RowRec{});
+  return rows_.size() - 1;
+}
+
+std::size_t CellTable::addRow(const std::vector<std::string>& texts) {
+  const std::size_t id = addEmptyRow();
+  const std::size_t n = std::min(texts.size(), colMap_.size());
+  for (std::size_t c = 0; c < n; ++c)
+    if (!texts[c].empty()) setText(id, static_cast<int>(c), texts[c]);
+  return id;
+}
+
+void CellTable::markDeleted(std::size_t id) {
+  RowRec& r = rows_[id];
+  if (r.deleted) return;
+  r.deleted = 1;
+  for (std::uint32_t i = 0; i < r.count; ++i) forget(blocks_[r.block].cells[r.offset + i]);
+  deadCells_ += r.count;
+  r.count = 0;
+}
+
+void CellTable::insertColumn(int col) {
+  col = std::clamp(col, 0, columnCount());
+  colMap_.insert(colMap_.begin() + col, slots_++);
+}
+
+void CellTable::eraseColumn(int col) {
+  if (col < 0 || col >= columnCount()) return;
+  const std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
+  for (const RowRec& r : rows_) {
+    if (slot < r.count) {
+      forget(blocks_[r.block].cells[r.offset + slot]);
+      ++deadCells_;
+    }
+  }
+  colMap_.erase(colMap_.begin() + col);
+}
+
+void CellTable::compact() {
+  CellTable fresh;
+  fresh.setColumnCount(columnCount());
+  fresh.rows_.resize(rows_.size());
+  for (std::size_t id = 0; id < rows_.size(); ++id) {
+    const RowRec& r = rows_[id];
+    RowRec& nr = fresh.rows_[id];
+    if (r.deleted) {
+      nr.deleted = 1;
+      continue;
+    }
+    std::uint32_t n = 0;
+    for (std::size_t c = 0; c < colMap_.size(); ++c)
+      if (colMap_[c] < r.count) n = static_cast<std::uint32_t>(c + 1);
+    CellRec* run = fresh.allocRun(n, nr.block, nr.offset);
+    nr.count = n;
+    for (std::uint32_t c = 0; c < n; ++c) fresh.store(run[c], text(id, static_cast<int>(c)));
+  }
+  *this = std::move(fresh);
+}
+
+void CellTable::compactIfWasteful() {
+  const bool cells = deadCells_ > 4096 && deadCells_ * 2 > storedCells_;
+  const bool bytes = deadArena_ > (1u << 20) && deadArena_ * 2 > arena_.bytesUsed();
+  if (cells || bytes) compact();
+}
+
+std::size_t CellTable::memoryBytes() const {
+  std::size_t n = rows_.capacity() * sizeof(RowRec) + colMap_.capacity() * sizeof(std::uint32_t);
+  for (const Block& b : blocks_) n += b.cap * sizeof(CellRec);
+  return n + arena_.bytesUsed();
+}
+
+}  // namespace vm

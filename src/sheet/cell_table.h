@@ -1,0 +1,145 @@
+#pragma once
+// Cell store of a sheet: every cell is a 24-byte record kept in large blocks,
+// and a row is a contiguous run of records inside one block. A text shorter
+// than kInlineText bytes sits inside its record; a longer one lives in the
+// sheet's text arena and the record holds a pointer to it. Nothing is
+// allocated per cell, and (row, column) finds its text in O(1).
+//
+// Columns go through a map from data column to physical slot, so inserting or
+// deleting a column touches the map only: an inserted column gets a fresh
+// slot that no row has yet (it reads as empty), a deleted column's slot is
+// dropped from the map. A row that must hold a slot beyond its run is moved
+// to a new run at the end; runs left behind are counted as dead and the whole
+// table is compacted once more than half of it is dead.
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+#include <vector>
+
+namespace vm {
+
+// Texts shorter than this are held inside the cell record.
+inline constexpr std::size_t kInlineText = 20;
+// Longest text one cell can hold; a longer field is cut.
+inline constexpr std::size_t kMaxCellBytes = 0xFFFFFFF0u;
+
+struct CellRec {
+  char bytes[kInlineText];  // the text when short, else the arena pointer
+  std::uint32_t size;       // text length in bytes
+};
+static_assert(sizeof(CellRec) == 24);
+
+inline std::string_view cellText(const CellRec& c) {
+  if (c.size < kInlineText) return {c.bytes, c.size};
+  const char* p;
+  std::memcpy(&p, c.bytes, sizeof p);
+  return {p, c.size};
+}
+
+// Byte arena for long texts: large blocks that never move, so a text's
+// address stays valid until the arena is dropped.
+class TextArena {
+ public:
+  const char* add(std::string_view s);
+  std::size_t bytesUsed() const { return used_; }
+
+ private:
+  struct Block {
+    std::unique_ptr<char[]> data;
+    std::size_t cap = 0;
+    std::size_t used = 0;
+  };
+  std::vector<Block> blocks_;
+  std::size_t current_ = 0;  // block that takes small additions
+  std::size_t used_ = 0;
+};
+
+// s cut to at most n bytes without splitting a UTF-8 sequence (cutUtf8
+// without the copy).
+inline std::string_view cutUtf8View(std::string_view s, std::size_t n) {
+  if (s.size() <= n) return s;
+  while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+  return s.substr(0, n);
+}
+
+// One row: where its run of cells is and how many cells it stores.
+struct RowRec {
+  std::uint32_t block = 0;
+  std::uint32_t offset = 0;
+  std::uint32_t count = 0;  // physical slots stored; slots beyond read as empty
+  std::uint32_t deleted = 0;
+};
+
+class CellTable {
+ public:
+  CellTable() = default;
+  CellTable(CellTable&&) noexcept = default;
+  CellTable& operator=(CellTable&&) noexcept = default;
+
+  // ---- shape
+  int columnCount() const { return static_cast<int>(colMap_.size()); }
+  std::size_t rowCount() const { return rows_.size(); }  // every row ever made, deleted ones too
+  const RowRec& row(std::size_t id) const { return rows_[id]; }
+  bool isDeleted(std::size_t id) const { return rows_[id].deleted != 0; }
+
+  // Text of (row id, data column); "" for a missing cell or an out-of-range column.
+  std::string_view text(std::size_t id, int col) const {
+    if (col < 0 || col >= columnCount()) return {};
+    const RowRec& r = rows_[id];
+    std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
+    if (slot >= r.count) return {};
+    return cellText(blocks_[r.block].cells[r.offset + slot]);
+  }
+
+  // ---- building (used by the reader, rows in file order)
+  // Starts a new row at the end; returns its id.
+  std::size_t beginRow();
+  // Appends one cell to the last row, relocating its run when the block is full.
+  void appendToLastRow(std::string_view text);
+  // Replaces the last row's first cell (the row must hold one).
+  void replaceFirstOfLastRow(std::string_view text);
+  // Room for n rows in all, so a long load does not regrow the row array.
+  void reserveRows(std::size_t n) { rows_.reserve(n); }
+  // Fixes the column count after the first line: slots 0..n-1 in order.
+  void setColumnCount(int n);
+
+  // ---- editing
+  // Sets a cell's text, giving the row room for the slot when it has none.
+  void setText(std::size_t id, int col, std::string_view text);
+  // A new row holding these texts for data columns 0, 1, ...; returns its id.
+  std::size_t addRow(const std::vector<std::string>& texts);
+  std::size_t addEmptyRow();
+  void markDeleted(std::size_t id);
+  void insertColumn(int col);  // 0 <= col <= columnCount()
+  void eraseColumn(int col);   // 0 <= col < columnCount()
+
+  // Rebuilds the blocks and arena with only live cells, in column order.
+  void compact();
+  // Compacts when more than half of the stored cells or arena bytes are dead.
+  void compactIfWasteful();
+
+  std::size_t memoryBytes() const;
+
+ private:
+  struct Block {
+    std::unique_ptr<CellRec[]> cells;
+    std::uint32_t cap = 0;
+    std::uint32_t used = 0;
+  };
+  // Room for n contiguous cells; sets block and offset. The cells are not initialised.
+  CellRec* allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_t& offset);
+  void store(CellRec& c, std::string_view text);
+  void forget(const CellRec& c);  // counts a cell's arena bytes as dead
+
+  std::vector<Block> blocks_;
+  TextArena arena_;
+  std::vector<RowRec> rows_;
+  std::vector<std::uint32_t> colMap_;  // data column -> physical slot
+  std::uint32_t slots_ = 0;            // physical slots handed out so far
+  std::size_t storedCells_ = 0;        // cells in runs, live or dead
+  std::size_t deadCells_ = 0;
+  std::size_t deadArena_ = 0;
+};
+
+}  // namespace vm

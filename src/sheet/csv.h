@@ -1,0 +1,79 @@
+#pragma once
+// The CSV file format: reading a file (or bytes) into a CellTable, and
+// writing one field with the quoting rules.
+//
+// Reading. Nothing is decoded: cell texts are the file's bytes. With
+// checkForBom a leading EF BB BF is skipped. A NUL byte ends the input.
+// Tokens, with D the delimiter:
+//  - CR LF or LF at the start of a token: a line end.
+//  - Otherwise blanks (byte 32) are skipped; a double quote then opens a
+//    quoted field.
+//  - An unquoted field runs to D (taken: more fields follow), to LF or CR LF
+//    (taken: the last field of the line) or to the end of the input. A lone
+//    CR is text; trailing blanks stay.
+//  - A quoted field runs to a double quote not followed by another one; a
+//    pair of quotes inside is text. D, CR and LF inside are text. The end of
+//    the input inside makes it the last field of the input. A D right after
+//    the closing quote is taken too. Either way more fields may follow, so a
+//    line that ends right after a closing quote ends with a separate line end.
+// Every field has each pair of double quotes turned into one quote.
+// Assembly: fields go to (row, column), column + 1 after each; a line end
+// moves to the next row. The first line fixes the column count: at its last
+// field, the fields stored; at a separate line end, one more than the fields
+// stored (at most kMaxColumns). Later fields beyond the column count are
+// dropped; empty fields at the end of a line take no room. An empty line
+// makes no row. Row 0 starts out holding the marker "$BLANK$CELL$", which the
+// first field of the first line replaces; a row whose first field is that
+// marker (ignoring case) keeps none of its other fields. The read succeeds
+// only when at least one line end was read.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "sheet/cell_table.h"
+
+namespace vm {
+
+class Pump;
+
+inline constexpr std::string_view kBlankCellMarker = "$BLANK$CELL$";
+// Columns a sheet can have; fields of a line beyond this are dropped.
+inline constexpr int kMaxColumns = 1 << 24;
+inline constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+
+// The delimiter a setting value gives: its first byte; "," for an empty value
+// or for a byte that cannot separate fields (a double quote, CR, LF, NUL).
+char delimiterFrom(std::string_view setting);
+
+struct CsvLoad {
+  enum class Status {
+    Loaded,
+    Unreadable,  // missing, not a regular file, or a read error; error says why
+    NoLineEnd,   // read, but no line end: the file does not open
+    Cancelled,   // the pump asked to stop
+  };
+  Status status = Status::Unreadable;
+  std::string error;
+  CellTable table;
+  std::uint64_t bytes = 0;  // input bytes read
+  bool ok() const { return status == Status::Loaded; }
+};
+
+// Parses bytes held in memory.
+CsvLoad readCsv(std::string_view bytes, char delimiter, bool checkForBom);
+
+// Reads a file in chunks. Between chunks pump->step() runs (when pump is
+// set) and a true answer stops the read: the result is Cancelled and holds
+// nothing. Once the read has run longer than a moment, pump->progress()
+// gets the percentage read, and -1 at the end.
+// chunkBytes is how much is read per step (0: the default of 1 MB).
+CsvLoad readCsvFile(const std::string& path, char delimiter, bool checkForBom, Pump* pump = nullptr,
+                    std::size_t chunkBytes = 0);
+
+// Appends one field to out with the quoting rules of saving: a text holding
+// a double quote goes between quotes with every quote doubled; else a text
+// holding D, CR or LF (headerLine: holding D) goes between quotes; else it
+// is written plain. An empty text writes nothing.
+void appendCsvField(std::string& out, std::string_view text, char delimiter, bool headerLine = false);
+
+}  // namespace vm

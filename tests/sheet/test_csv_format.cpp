@@ -1,0 +1,228 @@
+// Reading and writing the CSV format: golden round trips, the first-line
+// rules, cell storage, and input that must neither crash nor hang.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/fs.h"
+#include "sheet/sheet.h"
+#include "sheet_test_util.h"
+
+namespace {
+
+using vm::CsvLoad;
+using vm::readCsv;
+using vm::readCsvFile;
+using vm::Sheet;
+using vm::test::rowsOf;
+using vm::test::TempDir;
+namespace fs = std::filesystem;
+using Rows = std::vector<std::string>;
+
+// Every tests/data/csv/<case>.csv opens and saves as <case>.saved.csv.
+// With VELLUMARK_WRITE_GOLDEN set, a missing expected file is written (to be
+// read and checked by eye before it is kept).
+TEST(CsvGolden, EveryCaseSavesAsExpected) {
+  const fs::path folder = fs::path(VELLUMARK_TEST_DATA) / "csv";
+  int cases = 0;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.ends_with(".csv") || name.ends_with(".saved.csv")) continue;
+    ++cases;
+    SCOPED_TRACE(name);
+    TempDir dir;
+    fs::copy_file(entry.path(), dir.path() / name);
+    Sheet s;
+    auto o = vm::test::optionsIn(dir);
+    ASSERT_TRUE(s.open(dir.str() + "/" + name, o).ok());
+    s.setModified(true);
+    ASSERT_EQ(s.save(o).kind, vm::SheetSaveResult::Kind::Saved);
+    const std::string saved = dir.read(name);
+    const fs::path expected = folder / (name.substr(0, name.size() - 4) + ".saved.csv");
+    if (!fs::exists(expected) && std::getenv("VELLUMARK_WRITE_GOLDEN")) {
+      std::ofstream(expected, std::ios::binary) << saved;
+      continue;
+    }
+    auto want = vm::readWholeFile(expected);
+    ASSERT_TRUE(want.has_value()) << "missing " << expected;
+    EXPECT_EQ(saved, *want);
+    // What was saved reads back to the same rows.
+    ASSERT_TRUE(s.open(dir.str() + "/" + name, o).ok());
+    auto again = readCsv(*want, ',', true);
+    EXPECT_EQ(rowsOf(s), rowsOf(again.table));
+  }
+  EXPECT_GE(cases, 10);
+}
+
+TEST(CsvRead, FirstLineFixesTheColumnCount) {
+  // Quoted fields leave a separate line end: one column more.
+  EXPECT_EQ(readCsv("\"a\",\"b\"\n1,2\n", ',', true).table.columnCount(), 3);
+  EXPECT_EQ(readCsv("a,b\n1,2\n", ',', true).table.columnCount(), 2);
+  EXPECT_EQ(readCsv("a,b,\n", ',', true).table.columnCount(), 3);
+  EXPECT_EQ(readCsv("a;b;c\n", ';', true).table.columnCount(), 3);
+  EXPECT_EQ(readCsv("a;b;c\n", ',', true).table.columnCount(), 1);
+  // Later lines: extra fields dropped, missing ones empty.
+  EXPECT_EQ(rowsOf(readCsv("a,b\n1,2,3\n4\n", ',', true).table), (Rows{"a|b", "1|2", "4|"}));
+  // The delimiter setting: its first byte, unless that cannot separate fields.
+  EXPECT_EQ(vm::delimiterFrom(";x"), ';');
+  EXPECT_EQ(vm::delimiterFrom(""), ',');
+  EXPECT_EQ(vm::delimiterFrom("\""), ',');
+}
+
+TEST(CsvRead, LineEndsAndBlanks) {
+  // LF and CR LF end a line; a lone CR is text, even at the end of the input.
+  EXPECT_EQ(rowsOf(readCsv("a\r\nb\nc\rd\n", ',', true).table), (Rows{"a", "b", "c\rd"}));
+  EXPECT_EQ(rowsOf(readCsv("a\nb\r", ',', true).table), (Rows{"a", "b\r"}));
+  // Leading blanks are skipped, trailing ones kept; a blank line makes a row, an empty one none.
+  EXPECT_EQ(rowsOf(readCsv("x,y\n  a  , \"b\"\n\n \n", ',', true).table), (Rows{"x|y", "a  |b", "|"}));
+  // Pairs of quotes become one quote in unquoted fields too.
+  EXPECT_EQ(rowsOf(readCsv("a\"\"b,\"\"\"\"\n", ',', true).table), (Rows{"a\"b|\"|"}));
+}
+
+TEST(CsvRead, FilesThatDoNotOpen) {
+  EXPECT_EQ(readCsv("", ',', true).status, CsvLoad::Status::NoLineEnd);
+  EXPECT_EQ(readCsv("a,b,c", ',', true).status, CsvLoad::Status::NoLineEnd);
+  EXPECT_EQ(readCsv("\xEF\xBB\xBF", ',', true).status, CsvLoad::Status::NoLineEnd);
+  // A NUL byte ends the input.
+  EXPECT_EQ(readCsv(std::string("a,b\0\n", 5), ',', true).status, CsvLoad::Status::NoLineEnd);
+  auto cut = readCsv(std::string("a,b\nc\0,d\ne,f\n", 13), ',', true);
+  EXPECT_EQ(rowsOf(cut.table), (Rows{"a|b", "c|"}));
+  // With CheckForBOM off the mark is text (the golden bom.csv has it on).
+  EXPECT_EQ(readCsv("\xEF\xBB\xBFid\n", ',', false).table.text(0, 0), "\xEF\xBB\xBFid");
+  TempDir dir;
+  auto folder = readCsvFile(dir.str(), ',', true);
+  EXPECT_EQ(folder.status, CsvLoad::Status::Unreadable);
+  EXPECT_EQ(folder.error, "Is a directory");
+}
+
+TEST(CsvRead, BlankCellMarker) {
+  // The first line empty: row 0 keeps the marker.
+  EXPECT_EQ(rowsOf(readCsv("\na,b\n", ',', true).table), (Rows{"$BLANK$CELL$", "a"}));
+  // A row that starts with the marker keeps nothing else.
+  EXPECT_EQ(rowsOf(readCsv("a,b\n$blank$CELL$,x\n", ',', true).table), (Rows{"a|b", "$blank$CELL$|"}));
+}
+
+TEST(CsvRead, ShortTextsInsideLongOnesOutside) {
+  const std::string t19(19, 'q'), t20(20, 'r'), big(5000, 's');
+  auto load = readCsv(t19 + "," + t20 + "," + big + "\n", ',', true);
+  EXPECT_EQ(load.table.text(0, 0), t19);
+  EXPECT_EQ(load.table.text(0, 1), t20);
+  EXPECT_EQ(load.table.text(0, 2), big);
+  // Only the 20-byte text takes room outside its cell.
+  auto a = readCsv(t19 + "\n", ',', true), b = readCsv(t20 + "\n", ',', true);
+  EXPECT_EQ(b.table.memoryBytes() - a.table.memoryBytes(), 20u);
+}
+
+TEST(CsvBadInput, HundredThousandFieldsOnALine) {
+  std::string line;
+  for (int i = 0; i < 100000; ++i) line += (i ? "," : "") + std::to_string(i);
+  auto load = readCsv(line + "\n" + line + "\n", ',', true);
+  ASSERT_TRUE(load.ok());
+  EXPECT_EQ(load.table.columnCount(), 100000);
+  EXPECT_EQ(load.table.text(1, 99999), "99999");
+  EXPECT_EQ(load.table.text(0, 54321), "54321");
+}
+
+TEST(CsvBadInput, ALineOfDelimitersTakesNoRoom) {
+  const std::string commas(2'000'000, ',');
+  auto load = readCsv(commas + "\n,," + "x" + commas + "\n", ',', true);
+  ASSERT_TRUE(load.ok());
+  EXPECT_EQ(load.table.columnCount(), 2'000'001);
+  EXPECT_EQ(load.table.text(1, 2), "x");
+  EXPECT_EQ(load.table.text(1, 1), "");
+  EXPECT_EQ(load.table.text(1, 2'000'000), "");
+  // The column map (4 bytes a column) and one block; a record per field would be 96 MB.
+  EXPECT_LT(load.table.memoryBytes(), 16u << 20);
+}
+
+TEST(CsvBadInput, UnclosedQuoteRunsToTheEnd) {
+  auto load = readCsv("a,b\n1,\"open\nand more,\"\"x\n", ',', true);
+  ASSERT_TRUE(load.ok());
+  EXPECT_EQ(rowsOf(load.table), (Rows{"a|b", "1|open\nand more,\"x\n"}));
+  // A quote as the very last byte.
+  EXPECT_EQ(rowsOf(readCsv("a\n\"", ',', true).table), (Rows{"a", ""}));
+}
+
+TEST(CsvBadInput, BinaryBytes) {
+  std::string junk;
+  unsigned seed = 7;
+  for (int i = 0; i < 200000; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    char c = static_cast<char>(seed >> 16);
+    junk += c == 0 ? '\n' : c;  // keep going past the first NUL
+  }
+  auto load = readCsv(junk, ',', true);
+  ASSERT_TRUE(load.ok());
+  EXPECT_GT(load.table.rowCount(), 100u);
+  for (std::size_t id = 0; id < load.table.rowCount(); ++id)
+    for (int c = 0; c < load.table.columnCount(); ++c) (void)load.table.text(id, c).size();
+}
+
+// A file read in chunks gives exactly what the same bytes give in memory,
+// whatever falls on a chunk boundary (CR LF pairs, quote pairs, long fields).
+TEST(CsvFile, ChunkedReadMatchesMemoryRead) {
+  std::string text = "h1,h2,h3,h4\r\n";
+  unsigned seed = 3;
+  while (text.size() < 3'500'000) {
+    seed = seed * 1103515245u + 12345u;
+    switch ((seed >> 16) % 6) {
+      case 0: text += "\"q,\"\"x\"\"\r\ny\","; break;
+      case 1: text += "plain" + std::to_string(seed % 1000) + ","; break;
+      case 2: text += std::string(700 + seed % 3000, 'L') + ","; break;
+      case 3: text += "\r\n"; break;
+      case 4: text += "a\rb,"; break;
+      default: text += "  \"\"\n"; break;
+    }
+  }
+  TempDir dir;
+  auto path = dir.write("big.csv", text);
+  vm::test::RecordingPump pump;
+  auto file = readCsvFile(path.string(), ',', true, &pump);
+  auto mem = readCsv(text, ',', true);
+  ASSERT_TRUE(file.ok());
+  EXPECT_GE(pump.steps, 3);  // one step per chunk read
+  EXPECT_TRUE(pump.progress_.empty());  // a quick load shows no progress
+  EXPECT_EQ(rowsOf(file.table), rowsOf(mem.table));
+  EXPECT_EQ(file.bytes, text.size());
+}
+
+// Read a few bytes at a time, every byte of the tricky places lands on a
+// chunk boundary once: CR LF (an empty line too), quote pairs, a quote before the delimiter, the
+// byte-order mark, blanks before a quote.
+TEST(CsvFile, EveryChunkBoundary) {
+  const std::string text =
+      "\xEF\xBB\xBF\"h\"\"1\",  \"h2\"\r\nlone\rcr,\"q\"\"\",x\r\n\"\",\"a\r\nb\"\n\r\n  ,\"end\"\"";
+  TempDir dir;
+  auto path = dir.write("t.csv", text);
+  const auto want = rowsOf(readCsv(text, ',', true).table);
+  ASSERT_EQ(want, (Rows{"h\"1|h2|", "lone\rcr|q\"|x", "|a\r\nb|", "|end\"|"}));
+  for (std::size_t chunk = 1; chunk <= 9; ++chunk) {
+    auto file = readCsvFile(path.string(), ',', true, nullptr, chunk);
+    ASSERT_TRUE(file.ok()) << chunk;
+    EXPECT_EQ(rowsOf(file.table), want) << chunk;
+  }
+}
+
+TEST(CsvFile, QuitDuringTheLoadLeavesNothing) {
+  std::string text;
+  while (text.size() < 3'000'000) text += "abc,def,ghi\n";
+  TempDir dir;
+  dir.write("big.csv", text);
+  vm::test::RecordingPump pump;
+  pump.stopAfter = 1;
+  Sheet s;
+  auto o = vm::test::optionsIn(dir);
+  auto r = s.open(dir.str() + "/big.csv", o, &pump);
+  EXPECT_EQ(r.status, vm::SheetOpenResult::Status::Cancelled);
+  EXPECT_FALSE(s.isOpen());
+  EXPECT_EQ(s.rowCount(), 0);
+  // A later open of the same file works.
+  pump.stopAfter = -1;
+  ASSERT_TRUE(s.open(dir.str() + "/big.csv", o, &pump).ok());
+  EXPECT_EQ(s.rowCount(), 250000);
+}
+
+}  // namespace

@@ -1,0 +1,217 @@
+// A sheet's files: saving, backups, the settings file, new spreadsheets and
+// saves that cannot be done.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "core/ini_file.h"
+#include "platform/fs.h"
+#include "sheet/sheet.h"
+#include "sheet/sheet_file.h"
+#include "sheet_test_util.h"
+
+namespace {
+
+using vm::Sheet;
+using vm::SheetSaveResult;
+using vm::test::openText;
+using vm::test::TempDir;
+namespace fs = std::filesystem;
+using Kind = SheetSaveResult::Kind;
+
+struct SheetFiles : ::testing::Test {
+  TempDir dir;
+  vm::SheetOptions o = vm::test::optionsIn(dir);
+  Sheet s;
+  std::string file(const std::string& name) const { return dir.str() + "/" + name; }
+};
+
+TEST_F(SheetFiles, SaveWritesTheViewOrderAndTheTitleLine) {
+  dir.write("t.csv", "\xEF\xBB\xBF" "Name,,\"a\nb\",c;d\nzed,\"q\"\"uote\",3,x\nann,,\"1,5\",y\ngone,1,2,3\n");
+  ASSERT_TRUE(vm::writeSheetViewSetting(file("t.csv"), o, "SpreadsheetFirstRowAsTitle", "1"));
+  o.delimiter = ";";
+  ASSERT_TRUE(s.open(file("t.csv"), o).ok());
+  // With ";" the file's commas and quotes are text up to the first line feed.
+  EXPECT_EQ(s.columnCount(), 1);
+  o.delimiter = ",";
+  ASSERT_TRUE(s.open(file("t.csv"), o).ok());
+  ASSERT_EQ(s.columnCount(), 4);
+  EXPECT_EQ(s.save(o).kind, Kind::NotNeeded);  // not modified
+  s.setSortingOn(true);
+  ASSERT_TRUE(s.sortBy(0, false));
+  ASSERT_TRUE(s.deleteRow(1));  // "gone"
+  const SheetSaveResult r = s.save(o);
+  EXPECT_EQ(r.kind, Kind::Saved);
+  EXPECT_EQ(r.message, "Saved spreadsheet file");
+  EXPECT_FALSE(s.modified());
+  // Header line: empty title becomes its letter, a line break stays plain,
+  // no byte-order mark, no trailing delimiter.
+  EXPECT_EQ(dir.read("t.csv"), "Name,B,a\nb,c;d\nann,,\"1,5\",y\nzed,\"q\"\"uote\",3,x\n");
+}
+
+TEST_F(SheetFiles, TextsAreCutAt1023BytesWhole) {
+  // 1022 ASCII bytes then a two-byte letter: the letter does not fit.
+  const std::string longText = std::string(1022, 'a') + "\xC3\xA9" + "tail";
+  ASSERT_TRUE(openText(s, dir, "t.csv", "x," + longText + "\n", o));
+  EXPECT_EQ(s.text(0, 1), longText);  // loading keeps it whole
+  ASSERT_TRUE(s.setText(0, 0, "y"));
+  ASSERT_EQ(s.save(o).kind, Kind::Saved);
+  EXPECT_EQ(dir.read("t.csv"), "y," + std::string(1022, 'a') + "\n");
+  ASSERT_TRUE(s.setText(0, 0, longText));
+  EXPECT_EQ(s.text(0, 0).size(), 1022u);
+}
+
+TEST_F(SheetFiles, NothingToSaveWithoutRows) {
+  ASSERT_TRUE(openText(s, dir, "t.csv", "a\n", o));
+  ASSERT_TRUE(s.deleteRow(0));
+  EXPECT_EQ(s.save(o).kind, Kind::NotNeeded);
+  EXPECT_EQ(dir.read("t.csv"), "a\n");
+  // Closing saves a modified sheet.
+  ASSERT_TRUE(openText(s, dir, "u.csv", "a\n", o));
+  s.setText(0, 0, "b");
+  EXPECT_EQ(s.close(o).kind, Kind::Saved);
+  EXPECT_FALSE(s.isOpen());
+  EXPECT_EQ(dir.read("u.csv"), "b\n");
+}
+
+TEST_F(SheetFiles, BackupsUseARingOfSlots) {
+  o.makeBackups = true;
+  o.maxBackups = 3;
+  ASSERT_TRUE(openText(s, dir, "t.csv", "v0\n", o));
+  const std::string base = o.fileInfoFolder + "/t.csv";
+  for (int i = 1; i <= 4; ++i) {
+    s.setText(0, 0, "v" + std::to_string(i));
+    ASSERT_EQ(s.save(o).kind, Kind::Saved);
+  }
+  EXPECT_TRUE(fs::exists(base + ".1"));
+  EXPECT_TRUE(fs::exists(base + ".2"));
+  EXPECT_TRUE(fs::exists(base + ".0.x"));
+  EXPECT_FALSE(fs::exists(base + ".0"));
+  EXPECT_FALSE(fs::exists(base + ".1.x"));
+  EXPECT_FALSE(fs::exists(base + ".2.x"));
+  EXPECT_EQ(*vm::readWholeFile(base + ".0.x"), "v3\n");  // the newest backup: the file before the last save
+  EXPECT_EQ(*vm::readWholeFile(base + ".1"), "v1\n");
+  EXPECT_EQ(*vm::readWholeFile(base + ".2"), "v2\n");
+}
+
+TEST_F(SheetFiles, ViewSettingsFromTheSettingsFile) {
+  dir.write("t.csv", "a,b,c\n1,2,3\n");
+  const std::string path = file("t.csv");
+  ASSERT_TRUE(s.open(path, o).ok());
+  EXPECT_FALSE(s.firstRowAsTitle());
+  EXPECT_FALSE(s.sortingOn());  // absent: header clicks do not sort
+  EXPECT_EQ(s.columnWidth(2), 100);
+  s.setColumnWidth(0, 40);
+  s.setColumnWidth(2, 250);
+  s.setText(0, 0, "x");
+  ASSERT_EQ(s.save(o).kind, Kind::Saved);
+  const std::string settings = vm::sheetSettingsFile(path, o);
+  EXPECT_EQ(vm::ini::readKey(settings, "General", "ColumnWidths", ""), "40,100,250");
+
+  ASSERT_TRUE(vm::ini::writeKey(settings, "General", "ColumnWidths", "55,,7"));
+  ASSERT_TRUE(vm::ini::writeKey(settings, "General", "SpreadsheetSortHeader", "0"));
+  ASSERT_TRUE(vm::ini::writeKey(settings, "General", "SpreadsheetFirstRowAsTitle", "-1"));
+  o.columnWidth = 90;
+  ASSERT_TRUE(s.open(path, o).ok());
+  EXPECT_EQ(s.columnWidth(0), 55);
+  EXPECT_EQ(s.columnWidth(1), 90);
+  EXPECT_EQ(s.columnWidth(2), 7);
+  EXPECT_TRUE(s.sortingOn());
+  EXPECT_FALSE(s.firstRowAsTitle());
+  o.neverSort = true;
+  ASSERT_TRUE(s.open(path, o).ok());
+  EXPECT_FALSE(s.sortingOn());
+
+  // Widths that no longer fit in 259 characters are left out whole.
+  o.neverSort = false;
+  std::string wide;
+  for (int i = 0; i < 80; ++i) wide += (i ? "," : "") + std::string("x");
+  ASSERT_TRUE(openText(s, dir, "w.csv", wide + "\n", o));
+  for (int c = 0; c < 80; ++c) s.setColumnWidth(c, 1000 + c);
+  const std::string text = s.columnWidthsText();
+  EXPECT_LE(text.size(), 259u);
+  EXPECT_TRUE(text.ends_with(",1051")) << text;  // 52 entries of 4 digits and their commas: 259
+}
+
+TEST_F(SheetFiles, NewSpreadsheets) {
+  const std::string folder = dir.str();
+  EXPECT_EQ(vm::newSpreadsheetName(folder, ""), "New Spreadsheet.csv");
+  auto made = vm::createSpreadsheetFile(folder, "New Spreadsheet.csv");
+  ASSERT_TRUE(made.created);
+  std::string five;
+  for (int i = 0; i < 5; ++i) five += "\"\",\"\",\"\",\"\",\"\"\n";
+  EXPECT_EQ(dir.read("New Spreadsheet.csv"), five);
+  EXPECT_EQ(vm::newSpreadsheetName(folder, ""), "New Spreadsheet_1.csv");
+  dir.write("Budget.CSV", "");
+  EXPECT_EQ(vm::newSpreadsheetName(folder, "Budget.CSV"), "Budget_1.csv");
+  EXPECT_EQ(vm::newSpreadsheetName(folder, "Plan.csv"), "Plan.csv");
+
+  auto again = vm::createSpreadsheetFile(folder, "New Spreadsheet.csv");
+  EXPECT_FALSE(again.created);
+  EXPECT_EQ(again.message, "Spreadsheet exists: " + made.path);
+
+  // A new sheet ignores the settings file and the delimiter setting.
+  ASSERT_TRUE(vm::writeSheetViewSetting(made.path, o, "SpreadsheetFirstRowAsTitle", "1"));
+  o.delimiter = ";";
+  ASSERT_TRUE(s.open(made.path, o, nullptr, true).ok());
+  EXPECT_EQ(s.columnCount(), 6);
+  EXPECT_EQ(s.rowCount(), 5);
+  EXPECT_FALSE(s.firstRowAsTitle());
+  EXPECT_TRUE(s.sortingOn());
+  EXPECT_EQ(s.delimiter(), ',');
+}
+
+TEST_F(SheetFiles, FileDeletedBetweenOpenAndSave) {
+  o.makeBackups = true;
+  ASSERT_TRUE(openText(s, dir, "t.csv", "a,b\n", o));
+  fs::remove(file("t.csv"));
+  s.setText(0, 1, "c");
+  EXPECT_EQ(s.save(o).kind, Kind::Saved);
+  EXPECT_EQ(dir.read("t.csv"), "a,c\n");
+  EXPECT_FALSE(fs::exists(o.fileInfoFolder + "/t.csv.0.x"));  // nothing to back up
+
+  // Its whole folder gone: the error text comes back and nothing is left over.
+  ASSERT_TRUE(openText(s, dir, "sub/t.csv", "a\n", o));
+  fs::remove_all(dir.path() / "sub");
+  s.setText(0, 0, "b");
+  auto r = s.save(o);
+  EXPECT_EQ(r.kind, Kind::Failed);
+  EXPECT_EQ(r.message, "Error saving spreadsheet file: No such file or directory");
+  EXPECT_TRUE(s.modified());
+}
+
+TEST_F(SheetFiles, FailedSaveKeepsTheOldFile) {
+  ASSERT_TRUE(openText(s, dir, "ro/t.csv", "old,file\n", o));
+  s.setText(0, 0, "new");
+  ASSERT_EQ(::chmod((dir.str() + "/ro").c_str(), 0555), 0);
+  auto r = s.save(o);
+  ::chmod((dir.str() + "/ro").c_str(), 0755);
+  EXPECT_EQ(r.kind, Kind::Failed);
+  EXPECT_EQ(r.message, "Error saving spreadsheet file: Permission denied");
+  EXPECT_EQ(dir.read("ro/t.csv"), "old,file\n");
+  EXPECT_TRUE(s.modified());
+  int files = 0;
+  for (auto& e : fs::directory_iterator(dir.path() / "ro")) files += e.is_regular_file();
+  EXPECT_EQ(files, 1);  // no temporary file left behind
+  // Writable again: the same sheet saves.
+  EXPECT_EQ(s.save(o).kind, Kind::Saved);
+  EXPECT_EQ(dir.read("ro/t.csv"), "new,file\n");
+}
+
+TEST_F(SheetFiles, OpenFailures) {
+  EXPECT_EQ(s.open(file("none.csv"), o).status, vm::SheetOpenResult::Status::Unreadable);
+  dir.write("one.csv", "a,b,c");
+  EXPECT_EQ(s.open(file("one.csv"), o).status, vm::SheetOpenResult::Status::NoLineEnd);
+  EXPECT_FALSE(s.isOpen());
+  // A failed open after a good one leaves the sheet closed, the old one saved.
+  ASSERT_TRUE(openText(s, dir, "good.csv", "a\n", o));
+  s.setText(0, 0, "z");
+  auto r = s.open(file("one.csv"), o);
+  EXPECT_EQ(r.previousSaveMessage, "Saved spreadsheet file");
+  EXPECT_FALSE(s.isOpen());
+  EXPECT_EQ(s.rowCount(), 0);
+  EXPECT_EQ(dir.read("good.csv"), "z\n");
+}
+
+}  // namespace
