@@ -1,7 +1,11 @@
 // Times whole user operations on the core, the way the window runs them, and
 // reports the median of several runs and the peak memory:
-//   vellumark_drive [runs]
+//   vellumark_drive [runs] [sheet]
+// With "sheet" only the spreadsheet section runs.
+#include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -14,6 +18,7 @@
 
 #include "../app_setup.h"
 #include "core/commands.h"
+#include "sheet/sheet.h"
 
 namespace {
 
@@ -29,10 +34,122 @@ double medianMs(int runs, const std::function<void()>& setup, const std::functio
   return ms[ms.size() / 2];
 }
 
+// ---- Spreadsheet -----------------------------------------------------------
+// Open, sort, group and save a generated file of 100,000 rows and 10 columns
+// (about 10 MB, the same file bench_sheet.cpp measures). It runs in a child
+// process started before anything else, so the peak memory reported is the
+// sheet's own; the report comes back through a pipe.
+
+constexpr int kSheetRows = 100000;
+
+void writeSheetFile(const std::string& path) {
+  static const char* first[] = {"Anna", "Ben", "Clara", "David", "Eva", "Felix", "Greta", "Hugo", "Ida", "Jonas"};
+  static const char* last[] = {"Meyer", "Schmidt", "Fischer", "Weber", "Wagner", "Becker", "Hoffmann", "Koch"};
+  static const char* city[] = {"Berlin", "Hamburg", "Munich", "Cologne", "Frankfurt",
+                               "Stuttgart", "Leipzig", "Dresden", "Bremen", "Hanover"};
+  static const char* status[] = {"open", "closed", "pending", "", "review"};
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return;
+  std::fputs("id,name,email,date,amount,city,status,comment,code,notes\n", f);
+  unsigned seed = 2024;
+  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+  for (int i = 0; i < kSheetRows; ++i) {
+    const char* fn = first[next() % 10];
+    const char* ln = last[next() % 8];
+    std::fprintf(f, "%d,%s %s,%s.%s@mail.de,2023-%02u-%02u,%u.%02u,%s,%s,", i + 1, fn, ln, fn, ln,
+                 1 + next() % 12, 1 + next() % 28, next() % 100000, next() % 100, city[next() % 10],
+                 status[next() % 5]);
+    if (i % 4 == 0)
+      std::fprintf(f, "\"Call back, then \"\"confirm\"\" order %u\",", next() % 1000);
+    else
+      std::fprintf(f, "note %u,", next() % 1000);
+    std::fprintf(f, "X-%06u,", next() % 1000000);
+    if (i % 3 == 0)
+      std::fprintf(f, "Side door; invoice copy %u\n", next() % 100);
+    else
+      std::fprintf(f, "ok %u\n", next() % 10);
+  }
+  std::fclose(f);
+}
+
+std::string driveSheet(int runs) {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "vmdrive-sheet-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) return "sheet: could not create a temporary folder\n";
+  const std::string file = tmpl + "/big.csv";
+  writeSheetFile(file);
+  const double sizeMb = static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0);
+  vm::SheetOptions o;
+  o.fileInfoFolder = tmpl + "/file_info";
+  o.makeBackups = false;
+
+  vm::Sheet sheet;
+  bool ok = true;
+  double open = medianMs(runs, nullptr, [&] { ok = sheet.open(file, o).ok() && ok; });
+  sheet.setSortingOn(true);
+  double sort = medianMs(runs, nullptr, [&] { sheet.sortBy(1, false); });
+  double group = medianMs(runs, [&] { sheet.ungroup(); }, [&] {
+    sheet.groupBy(5);
+    (void)sheet.displayRowCount();
+  });
+  double save = medianMs(runs, [&] { sheet.setModified(true); }, [&] { ok = sheet.save(o).kind == vm::SheetSaveResult::Kind::Saved && ok; });
+  sheet.discard();
+  struct rusage ru {};
+  ::getrusage(RUSAGE_SELF, &ru);
+  std::error_code ec;
+  std::filesystem::remove_all(tmpl, ec);
+
+  const double peakMb = ru.ru_maxrss / 1024.0;
+  std::string out;
+  char label[96], line[192];
+  auto row = [&](const char* text, double ms) {
+    std::snprintf(line, sizeof line, "%-51s %9.2f\n", text, ms);
+    out += line;
+  };
+  std::snprintf(label, sizeof label, "sheet: open %d rows x 10 columns, %.1f MB", kSheetRows, sizeMb);
+  row(label, open);
+  row("sheet: sort by the name column", sort);
+  row("sheet: group by the city column", group);
+  row("sheet: save", save);
+  std::snprintf(line, sizeof line, "%-51s %9.1f MB (%.1fx the file)%s\n", "sheet: peak resident memory", peakMb,
+                peakMb / sizeMb, ok ? "" : "  FAILED");
+  out += line;
+  return out;
+}
+
+// Runs driveSheet in a child process; its report, or a note why there is none.
+std::string driveSheetInChild(int runs) {
+  std::fflush(stdout);
+  int fds[2];
+  if (::pipe(fds) != 0) return "sheet: no pipe\n";
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    std::string report = driveSheet(runs);
+    ssize_t n = ::write(fds[1], report.data(), report.size());
+    ::_exit(n == static_cast<ssize_t>(report.size()) ? 0 : 1);
+  }
+  ::close(fds[1]);
+  std::string report;
+  char buf[512];
+  for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) report.append(buf, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  int status = 0;
+  if (pid > 0) ::waitpid(pid, &status, 0);
+  if (pid < 0 || report.empty()) return "sheet: the measurement did not run\n";
+  return report;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
+  const bool sheetOnly = argc > 2 && std::string(argv[2]) == "sheet";
+  // First, while this process is still small (see driveSheet).
+  const std::string sheetReport = driveSheetInChild(runs);
+  if (sheetOnly) {
+    std::printf("operation                                         median ms\n%s", sheetReport.c_str());
+    return 0;
+  }
   vm::bench::StartupTree tree;
   if (!tree.ok()) {
     std::fprintf(stderr, "vellumark_drive: could not create the test tree\n");
@@ -75,5 +192,6 @@ int main(int argc, char** argv) {
   struct rusage ru {};
   ::getrusage(RUSAGE_SELF, &ru);
   std::printf("peak resident memory                                %9.1f MB\n", ru.ru_maxrss / 1024.0);
+  std::printf("%s", sheetReport.c_str());
   return 0;
 }

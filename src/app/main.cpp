@@ -1,6 +1,9 @@
 // vellumark: notes kept as plain files.
 #include <QApplication>
+#include <QLoggingCategory>
 #include <QTimer>
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -9,11 +12,13 @@
 #include <string_view>
 
 #include "core/app.h"
+#include "core/commands.h"
 #include "platform/app_paths.h"
 #include "platform/fs.h"
 #include "platform/version.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
+#include "ui/qt_web_view.h"
 
 namespace {
 
@@ -92,6 +97,16 @@ bool hasDisplay() {
   return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
+// The web view's engine refuses to start as root with its sandbox on. Turn
+// the sandbox off then (unless the user already chose), and say so.
+void allowWebViewAsRoot() {
+  if (geteuid() != 0) return;
+  if (qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX")) return;
+  if (qgetenv("QTWEBENGINE_CHROMIUM_FLAGS").contains("--no-sandbox")) return;
+  qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+  std::fprintf(stderr, "vellumark: running as root, web view sandbox disabled\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -118,8 +133,13 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   }
 
+  allowWebViewAsRoot();
   QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication qapp(argc, argv);
+  // The web engine's library switches its start-up report on for itself;
+  // keep it off unless the user asks for logging.
+  if (!qEnvironmentVariableIsSet("QT_LOGGING_RULES"))
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   QApplication::setApplicationName(QStringLiteral("Vellumark"));
   QApplication::setApplicationVersion(QString::fromUtf8(vm::kVersion));
 
@@ -153,7 +173,8 @@ int main(int argc, char** argv) {
   vm::ui::QtDialogs dialogs;
   vm::ui::QtTextEditor editor;
   vm::ui::QtLineEditor multibar;
-  vm::AppPorts ports{&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar};
+  vm::ui::QtWebView web;
+  vm::AppPorts ports{&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web};
 
   vm::App app(std::move(env), ports);
   timers.setTick([&app](int id) { app.timer(id); });
@@ -165,6 +186,10 @@ int main(int argc, char** argv) {
   editor.onEdited = [&app] { app.noteEdited(); };
   editor.onReleased = [&app] { app.noteKeyReleased(); };
   multibar.attach(window.multibar());
+  web.attach(window.webHost());
+  web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };
+  web.onTitleChanged = [&app](const std::string& title) { app.pageTitleChanged(title); };
+  web.onCopyCommand = [&app] { app.command(vm::cmd::kWebCopy); };
 
   app.startUp();
   if (app.isShutDown()) return 1;

@@ -190,10 +190,6 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
   return items;
 }
 
-void Listing::fillFiles(const std::string& folder, const ListingRules& rules, bool caption) {
-  files_.assign(readFiles(folder, rules, caption, nullptr));
-}
-
 void Listing::foldKeys(const std::vector<ListItem>& items, std::vector<const std::string*>& keys,
                        std::vector<std::string>& spare) const {
   // An item that never went through a listing (inserted into the model by
@@ -231,7 +227,18 @@ void Listing::listFilesFull(const std::string& folder, const ListingRules& rules
 }
 
 void Listing::listFilesInPlace(const std::string& folder, const ListingRules& rules, bool caption) {
-  fillFiles(folder, rules, caption);
+  // Linux file systems hand entries back in no useful order (hash order on
+  // ext4), so the refill keeps the list's current sort, name ascending when
+  // none was chosen.
+  std::vector<const std::string*> keys;
+  std::vector<ListItem> items = readFiles(folder, rules, caption, &keys);
+  const int column = sort_.column == 1 ? 1 : 0;
+  const bool ascending = sort_.column < 0 ? true : sort_.ascending;
+  std::vector<std::uint32_t> order = fileOrder(items, keys, column, ascending);
+  std::vector<ListItem> sorted;
+  sorted.reserve(items.size());
+  for (auto i : order) sorted.push_back(std::move(items[i]));
+  files_.assign(std::move(sorted));
 }
 
 void Listing::addFile(int index, const std::string& folder, const std::string& name, std::int64_t mtimeNs,

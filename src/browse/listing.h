@@ -51,7 +51,7 @@ class Listing {
   // Full listing: resets the sort state, fills and sorts by name ascending.
   // Shows "Files in %s" when caption is set.
   void listFilesFull(const std::string& folder, const ListingRules& rules, bool caption);
-  // In place: fills in enumeration order without touching the sort state.
+  // In place: refills in the current sort order without touching the sort state.
   void listFilesInPlace(const std::string& folder, const ListingRules& rules, bool caption);
   // Inserts one File List entry (subject to the filter); the time is read from
   // the file when mtimeNs is 0.
@@ -86,7 +86,6 @@ class Listing {
     std::string key;
   };
 
-  void fillFiles(const std::string& folder, const ListingRules& rules, bool caption);
   // Reads the File List entries of folder; keys (when given) gets each item's fold key.
   std::vector<ListItem> readFiles(const std::string& folder, const ListingRules& rules, bool caption,
                                   std::vector<const std::string*>* keys);

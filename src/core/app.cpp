@@ -70,6 +70,7 @@ void App::initMainWindow() {
   tables_ = ViewerTables::build(settings_.list(setting::TextExtraExtensions),
                                 settings_.list(setting::WebExtraExtensions),
                                 settings_.list(setting::SSExtraExtensions));
+  initWebViewer();
   buildToolbar();
   rebuildFromSettings();
   ensureFileInfoFolder(fileInfoFolder(env_.home.string(), settings_.text(setting::FileInfoDir),
@@ -124,16 +125,17 @@ void App::buildToolbar() {
 
 // Tips and pictures follow the mode, BackInsteadOfNew and the Perpetual notes.
 void App::updateToolbar() {
-  bool back = settings_.flag(setting::BackInsteadOfNew);
+  bool web = viewer_ == Viewer::Web;
+  bool back = web || settings_.flag(setting::BackInsteadOfNew);
   bool view = mode_ == Mode::View;
   if (auto* nb = toolbar_.find(cmd::kToolNewBack)) {
     nb->picture = back ? 4 : 0;
     nb->tip = expertMode_ ? "" : (back ? "Back" : "New");
   }
   if (auto* sv = toolbar_.find(cmd::kToolSaveForward)) {
-    sv->picture = 1;
-    sv->tip = expertMode_ ? "" : "Save";
-    sv->enabled = !view;
+    sv->picture = web ? 5 : 1;
+    sv->tip = expertMode_ ? "" : (web ? "Forward" : "Save");
+    sv->enabled = web || !view;
   }
   if (auto* ve = toolbar_.find(cmd::kToolViewEdit)) {
     ve->picture = view ? 2 : 3;
@@ -386,29 +388,53 @@ void App::command(int id) {
     openShortcut(id);
     return;
   }
+  if (id >= cmd::kStyleSheetFirst && id <= cmd::kStyleSheetLast) {
+    chooseStyleSheet(id - cmd::kStyleSheetFirst);
+    if (fileList_.selected() >= 0) openSelectedFile(1, false, false);
+    return;
+  }
+  const bool web = viewer_ == Viewer::Web;
   switch (id) {
     case cmd::kToolViewEdit:
     case cmd::kSwitchMode:
     case cmd::kCtrlE: switchMode(); break;
     case cmd::kToolNewBack:
-      // The browser's Back joins here once the web viewer exists.
-      if (settings_.flag(setting::BackInsteadOfNew))
+      if (web)
+        webBack();
+      else if (settings_.flag(setting::BackInsteadOfNew))
         goBack();
       else
         newNote(false);
       break;
     case cmd::kCtrlB:
-      if (settings_.flag(setting::BackInsteadOfNew)) goBack();
+      if (settings_.flag(setting::BackInsteadOfNew))
+        goBack();
+      else if (web)
+        webBack();
       break;
     case cmd::kToolSaveForward:
-    case cmd::kSave: leaveLocation(false); break;
+    case cmd::kSave:
+      if (web)
+        webForward();
+      else
+        leaveLocation(false);
+      break;
+    case cmd::kWebCopy:
+      if (web && ports_.web) ports_.web->copySelection();
+      break;
+    case cmd::kPrint: printPage(); break;
     case cmd::kCtrlS:
       leaveLocation(false);
       status_.setWordCount(std::nullopt);
       break;
     case cmd::kNewTextNote: newNote(false); break;
     case cmd::kCtrlN: newNote(true); break;
-    case cmd::kPasteDate: pasteDate(); break;
+    case cmd::kPasteDate:
+      if (web && ports_.web && (!ports_.window || ports_.window->focusedControl() != cmd::kMultibar))
+        ports_.web->refresh();
+      else
+        pasteDate();
+      break;
     case cmd::kLaunchAssociated: launchAssociated(); break;
     case cmd::kWordWrap:
     case cmd::kFormatNewLines: toggleNoteSetting(id); break;

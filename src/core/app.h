@@ -20,6 +20,7 @@
 #include "notes/note_file.h"
 #include "platform/ports.h"
 #include "platform/signal.h"
+#include "render/markup.h"
 
 namespace vm {
 
@@ -41,6 +42,7 @@ struct AppPorts {
   Dialogs* dialogs = nullptr;
   TextEditor* editor = nullptr;   // the note editor
   LineEditor* multibar = nullptr;
+  WebView* web = nullptr;         // the web view; none: pages are written but not shown
 };
 
 // A key chord (portable form, "Ctrl+Shift+N", "F5") and the command it gives.
@@ -131,6 +133,13 @@ class App {
   // Text dropped on the note: a web address becomes a Markdown link.
   void dropTextOnNote(const std::string& text);
   void timer(int id);
+  // The web view: a "tn:" page link was clicked (the view stays on a blank
+  // page); the shown page's title changed.
+  void pageLinkClicked(const std::string& url);
+  void pageTitleChanged(const std::string& title);
+  // Kind of the page last shown: 0 none, 1 image page, 2 rendered note,
+  // 3 a file or address shown directly.
+  int pageKind() const { return pageKind_; }
   void rootChosen(const std::string& text);  // picked in the Root List
   void rootTyped(const std::string& text);   // typed into its edit field + Enter
   void folderSelected(int index);
@@ -139,6 +148,10 @@ class App {
   void folderLabelClicked();
   void splitterReleased(int listWidth);
   void windowPlacementChanged(const WindowPlacement& p);
+
+  // Style sheets offered for rendered pages, and the one in use.
+  const std::vector<std::string>& styleSheets() const { return styleSheets_; }
+  std::string currentStyleSheet() const;
 
   // Layout support.
   int listWidth();                      // ListWidth, read once and cached
@@ -213,6 +226,22 @@ class App {
   void switchModeOnly();
   void focusControl(int id);
 
+  // Web viewer.
+  void initWebViewer();
+  void chooseStyleSheet(int index);
+  PageContext pageContext() const;
+  void openInWebViewer();
+  void showImagePage(const std::string& imagePath);
+  void navigatePane(int kind, const std::string& target);
+  void closeWebViewer();
+  void showAddress(const std::string& text);
+  void openAddressFromMultibar(const std::string& text);
+  void rebuildWebMenu();
+  void removeWebMenuItems();
+  void webBack();
+  void webForward();
+  void printPage();
+
   AppEnvironment env_;
   AppPorts ports_;
   SettingsStore store_;
@@ -246,6 +275,12 @@ class App {
   bool goingBack_ = false;
   bool openRunning_ = false;
   int autosaveCount_ = 0;
+  int pageKind_ = 0;
+  bool webBusy_ = false;
+  bool followTitle_ = false;  // after Back or Forward: the next title may name a listed file
+  std::vector<std::string> markdownExts_;
+  std::vector<std::string> styleSheets_;
+  std::string styleSheet_;  // chosen from the menu; empty: MarkupCSS
   std::unique_ptr<TextEditor> ownEditor_;
   std::unique_ptr<LineEditor> ownMultibar_;
   struct LastSearch {

@@ -121,8 +121,14 @@ bool App::openSelectedFile(int how, bool focus, bool remember) {
       if (ports_.desktop) ports_.desktop->openExternally(notePath());
       return true;
     }
+    if (slot == kViewerWeb) {
+      selectViewer(Viewer::Web);
+      status_.hideNow();
+      openInWebViewer();
+      return true;
+    }
     if (slot != kViewerText) {
-      // Only the text viewer exists so far; the others plug into this table.
+      // The spreadsheet viewer plugs into this table once it exists.
       std::string keep = r.selectedFile;
       closeDocument();
       fileList_.selectName(keep);
@@ -141,8 +147,13 @@ void App::selectViewer(Viewer v) {
   if (viewer_ == Viewer::Text) {
     ports_.editor->setVisible(false);
     unloadNote(true);
+  } else if (viewer_ == Viewer::Web) {
+    viewer_ = v;  // the menus and toolbar drop their page state
+    closeWebViewer();
   }
   viewer_ = v;
+  if (v == Viewer::Text) ports_.editor->setVisible(true);
+  updateToolbar();
   viewerChanged();
 }
 
@@ -300,7 +311,10 @@ void App::closeDocument() {
   status_.setWordCount(std::nullopt);
   bool changed = viewer_ != Viewer::Text;
   viewer_ = Viewer::Text;
-  if (changed) viewerChanged();
+  if (changed) {
+    closeWebViewer();
+    viewerChanged();
+  }
 }
 
 void App::newNote(bool switchToEdit) {
@@ -565,7 +579,10 @@ void App::multibarEnter(bool skipWeb) {
   const std::string text = cutUtf8(ports_.multibar->text(), limits::kText);
   if (text.empty()) return;
   if (!skipWeb) {
-    if (startsWithWebPrefix(text)) return;  // the web viewer takes these once it exists
+    if (startsWithWebPrefix(text)) {
+      openAddressFromMultibar(text);
+      return;
+    }
   }
   auto term = [&](std::size_t prefix) {
     std::string t = text.substr(prefix);

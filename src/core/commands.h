@@ -56,6 +56,14 @@ inline constexpr int kFormatNewLines = 906;
 inline constexpr int kWordCount = 907;
 inline constexpr int kCharCount = 908;
 inline constexpr int kNoteSep3 = 910;
+inline constexpr int kWebCopy = 702;        // the web view's context menu
+inline constexpr int kPrint = 911;
+// Web viewer items in the Tools menu; style sheets 980 to 999, one per sheet.
+inline constexpr int kWebSep1 = 912;
+inline constexpr int kWebSep2 = 913;
+inline constexpr int kStyleSheetMenu = 914;
+inline constexpr int kStyleSheetFirst = 980;
+inline constexpr int kStyleSheetLast = 999;
 inline constexpr int kRecentSeparator = 6000;
 inline constexpr int kNoteEditor = 202;
 // Shortcuts: recent files 6001-6010, Perpetual notes 6011-6013, help 6014.

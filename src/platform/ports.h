@@ -76,6 +76,43 @@ class Desktop {
   virtual bool openExternally(const std::string& pathOrUrl) = 0;
 };
 
+// The embedded web view of the viewer pane. The shell creates the real view
+// the first time a page is shown, so start-up does not wait for it. Page
+// links ("tn:...") never navigate: the view hands them to App::pageLinkClicked.
+class WebView {
+ public:
+  virtual ~WebView() = default;
+  // A local file path or a web address.
+  virtual void navigate(const std::string& pathOrUrl) = 0;
+  // The view's own history and page commands; false when there is no page
+  // or nothing to go to.
+  virtual bool back() = 0;
+  virtual bool forward() = 0;
+  virtual bool refresh() = 0;
+  virtual void stop() = 0;
+  // Prints the page with this header on each page (three blanks for none).
+  virtual bool print(const std::string& header) = 0;
+  virtual std::string title() = 0;   // the shown page's title, empty when none
+  virtual void copySelection() = 0;  // selected text to the clipboard; nothing selected: no change
+  virtual void setVisible(bool on) = 0;
+  // Client size of the pane in pixels (0 before the view was laid out) and
+  // the width of a vertical scroll bar.
+  virtual int paneWidth() = 0;
+  virtual int paneHeight() = 0;
+  virtual int scrollBarWidth() = 0;
+};
+
+// Long work on the window thread (loading a big sheet) calls step() between
+// chunks so the window stays responsive; step() answers true when the
+// program is quitting and the work should stop. progress() shows how far the
+// work is (0..100) once it takes longer than a moment; -1 hides it.
+class Pump {
+ public:
+  virtual ~Pump() = default;
+  virtual bool step() = 0;
+  virtual void progress(int percent) = 0;
+};
+
 // Modal dialogs.
 class Dialogs {
  public:

@@ -1,6 +1,8 @@
 #include "render/wiki.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 
 #include "platform/limits.h"
 #include "platform/text.h"
@@ -98,7 +100,10 @@ std::string anchor(string_view target, string_view shown) {
   target = cut(target, kTarget);
   const string_view trimmed = trimSpaces(target);
   bool direct = startsWithNoCase(trimmed, "file:") || startsWithNoCase(trimmed, "#");
-  direct = direct || startsWithWebPrefix(trimmed);
+  // Every web prefix starts with one of these (no other character folds to
+  // them), which spares the full comparison for page names.
+  direct = direct || (!trimmed.empty() && string_view("hfmw?").find(lower(trimmed[0])) != npos &&
+                      startsWithWebPrefix(trimmed));
   std::string address;
   if (direct) {
     address = cut(target, kAddress);
@@ -170,12 +175,19 @@ bool bracketOrWebLink(std::string& line) {
   return true;
 }
 
+// First "ab" in s from `from`, found by the second character, which is the
+// rarer one where this is used (markers after a blank).
+std::size_t findPair(string_view s, char a, char b, std::size_t from = 0) {
+  for (std::size_t at = s.find(b, from + 1); at != npos; at = s.find(b, at + 1))
+    if (s[at - 1] == a) return at - 1;
+  return npos;
+}
+
 // " =italic=" and " _underlined_", closed by a marker before a delimiter.
 bool inlineMarkup(std::string& line) {
   const string_view view(line);
   for (const InlineMark& row : kInline) {
-    const char pattern[2] = {' ', row.marker};
-    std::size_t keep = view.find(string_view(pattern, 2));
+    std::size_t keep = findPair(view, ' ', row.marker);
     std::size_t open = keep + 1;
     if (keep == npos) {
       if (view.empty() || view[0] != row.marker) continue;
@@ -230,6 +242,30 @@ void addLineEndMark(std::string& line) {
   line += "<br/>\n";
 }
 
+// The characters that markup steps start from, as a set, so a line is
+// scanned once and a step whose characters are all missing is skipped (it
+// could not change the line anyway).
+class MarkupChars {
+ public:
+  explicit MarkupChars(string_view line) {
+    for (unsigned char c : line) bits_ |= kBits[c];
+  }
+  bool any(string_view chars) const {
+    std::uint32_t want = 0;
+    for (unsigned char c : chars) want |= kBits[c];
+    return (bits_ & want) != 0;
+  }
+
+ private:
+  static constexpr string_view kTracked = "[]-:=_*$+";
+  static constexpr std::array<std::uint32_t, 256> kBits = [] {
+    std::array<std::uint32_t, 256> bits{};
+    for (std::size_t i = 0; i < kTracked.size(); ++i) bits[static_cast<unsigned char>(kTracked[i])] = 1u << i;
+    return bits;
+  }();
+  std::uint32_t bits_ = 0;
+};
+
 template <typename Step>
 bool repeat(Step step) {
   bool any = false;
@@ -243,7 +279,9 @@ class Converter {
 
   void convert(std::string line, std::string& out) {
     bool changed = false;
-    blockStep(line, changed);
+    MarkupChars chars(line);
+    // Outside a block only "[<", "[{", "[|" and "-->" matter here.
+    if (block_ == kInside || chars.any("[-")) blockStep(line, changed);
 
     if (block_ == kClosed) {
       block_ = kOutside;
@@ -262,10 +300,20 @@ class Converter {
 
     bool markAllowed = true;
     if (block_ != kInside) {
-      changed = repeat([&] { return pageLink(line); }) || changed;
-      changed = repeat([&] { return bracketOrWebLink(line); }) || changed;
-      changed = repeat([&] { return inlineMarkup(line); }) || changed;
-      changed = repeat([&] { return lineReplacement(line, markAllowed); }) || changed;
+      if (changed) chars = MarkupChars(line);
+      // Each step runs again while it changes the line; the set is taken
+      // again after every change.
+      auto step = [&](string_view needs, auto&& run) {
+        return repeat([&] {
+          if (!chars.any(needs) || !run()) return false;
+          chars = MarkupChars(line);
+          return true;
+        });
+      };
+      changed = step("[", [&] { return pageLink(line); }) || changed;
+      changed = step("[:", [&] { return bracketOrWebLink(line); }) || changed;
+      changed = step("=_", [&] { return inlineMarkup(line); }) || changed;
+      changed = step("_*[$]+", [&] { return lineReplacement(line, markAllowed); }) || changed;
     }
 
     if (changed ? (table_ != kInTable && markAllowed) : markLineEnds_) addLineEndMark(line);
@@ -360,18 +408,27 @@ class Converter {
 std::string wikiToHtml(std::string_view text, const WikiOptions& options) {
   Converter converter(options.markLineEnds);
   std::string out;
-  out.reserve(text.size() + text.size() / 4);
-  std::string piece;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    piece += c;
-    if (c == '\n' || piece.size() == kPiece) {
-      converter.convert(std::move(piece), out);
-      piece.clear();
+  out.reserve(text.size() + text.size() / 2);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    // One piece: through its LF, at most kPiece bytes once a CR before the
+    // LF is dropped (so the search window is one byte longer).
+    const string_view window = text.substr(i, kPiece + 1);
+    const std::size_t lf = window.find('\n');
+    const bool crlf = lf != npos && lf > 0 && window[lf - 1] == '\r';
+    std::string piece;
+    if (lf != npos && (crlf || lf < kPiece)) {
+      const std::size_t keep = crlf ? lf - 1 : lf;
+      piece.reserve(keep + 1);
+      piece.append(window.substr(0, keep));
+      piece += '\n';
+      i += lf + 1;
+    } else {
+      piece.assign(window.substr(0, kPiece));
+      i += piece.size();
     }
+    converter.convert(std::move(piece), out);
   }
-  if (!piece.empty()) converter.convert(std::move(piece), out);
   return out;
 }
 

@@ -205,6 +205,12 @@ void MainWindow::buildPanes() {
   noteEditor_->setObjectName("noteEditor");
   noteEditor_->setEnabled(false);
   viewerLayout->addWidget(noteEditor_);
+  webHost_ = new QWidget(viewerArea_);
+  webHost_->setObjectName("webHost");
+  auto* webLayout = new QVBoxLayout(webHost_);
+  webLayout->setContentsMargins(0, 0, 0, 0);
+  webHost_->hide();
+  viewerLayout->addWidget(webHost_);
   viewerPlaceholder_ = new QWidget(viewerArea_);
   viewerPlaceholder_->setObjectName("viewerPlaceholder");
   viewerPlaceholder_->setAutoFillBackground(true);
@@ -551,10 +557,11 @@ void MainWindow::refillRootList() {
 }
 
 void MainWindow::showViewer() {
-  const bool text = app_.currentViewer() == Viewer::Text;
+  const Viewer v = app_.currentViewer();
   noteEditor_->setLineWrapMode(app_.wordWrap() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-  noteEditor_->setVisible(text);
-  viewerPlaceholder_->setVisible(!text);
+  noteEditor_->setVisible(v == Viewer::Text);
+  webHost_->setVisible(v == Viewer::Web);
+  viewerPlaceholder_->setVisible(v != Viewer::Text && v != Viewer::Web);
 }
 
 void MainWindow::updateFolderLabel() { folderLabel_->setText(qs(app_.folderLabel())); }

@@ -49,6 +49,8 @@ class MainWindow : public QMainWindow {
   // The widgets the editor ports work on.
   NoteEdit* noteEditor() const { return noteEditor_; }
   QLineEdit* multibar() const { return multibar_; }
+  // The viewer area's place for the web view (hidden unless the web viewer shows).
+  QWidget* webHost() const { return webHost_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -103,6 +105,7 @@ class MainWindow : public QMainWindow {
   QSplitter* splitter_ = nullptr;
   QWidget* viewerArea_ = nullptr;
   NoteEdit* noteEditor_ = nullptr;
+  QWidget* webHost_ = nullptr;
   QWidget* viewerPlaceholder_ = nullptr;  // stands for the viewers not drawn yet
   QLabel* messageField_ = nullptr;
   QWidget* navColumn_ = nullptr;

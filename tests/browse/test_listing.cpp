@@ -160,6 +160,13 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   EXPECT_EQ(files.at(files.find("n.txt")).modified, before);
   EXPECT_EQ(files.at(files.find("m.txt")).modified, modifiedText(1'600'000'000 * kNs));
   EXPECT_EQ(listing.sortState().column, 0);  // untouched
+  EXPECT_EQ(files.at(0).name, "m.txt");       // ...and its order kept
+  listing.sortFiles(0);                       // name descending
+  for (const char* name : {"b.txt", "z.txt", "k.txt"}) dir.write(name, "x");
+  listing.listFilesInPlace(root, rules, false);
+  std::vector<std::string> names;
+  for (int i = 0; i < files.size(); ++i) names.push_back(files.at(i).name);
+  EXPECT_EQ(names, (std::vector<std::string>{"z.txt", "n.txt", "m.txt", "k.txt", "b.txt"}));
 
   listing.listFilesFull(root, rules, false);
   EXPECT_EQ(files.at(files.find("n.txt")).modified, modifiedText(1'600'000'000 * kNs));
@@ -168,7 +175,7 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   listing.addFile(0, root, "unknown.txt", 0, rules);
   EXPECT_EQ(files.at(0).modified, "");
   listing.addFile(9, root, "given.txt", 1'400'000'000 * kNs, rules);
-  EXPECT_EQ(files.at(3).modified, modifiedText(1'400'000'000 * kNs));
+  EXPECT_EQ(files.at(files.find("given.txt")).modified, modifiedText(1'400'000'000 * kNs));
 
   listing.listFilesFull(root + "/gone", rules, false);
   EXPECT_EQ(files.size(), 0);

@@ -77,7 +77,8 @@ TEST(Notes, ViewersByModeAndUnknownKinds) {
   EXPECT_EQ(h.desktop.opened[0], h.root + "/photo.xyz");
   app.command(cmd::kCtrlE);  // View mode: Markdown belongs to the web viewer
   h.open("plan.md");
-  EXPECT_EQ(app.status().message(), "No internal viewer for this file type");
+  EXPECT_EQ(app.currentViewer(), Viewer::Web);
+  EXPECT_FALSE(h.editor.visible);
   EXPECT_EQ(app.store().getInt("EditMode", 0), 1);
 }
 

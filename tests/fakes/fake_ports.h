@@ -108,6 +108,34 @@ class FakeDialogs : public Dialogs {
   }
 };
 
+// The web view: records where it was sent and what it was asked to do.
+class FakeWebView : public WebView {
+ public:
+  std::vector<std::string> visited;  // every navigate() target in order
+  std::vector<std::string> printed;  // print headers
+  std::string pageTitle;
+  bool visible = false;
+  int backs = 0, forwards = 0, refreshes = 0, stops = 0, copies = 0;
+  bool canGoBack = true, canGoForward = true;
+  int width = 0, height = 0;
+  void navigate(const std::string& target) override { visited.push_back(target); }
+  bool back() override { return canGoBack && ++backs; }
+  bool forward() override { return canGoForward && ++forwards; }
+  bool refresh() override { return ++refreshes; }
+  void stop() override { ++stops; }
+  bool print(const std::string& header) override {
+    printed.push_back(header);
+    return true;
+  }
+  std::string title() override { return pageTitle; }
+  void copySelection() override { ++copies; }
+  void setVisible(bool on) override { visible = on; }
+  int paneWidth() override { return width; }
+  int paneHeight() override { return height; }
+  int scrollBarWidth() override { return 17; }
+  std::string last() const { return visited.empty() ? std::string() : visited.back(); }
+};
+
 // A home folder, a documents folder and a stand-in for "/" in one temporary
 // tree, plus the fakes, ready to build an App.
 class AppHarness {
@@ -129,6 +157,7 @@ class AppHarness {
   FakeDialogs dialogs;
   FakeTextEditor editor;
   FakeLineEditor multibar;
+  FakeWebView web;
   AppEnvironment env;
 
  private:

@@ -1,0 +1,123 @@
+// Rendering a 1 MB Markdown note: md4c alone against the whole chain (read,
+// wiki pass, line-break pass, md4c, page write) that the browser pane runs.
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "render/markup.h"
+
+namespace {
+
+class RenderFolder {
+ public:
+  RenderFolder() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vmbench-render-XXXXXX").string();
+    if (::mkdtemp(tmpl.data())) path_ = tmpl;
+  }
+  ~RenderFolder() {
+    std::error_code ec;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ec);
+  }
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+};
+
+// A note as people write them: titled sections of prose with bold words, web
+// and page links, bullet and numbered lists, "|" tables and code blocks.
+std::string generatedNote(std::size_t size) {
+  static const char* words[] = {"the",    "note",  "of",   "a",     "meeting", "about", "plans",    "for",
+                                "spring", "garden", "and", "budget", "with",   "lists", "ideas",    "tomorrow",
+                                "review", "draft",  "call", "order", "seeds",  "fence", "schedule", "notes"};
+  constexpr std::size_t kWords = std::size(words);
+  unsigned seed = 12345;
+  auto next = [&seed](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  auto word = [&] { return std::string(words[next(kWords)]); };
+  std::string out;
+  int section = 0;
+  while (out.size() < size) {
+    ++section;
+    if (section % 3 == 0)
+      out += "Section " + std::to_string(section) + "\n===========\n";
+    else
+      out += "## " + word() + " " + word() + " " + std::to_string(section) + "\n";
+    for (int para = 0; para < 3; ++para) {
+      const unsigned lines = 2 + next(5);
+      for (unsigned l = 0; l < lines; ++l) {
+        std::string line;
+        while (line.size() < 60 + next(30)) {
+          switch (next(20)) {
+            case 0: line += "**" + word() + "** "; break;
+            case 1: line += "[" + word() + "](http://example.com/" + word() + ") "; break;
+            case 2: line += "[" + word() + " " + word() + "] "; break;
+            case 3: line += "[[" + word() + "][" + word() + "]] "; break;
+            case 4: line += "`" + word() + "()` "; break;
+            case 5: line += "~~" + word() + "~~ "; break;
+            default: line += word() + " ";
+          }
+        }
+        out += line + "\n";
+      }
+      out += "\n";
+    }
+    switch (section % 4) {
+      case 0:
+        for (unsigned i = 0; i < 3 + next(4); ++i) out += "- " + word() + " " + word() + "\n";
+        break;
+      case 1:
+        for (unsigned i = 1; i < 4 + next(4); ++i) out += std::to_string(i) + ". " + word() + " " + word() + "\n";
+        break;
+      case 2:
+        for (unsigned i = 0; i < 4; ++i) out += "|" + word() + "|" + std::to_string(next(100)) + "|" + word() + "|\n";
+        break;
+      default:
+        out += "```\nint " + word() + " = " + std::to_string(next(100)) + ";\nreturn " + word() + "[0];\n```\n";
+    }
+    out += "\n";
+  }
+  return out;
+}
+
+const std::string& note() {
+  static const std::string text = generatedNote(1 << 20);
+  return text;
+}
+
+void BM_Md4cAlone(benchmark::State& state) {
+  const std::string& text = note();
+  for (auto _ : state) {
+    std::string html = vm::markdownToHtml(text);
+    benchmark::DoNotOptimize(html.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_Md4cAlone)->Unit(benchmark::kMillisecond);
+
+void BM_RenderWhole(benchmark::State& state) {
+  RenderFolder dir;
+  if (dir.path().empty()) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  const std::string source = dir.path() + "/note.md";
+  std::ofstream(source, std::ios::binary) << note();
+  const std::string page = vm::newPagePath(dir.path());
+  const vm::PageContext context{dir.path(), ""};
+  for (auto _ : state) {
+    if (!vm::renderMarkupFile(source, page, vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks, context)) {
+      state.SkipWithError("render failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * note().size()));
+}
+BENCHMARK(BM_RenderWhole)->Unit(benchmark::kMillisecond);
+
+}  // namespace

@@ -1,0 +1,202 @@
+// How long a rendered note takes to appear: from selecting a Markdown note
+// in the File List (the App's fileClicked, as a click does) until the web
+// view reports its page loaded. Once cold (the first page starts the web
+// engine), then warm, alternating two notes. Runs offscreen; prints a table.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QLoggingCategory>
+#include <QTimer>
+#include <QUrl>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/app.h"
+#include "core/commands.h"
+#include "ui/main_window.h"
+#include "ui/qt_ports.h"
+#include "ui/qt_web_view.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kWarmRuns = 10;  // per note
+constexpr int kLoadLimitMs = 30000;
+
+// A Markdown note of about `bytes` bytes: headings, paragraphs, lists, a
+// table, code and wiki-style page links.
+std::string markdownNote(std::size_t bytes) {
+  std::string out = "# A note\n\n";
+  for (int section = 1; out.size() < bytes; ++section) {
+    out += "## Section " + std::to_string(section) + "\n\n";
+    out += "Some *emphasis*, some **strong** text, `code`, a [link](https://example.org/" + std::to_string(section) +
+           ") and a page link [Note " + std::to_string(section) + "].\n";
+    out += "Another line of the paragraph with ~~struck~~ words in it.\n\n";
+    out += "- first item\n- second item\n  - nested item\n\n";
+    out += "| a | b | c |\n|---|---|---|\n| 1 | 2 | 3 |\n| 4 | 5 | 6 |\n\n";
+    out += "```\nint x = " + std::to_string(section) + ";\n```\n\n";
+  }
+  return out;
+}
+
+void write(const fs::path& p, const std::string& text) {
+  fs::create_directories(p.parent_path());
+  std::ofstream(p, std::ios::binary) << text;
+}
+
+// Runs the event loop until the condition holds or the limit passes.
+// (QTest::qWaitFor's polling slows every step of the engine down.)
+bool waitFor(const std::function<bool()>& done, int ms) {
+  if (done()) return true;
+  QEventLoop loop;
+  QTimer poll, limit;
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (done()) loop.quit();
+  });
+  QObject::connect(&limit, &QTimer::timeout, &loop, &QEventLoop::quit);
+  poll.start(1);
+  limit.setSingleShot(true);
+  limit.start(ms);
+  loop.exec();
+  return done();
+}
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+struct Row {
+  std::string what;
+  std::vector<double> appMs, totalMs;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
+  qputenv("QT_QUICK_BACKEND", "software");
+  qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+  char tmpl[] = "/tmp/vellumark-page-timing-XXXXXX";
+  if (!mkdtemp(tmpl)) {
+    std::fprintf(stderr, "vellumark_page_timing: cannot make a temporary folder\n");
+    return 1;
+  }
+  const fs::path base = tmpl;
+  if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
+    fs::create_directories(base / "runtime");
+    fs::permissions(base / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+    qputenv("XDG_RUNTIME_DIR", (base / "runtime").c_str());
+  }
+  QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  QApplication qapp(argc, argv);
+  QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
+
+  const fs::path notes = base / "notes";
+  const std::string small = "Small.md", big = "Big.md";
+  write(notes / small, markdownNote(2 * 1024));
+  write(notes / big, markdownNote(100 * 1024));
+  write(notes / "Plain.txt", "plain text\n");
+
+  vm::AppEnvironment env;
+  env.home = base / "home";
+  fs::create_directories(env.home);
+  env.supportDir = VELLUMARK_SUPPORT_DIR;
+  env.tempDir = base / "pages";
+  env.paths.appSrcDrv = "/";
+  env.paths.documents = notes.string();
+  env.paths.fernhollow = (base / "none").string();
+  env.paths.fileSystemRoot = base.string();
+
+  vm::ui::QtClock clock;
+  vm::ui::QtTimers timers;
+  vm::ui::QtWindowPort windowPort;
+  vm::ui::QtDesktop desktop;
+  vm::ui::QtDialogs dialogs;
+  vm::ui::QtTextEditor editor;
+  vm::ui::QtLineEditor multibar;
+  vm::ui::QtWebView web;
+  vm::AppPorts ports{&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web};
+  int status = 0;
+  {
+    vm::App app(env, ports);
+    timers.setTick([&app](int id) { app.timer(id); });
+    vm::ui::MainWindow window(app);
+    windowPort.setWindow(&window);
+    windowPort.setQuitHandler([] {});
+    dialogs.setParent(&window);
+    editor.attach(window.noteEditor());
+    editor.onEdited = [&app] { app.noteEdited(); };
+    multibar.attach(window.multibar());
+    web.attach(window.webHost());
+    web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };
+    web.onTitleChanged = [&app](const std::string& title) { app.pageTitleChanged(title); };
+    const std::string pagePrefix = QUrl::fromLocalFile(QString::fromStdString(env.tempDir.string() + "/"))
+                                       .toString(QUrl::FullyEncoded)
+                                       .toStdString();
+    bool pageLoaded = false;
+    web.onLoadFinished = [&](bool ok, const std::string& url) {
+      if (ok && url.rfind(pagePrefix, 0) == 0) pageLoaded = true;
+    };
+    app.startUp();
+    window.showAtStart();
+    waitFor([&] { return window.isVisible(); }, 2000);
+    if (app.mode() != vm::Mode::View) app.command(vm::cmd::kToolViewEdit);
+
+    // One selection: true when the note's page arrived.
+    auto select = [&](const std::string& name, Row& row) {
+      const int index = app.fileList().find(name);
+      if (index < 0) return false;
+      pageLoaded = false;
+      QElapsedTimer t;
+      t.start();
+      app.fileClicked(index);
+      const double appMs = t.nsecsElapsed() / 1e6;
+      if (!waitFor([&] { return pageLoaded; }, kLoadLimitMs)) return false;
+      row.appMs.push_back(appMs);
+      row.totalMs.push_back(t.nsecsElapsed() / 1e6);
+      return true;
+    };
+
+    Row cold{"cold: first page, engine start (" + small + ")", {}, {}};
+    Row warmSmall{"warm: " + small + " (2 KB)", {}, {}};
+    Row warmBig{"warm: " + big + " (100 KB)", {}, {}};
+    bool ok = select(small, cold);
+    for (int i = 0; ok && i < kWarmRuns; ++i) ok = select(big, warmBig) && select(small, warmSmall);
+    if (!ok || app.currentViewer() != vm::Viewer::Web) {
+      std::fprintf(stderr,
+                   "vellumark_page_timing: a note's page was not shown (viewer %d, page kind %d); "
+                   "does the App render Markdown notes in View mode?\n",
+                   static_cast<int>(app.currentViewer()), app.pageKind());
+      status = 1;
+    } else {
+      std::printf("Selecting a Markdown note until its page has loaded (offscreen)\n\n");
+      std::printf("%-46s %5s %10s %12s %10s %10s\n", "", "runs", "median ms", "in call ms", "min ms", "max ms");
+      for (const Row* r : {&cold, &warmSmall, &warmBig}) {
+        std::printf("%-46s %5zu %10.1f %12.1f %10.1f %10.1f\n", r->what.c_str(), r->totalMs.size(), median(r->totalMs),
+                    median(r->appMs), *std::min_element(r->totalMs.begin(), r->totalMs.end()),
+                    *std::max_element(r->totalMs.begin(), r->totalMs.end()));
+      }
+      std::printf(
+          "\nin call: inside fileClicked (the App renders and writes the page; on the first page\n"
+          "also the view's creation); the rest is the web engine loading and laying it out.\n");
+      std::fflush(stdout);
+    }
+    app.shutDown();
+  }
+  std::error_code ec;
+  fs::remove_all(base, ec);
+  return status;
+}

@@ -1,0 +1,88 @@
+#pragma once
+// The WebView port over QtWebEngine: the viewer pane that shows rendered
+// notes, images, web files and addresses. The engine is heavy to start, so
+// the QWebEngineView is made the first time a page is shown (or the pane is
+// shown), inside the host widget the main window provides.
+#include <QObject>
+#include <QPointer>
+#include <QWebEngineView>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/ports.h"
+
+class QMenu;
+class QPrinter;
+class QUrl;
+
+namespace vm::ui {
+
+class QtWebView : public QObject, public WebView {
+  Q_OBJECT
+ public:
+  explicit QtWebView(QObject* parent = nullptr);
+  ~QtWebView() override;
+
+  // The widget the view lives in; its size is the pane's size.
+  void attach(QWidget* host);
+
+  // A "tn:" page link was clicked: its URL in UTF-8 with blanks as "%20"
+  // ("tn:Meeting%20notes"); called from the event loop. When the handler
+  // shows no other page, the view goes to a blank page.
+  std::function<void(const std::string&)> onPageLink;
+  // "Copy" was chosen in the page's context menu.
+  std::function<void()> onCopyCommand;
+  // The page's title changed (empty for a blank page or one without title).
+  std::function<void(const std::string&)> onTitleChanged;
+  // A page finished loading, or failed to. Cancelled page links do not count.
+  std::function<void(bool ok, const std::string& url)> onLoadFinished;
+
+  void navigate(const std::string& pathOrUrl) override;
+  bool back() override;
+  bool forward() override;
+  bool refresh() override;
+  void stop() override;
+  bool print(const std::string& header) override;
+  std::string title() override;
+  void copySelection() override;
+  void setVisible(bool on) override;
+  int paneWidth() override;
+  int paneHeight() override;
+  int scrollBarWidth() override;
+
+  // Prints the page to an already set-up printer, the header on each page.
+  // Asynchronous: false when there is no page or a print is running; the
+  // printer must live until onPrintFinished is called.
+  bool printTo(QPrinter* printer, const std::string& header);
+  std::function<void(bool ok)> onPrintFinished;
+
+  // The engine's view; null until the first page.
+  QWebEngineView* view() const { return view_; }
+  // The address navigate() loads for a path or address.
+  static QUrl urlFor(const std::string& pathOrUrl);
+  // True for a page link: "tn:" in any case.
+  static bool isPageLink(const QUrl& url);
+
+  // The item of the page's context menu.
+  static const char* const kCopyItem;
+
+ private:
+  QWebEngineView* ensureView();
+  void pageLinkClicked(const QUrl& url);
+  void handOnPageLink();
+  void titleChanged();
+  void printDone(bool ok);
+  std::string currentTitle() const;
+
+  QPointer<QWidget> host_;
+  QPointer<QWebEngineView> view_;
+  std::unique_ptr<QPrinter> ownPrinter_;  // the printer of print(), until printing ends
+  bool printing_ = false;
+  std::string pendingLink_;  // a page link not yet handed on
+  int navigations_ = 0;      // navigate() calls, to see whether a page link showed something
+  std::string lastTitle_;
+};
+
+}  // namespace vm::ui
