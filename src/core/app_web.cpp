@@ -190,6 +190,7 @@ void App::pageTitleChanged(const std::string& title) {
 
 // A "tn:" page link: the note of that name in the current folder, with the
 // root's default extension or DefaultExtension, created when none exists.
+// The page that had the focus goes away, so a text note takes the focus.
 void App::pageLinkClicked(const std::string& url) {
   const std::string name = linkNoteName(url);
   if (name.empty()) return;
@@ -198,7 +199,7 @@ void App::pageLinkClicked(const std::string& url) {
        {name, name + r.defaultExtension, name + settings_.text(setting::DefaultExtension)}) {
     if (fileList_.find(candidate) >= 0) {
       fileList_.selectName(candidate);
-      openSelectedFile(1, false, true);
+      openSelectedFile(1, true, true);
       return;
     }
   }
@@ -212,7 +213,7 @@ void App::pageLinkClicked(const std::string& url) {
   }
   watch_.forget();
   listing_.listFilesInPlace(r.filesFolder(), listingRules(), false);
-  if (fileList_.selectName(file)) openSelectedFile(1, false, true);
+  if (fileList_.selectName(file)) openSelectedFile(1, true, true);
 }
 
 }  // namespace vm

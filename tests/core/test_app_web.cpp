@@ -144,6 +144,7 @@ TEST(WebViewer, PageLinksOpenOrCreateNotes) {
   EXPECT_EQ(app.currentViewer(), Viewer::Text);
   EXPECT_EQ(app.fileList().selectedName(), "Shopping List.txt");
   EXPECT_EQ(h.editor.content, "milk");
+  EXPECT_GT(h.editor.focusCount, 0);  // the page that had the focus is gone
 
   h.open("Start.md");
   app.pageLinkClicked("tn:Start.md");  // an exact name is taken as it is
