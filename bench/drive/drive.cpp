@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "../app_setup.h"
+#include "../sheet_data.h"
 #include "core/commands.h"
 #include "sheet/sheet.h"
 
@@ -40,37 +41,9 @@ double medianMs(int runs, const std::function<void()>& setup, const std::functio
 // process started before anything else, so the peak memory reported is the
 // sheet's own; the report comes back through a pipe.
 
-constexpr int kSheetRows = 100000;
+using vmbench::kSheetRows;
+using vmbench::writeSheetFile;
 
-void writeSheetFile(const std::string& path) {
-  static const char* first[] = {"Anna", "Ben", "Clara", "David", "Eva", "Felix", "Greta", "Hugo", "Ida", "Jonas"};
-  static const char* last[] = {"Meyer", "Schmidt", "Fischer", "Weber", "Wagner", "Becker", "Hoffmann", "Koch"};
-  static const char* city[] = {"Berlin", "Hamburg", "Munich", "Cologne", "Frankfurt",
-                               "Stuttgart", "Leipzig", "Dresden", "Bremen", "Hanover"};
-  static const char* status[] = {"open", "closed", "pending", "", "review"};
-  std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return;
-  std::fputs("id,name,email,date,amount,city,status,comment,code,notes\n", f);
-  unsigned seed = 2024;
-  auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
-  for (int i = 0; i < kSheetRows; ++i) {
-    const char* fn = first[next() % 10];
-    const char* ln = last[next() % 8];
-    std::fprintf(f, "%d,%s %s,%s.%s@mail.de,2023-%02u-%02u,%u.%02u,%s,%s,", i + 1, fn, ln, fn, ln,
-                 1 + next() % 12, 1 + next() % 28, next() % 100000, next() % 100, city[next() % 10],
-                 status[next() % 5]);
-    if (i % 4 == 0)
-      std::fprintf(f, "\"Call back, then \"\"confirm\"\" order %u\",", next() % 1000);
-    else
-      std::fprintf(f, "note %u,", next() % 1000);
-    std::fprintf(f, "X-%06u,", next() % 1000000);
-    if (i % 3 == 0)
-      std::fprintf(f, "Side door; invoice copy %u\n", next() % 100);
-    else
-      std::fprintf(f, "ok %u\n", next() % 10);
-  }
-  std::fclose(f);
-}
 
 std::string driveSheet(int runs) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "vmdrive-sheet-XXXXXX").string();
