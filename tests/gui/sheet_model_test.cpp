@@ -1,0 +1,104 @@
+// The table model over a sheet: what the view reads, and that every change
+// reaches the view as a consistent notification (checked by Qt's model tester).
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+
+#include "../sheet/sheet_test_util.h"
+#include "ui/sheet_model.h"
+
+namespace {
+
+using vm::Sheet;
+using vm::ui::SheetTableModel;
+
+struct SheetModelTest : ::testing::Test {
+  vm::test::TempDir dir;
+  vm::SheetOptions o = vm::test::optionsIn(dir);
+  Sheet sheet;
+  SheetTableModel model{sheet};
+  QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+
+  QString at(int row, int col) const { return model.data(model.index(row, col), Qt::DisplayRole).toString(); }
+  QString title(int col) const { return model.headerData(col, Qt::Horizontal, Qt::DisplayRole).toString(); }
+};
+
+TEST_F(SheetModelTest, ShowsCellsTitlesAndRowNumbers) {
+  EXPECT_EQ(model.rowCount(), 0);
+  EXPECT_EQ(model.columnCount(), 0);
+  ASSERT_TRUE(vm::test::openText(sheet, dir, "t.csv", "b,\xC3\xA9t\xC3\xA9\na,2\n", o));
+  EXPECT_EQ(model.rowCount(), 2);
+  EXPECT_EQ(model.columnCount(), 3);
+  EXPECT_EQ(title(0), "tn");
+  EXPECT_EQ(title(1), "A");
+  EXPECT_EQ(title(2), "B");
+  EXPECT_EQ(at(1, 0), "2");
+  EXPECT_EQ(at(0, 2), QString::fromUtf8("\xC3\xA9t\xC3\xA9"));
+  EXPECT_EQ(at(1, 1), "a");
+
+  QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+  sheet.setText(1, 0, "z");
+  ASSERT_EQ(changed.size(), 1);
+  EXPECT_EQ(changed[0][0].value<QModelIndex>(), model.index(1, 1));
+  EXPECT_EQ(at(1, 1), "z");
+
+  sheet.sortBy(0, false);  // rows move with their numbers
+  EXPECT_EQ(at(0, 1), "b");
+  EXPECT_EQ(at(0, 0), "1");
+  EXPECT_EQ(at(1, 1), "z");
+  EXPECT_EQ(at(1, 0), "2");
+
+  sheet.discard();
+  EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST_F(SheetModelTest, RowColumnAndGroupChangesStayConsistent) {
+  ASSERT_TRUE(vm::test::openText(sheet, dir, "t.csv", "x,1\n,2\ny,3\nx,4\n", o));
+  sheet.insertRow(0);
+  EXPECT_EQ(model.rowCount(), 5);
+  EXPECT_EQ(at(1, 1), "");
+  sheet.cutRow(3);
+  sheet.pasteRow(-1);
+  EXPECT_EQ(at(4, 1), "y");
+  sheet.deleteRow(1);
+  EXPECT_EQ(model.rowCount(), 4);
+  sheet.insertColumn(0, 80);
+  EXPECT_EQ(model.columnCount(), 4);
+  EXPECT_EQ(model.headerData(1, Qt::Horizontal, Qt::SizeHintRole).toSize().width(), 80);
+  sheet.deleteColumn(0);
+  EXPECT_EQ(at(0, 1), "x");
+
+  sheet.groupBy(0);  // x (2 rows), No group, y
+  ASSERT_EQ(model.rowCount(), 7);
+  EXPECT_TRUE(model.data(model.index(0, 0), SheetTableModel::GroupHeaderRole).toBool());
+  EXPECT_EQ(at(0, 1), "x (2)");
+  EXPECT_FALSE(model.data(model.index(0, 0), SheetTableModel::GroupCollapsedRole).toBool());
+  EXPECT_EQ(model.data(model.index(1, 1), SheetTableModel::ViewRowRole).toInt(), 0);
+  QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+  sheet.setGroupCollapsed(0, true);
+  EXPECT_EQ(model.rowCount(), 5);
+  EXPECT_FALSE(changed.isEmpty());  // the header's sign is redrawn
+  EXPECT_TRUE(model.data(model.index(0, 0), SheetTableModel::GroupCollapsedRole).toBool());
+  sheet.insertRow(model.data(model.index(4, 0), SheetTableModel::ViewRowRole).toInt());  // joins group y
+  EXPECT_EQ(at(3, 1), "y (2)");
+  sheet.collapseAll();
+  EXPECT_EQ(model.rowCount(), 3);
+  sheet.ungroup();
+  EXPECT_EQ(model.rowCount(), 5);
+}
+
+TEST_F(SheetModelTest, ColumnsPastTheCapAreNotShown) {
+  std::string wide;
+  for (int c = 0; c < vm::kMaxShownColumns + 5; ++c) wide += (c ? "," : "") + std::to_string(c);
+  ASSERT_TRUE(vm::test::openText(sheet, dir, "wide.csv", wide + "\n" + wide + "\n", o));
+  EXPECT_EQ(model.columnCount(), 1 + vm::kMaxShownColumns);
+  sheet.insertColumn(0, 50);  // the shown columns shift: told as a reset
+  EXPECT_EQ(model.columnCount(), 1 + vm::kMaxShownColumns);
+  EXPECT_EQ(at(0, 2), "0");
+  sheet.deleteColumn(0);
+  sheet.deleteColumn(0);
+  EXPECT_EQ(at(0, 1), "1");
+}
+
+}  // namespace
