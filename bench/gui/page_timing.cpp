@@ -21,9 +21,7 @@
 
 #include "core/app.h"
 #include "core/commands.h"
-#include "ui/main_window.h"
-#include "ui/qt_ports.h"
-#include "ui/qt_web_view.h"
+#include "ui/shell.h"
 
 namespace {
 
@@ -120,34 +118,18 @@ int main(int argc, char** argv) {
   env.paths.fernhollow = (base / "none").string();
   env.paths.fileSystemRoot = base.string();
 
-  vm::ui::QtClock clock;
-  vm::ui::QtTimers timers;
-  vm::ui::QtWindowPort windowPort;
-  vm::ui::QtDesktop desktop;
-  vm::ui::QtDialogs dialogs;
-  vm::ui::QtTextEditor editor;
-  vm::ui::QtLineEditor multibar;
-  vm::ui::QtWebView web;
-  vm::AppPorts ports{&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web};
+  vm::ui::QtShell shell;
   int status = 0;
   {
-    vm::App app(env, ports);
-    timers.setTick([&app](int id) { app.timer(id); });
+    vm::App app(env, shell.ports());
     vm::ui::MainWindow window(app);
-    windowPort.setWindow(&window);
-    windowPort.setQuitHandler([] {});
-    dialogs.setParent(&window);
-    editor.attach(window.noteEditor());
-    editor.onEdited = [&app] { app.noteEdited(); };
-    multibar.attach(window.multibar());
-    web.attach(window.webHost());
-    web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };
-    web.onTitleChanged = [&app](const std::string& title) { app.pageTitleChanged(title); };
+    shell.connect(app, window);
+    shell.windowPort.setQuitHandler([] {});
     const std::string pagePrefix = QUrl::fromLocalFile(QString::fromStdString(env.tempDir.string() + "/"))
                                        .toString(QUrl::FullyEncoded)
                                        .toStdString();
     bool pageLoaded = false;
-    web.onLoadFinished = [&](bool ok, const std::string& url) {
+    shell.web.onLoadFinished = [&](bool ok, const std::string& url) {
       if (ok && url.rfind(pagePrefix, 0) == 0) pageLoaded = true;
     };
     app.startUp();

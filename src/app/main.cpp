@@ -12,13 +12,10 @@
 #include <string_view>
 
 #include "core/app.h"
-#include "core/commands.h"
 #include "platform/app_paths.h"
 #include "platform/fs.h"
 #include "platform/version.h"
-#include "ui/main_window.h"
-#include "ui/qt_ports.h"
-#include "ui/qt_web_view.h"
+#include "ui/shell.h"
 
 namespace {
 
@@ -166,30 +163,10 @@ int main(int argc, char** argv) {
     env.commandLineFile = ec ? *opt.file : f.lexically_normal().string();
   }
 
-  vm::ui::QtClock clock;
-  vm::ui::QtTimers timers;
-  vm::ui::QtWindowPort windowPort;
-  vm::ui::QtDesktop desktop;
-  vm::ui::QtDialogs dialogs;
-  vm::ui::QtTextEditor editor;
-  vm::ui::QtLineEditor multibar;
-  vm::ui::QtWebView web;
-  vm::AppPorts ports{&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web};
-
-  vm::App app(std::move(env), ports);
-  timers.setTick([&app](int id) { app.timer(id); });
-
+  vm::ui::QtShell shell;
+  vm::App app(std::move(env), shell.ports());
   vm::ui::MainWindow window(app);
-  windowPort.setWindow(&window);
-  dialogs.setParent(&window);
-  editor.attach(window.noteEditor());
-  editor.onEdited = [&app] { app.noteEdited(); };
-  editor.onReleased = [&app] { app.noteKeyReleased(); };
-  multibar.attach(window.multibar());
-  web.attach(window.webHost());
-  web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };
-  web.onTitleChanged = [&app](const std::string& title) { app.pageTitleChanged(title); };
-  web.onCopyCommand = [&app] { app.command(vm::cmd::kWebCopy); };
+  shell.connect(app, window);
 
   app.startUp();
   if (app.isShutDown()) return 1;

@@ -13,19 +13,9 @@ namespace {
 
 using test::AppHarness;
 
-// A harness with one root "Notes" holding the given files.
-struct NotesHarness : AppHarness {
-  std::string root;
-  explicit NotesHarness(const std::string& general = "") {
-    root = dir.str() + "/notes";
-    dir.mkdir("notes");
-    ini("[General]\n" + general + "\n[BasicRoots]\n" + root + "=Notes\n");
-  }
-  App& open(const std::string& name) {
-    App& a = app();
-    a.fileClicked(a.fileList().find(name));
-    return a;
-  }
+// One root "Notes"; typing into the editor and reading notes back.
+struct NotesHarness : test::RootHarness {
+  using RootHarness::RootHarness;
   void type(const std::string& text) {
     editor.content += text;
     app().noteEdited();

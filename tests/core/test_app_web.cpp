@@ -14,24 +14,15 @@ namespace fs = std::filesystem;
 using test::AppHarness;
 
 // One root "Notes", View mode, two style sheets in the support folder.
-struct WebHarness : AppHarness {
-  std::string root;
-  explicit WebHarness(const std::string& general = "") {
-    root = dir.str() + "/notes";
-    dir.mkdir("notes");
+struct WebHarness : test::RootHarness {
+  explicit WebHarness(const std::string& general = "") : RootHarness(general) {
     dir.write("home/support/markup.css", "body{}");
     dir.write("home/support/dark.css", "body{background:#000}");
-    ini("[General]\n" + general + "\n[BasicRoots]\n" + root + "=Notes\n");
   }
   // The program starts in Edit mode; these tests want View mode.
   App& start() {
     App& a = AppHarness::start();
     a.command(cmd::kCtrlE);
-    return a;
-  }
-  App& open(const std::string& name) {
-    App& a = app();
-    a.fileClicked(a.fileList().find(name));
     return a;
   }
   std::string page() const {

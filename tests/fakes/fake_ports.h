@@ -164,4 +164,20 @@ class AppHarness {
   std::unique_ptr<App> app_;
 };
 
+// A harness with one root "Notes" (the folder notes of the tree) and the
+// given [General] lines; open() clicks a listed file.
+struct RootHarness : AppHarness {
+  std::string root;
+  explicit RootHarness(const std::string& general = "") {
+    root = dir.str() + "/notes";
+    dir.mkdir("notes");
+    ini("[General]\n" + general + "\n[BasicRoots]\n" + root + "=Notes\n");
+  }
+  App& open(const std::string& name) {
+    App& a = app();
+    a.fileClicked(a.fileList().find(name));
+    return a;
+  }
+};
+
 }  // namespace vm::test
