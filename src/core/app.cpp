@@ -35,9 +35,14 @@ App::App(AppEnvironment env, AppPorts ports)
     if (!r.inUse) return std::nullopt;
     return folderSetting(r.filesFolder(), r.rootFolder, key);
   });
+  initSheetViewer();
 }
 
-App::~App() = default;
+App::~App() {
+  // The view reads the sheet in place: let go of it before the sheet goes.
+  if (ports_.sheet) ports_.sheet->showSheet(nullptr, 0);
+  sheet_->removeObserver(sheetWatch_.get());
+}
 
 std::filesystem::path App::iniPath() const { return env_.home / (env_.exeName + ".ini"); }
 
@@ -88,6 +93,7 @@ void App::buildMenus() {
   Menu file{"&File", {}};
   MenuItem newMenu{0, "   &New    ", "", false, false, true, {}};
   newMenu.children.push_back({cmd::kNewTextNote, "&Text note   \tCtrl+N", "", false, false, true, {}});
+  newMenu.children.push_back({cmd::kNewSpreadsheet, "S&preadsheet  \tCtrl+Shift+N", "", false, false, true, {}});
   file.items.push_back(std::move(newMenu));
   file.items.push_back({cmd::kSave, "   &Save    \tCtrl+S  ", "", false, false, true, {}});
   file.items.push_back({cmd::kNewWindow, "   &New Vellumark window", "", false, false, true, {}});
@@ -393,6 +399,7 @@ void App::command(int id) {
     if (fileList_.selected() >= 0) openSelectedFile(1, false, false);
     return;
   }
+  if (sheetCommand(id)) return;
   const bool web = viewer_ == Viewer::Web;
   switch (id) {
     case cmd::kToolViewEdit:
@@ -428,6 +435,10 @@ void App::command(int id) {
       status_.setWordCount(std::nullopt);
       break;
     case cmd::kNewTextNote: newNote(false); break;
+    case cmd::kNewSpreadsheet: newSpreadsheet("", false); break;
+    case cmd::kNewSheetKey: newSpreadsheet("", true); break;
+    case cmd::kSheetTitleRow: toggleSheetTitleRow(); break;
+    case cmd::kSheetSortable: toggleSheetSorting(); break;
     case cmd::kCtrlN: newNote(true); break;
     case cmd::kPasteDate:
       if (web && ports_.web && (!ports_.window || ports_.window->focusedControl() != cmd::kMultibar))
@@ -455,7 +466,10 @@ void App::command(int id) {
     case cmd::kFocusFolderList: focusControl(cmd::kFolderList); break;
     case cmd::kFocusRootList: focusControl(cmd::kRootList); break;
     case cmd::kFocusViewer:
-      if (viewer_ == Viewer::Text) ports_.editor->focus();
+      if (viewer_ == Viewer::Text)
+        ports_.editor->focus();
+      else if (viewer_ == Viewer::Sheet && ports_.sheet)
+        ports_.sheet->focus();
       break;
     case cmd::kFolderLabel: folderLabelClicked(); break;
     case cmd::kExit: shutDown(); break;
@@ -520,6 +534,7 @@ void App::timer(int id) {
     case cmd::kTimerStatus: status_.tick(); break;
     case cmd::kTimerFolderWatch: folderWatchTick(); break;
     case cmd::kTimerAutosave: autosaveTick(); break;
+    case cmd::kTimerSheet: sheetCursorUpkeep(); break;
     default: break;
   }
 }
@@ -628,6 +643,7 @@ void App::shutDown() {
   shutDown_ = true;
   leaveLocation(false);
   if (modified_) rescueText(ports_.editor->text());
+  closeSheet();
   // Rendered pages live in the private temporary folder as tn*; nothing else
   // there or elsewhere is touched.
   std::error_code ec;

@@ -21,6 +21,7 @@
 #include "platform/ports.h"
 #include "platform/signal.h"
 #include "render/markup.h"
+#include "sheet/sheet.h"
 
 namespace vm {
 
@@ -43,7 +44,12 @@ struct AppPorts {
   TextEditor* editor = nullptr;   // the note editor
   LineEditor* multibar = nullptr;
   WebView* web = nullptr;         // the web view; none: pages are written but not shown
+  SheetView* sheet = nullptr;     // the spreadsheet's table; none: sheets open without a view
+  Pump* pump = nullptr;           // keeps the window alive during long loads
 };
+
+// Keys the spreadsheet's table hands to the App.
+enum class SheetKey { Enter, Escape, Left, Up, Right, Down };
 
 // A key chord (portable form, "Ctrl+Shift+N", "F5") and the command it gives.
 struct Accelerator {
@@ -53,6 +59,18 @@ struct Accelerator {
 
 // The viewer slot shown in the viewer pane.
 enum class Viewer { Text = 0, Web = 1, Sheet = 2 };
+
+// A link written in a spreadsheet cell: a name in brackets (a note of the
+// current folder) or a web address.
+struct SheetLink {
+  bool web = false;
+  std::string target;
+  friend bool operator==(const SheetLink&, const SheetLink&) = default;
+};
+// The links of a cell's text, left to right: every "[name]" ("[[name]]"
+// too; "$" around the name dropped), then, when no "[" is left, the first
+// address starting "http:" or "https:" up to the next blank.
+std::vector<SheetLink> sheetLinks(std::string_view text);
 
 // The main window's placement as stored under WindowPosition: flags, show
 // state (1 normal, 2 minimised, 3 maximised), minimised x y, maximised x y,
@@ -140,6 +158,22 @@ class App {
   // Kind of the page last shown: 0 none, 1 image page, 2 rendered note,
   // 3 a file or address shown directly.
   int pageKind() const { return pageKind_; }
+  // The spreadsheet's table (columns as in SheetView: 0 is "tn"; viewRow
+  // -1 when the point hit no row, a group header included).
+  void sheetCellClicked(int viewRow, int column);
+  void sheetCellDoubleClicked(int viewRow, int column);
+  void sheetKey(SheetKey key);
+  void sheetEditorEnter();   // Enter in the cell editor: assign
+  void sheetEditorEscape();  // Esc in the cell editor: discard
+  void sheetContextMenu(int viewRow, int column);
+  void sheetHeaderClicked(int column);
+  void sheetGroupToggled(int group);  // the sign of a group header was clicked
+  void sheetScrolled();
+  void sheetColumnResized(int column, int width);
+  Sheet& sheet() { return *sheet_; }
+  // The cell cursor: view row (-1 none) and table column (>= 1).
+  int sheetCursorRow() const { return cursorRow_; }
+  int sheetCursorColumn() const { return cursorCol_; }
   void rootChosen(const std::string& text);  // picked in the Root List
   void rootTyped(const std::string& text);   // typed into its edit field + Enter
   void folderSelected(int index);
@@ -226,6 +260,31 @@ class App {
   void switchModeOnly();
   void focusControl(int id);
 
+  // Spreadsheet viewer.
+  class SheetWatch;
+  void initSheetViewer();
+  SheetOptions sheetOptions() const;
+  bool sheetShown() const;
+  bool openSheet(bool asNew);
+  SheetSaveResult saveSheet();
+  void rescueSheet();
+  void closeSheet();
+  void newSpreadsheet(const std::string& typedName, bool focus);
+  void insertSheetMenuItems();
+  void removeSheetMenuItems();
+  void toggleSheetTitleRow();
+  void toggleSheetSorting();
+  void drawCursor();
+  void sheetCursorUpkeep();
+  void editCell(int viewRow, int column);
+  void discardEdit();
+  bool sheetCommand(int id);
+  void followSheetLink(int n);
+  bool findInSheet(const std::string& term, bool fromStart);
+  void pasteDateInCell();
+  void openAddress(const std::string& text);
+  void openLinkedNote(const std::string& name);
+
   // Web viewer.
   void initWebViewer();
   void chooseStyleSheet(int index);
@@ -281,6 +340,15 @@ class App {
   std::vector<std::string> markdownExts_;
   std::vector<std::string> styleSheets_;
   std::string styleSheet_;  // chosen from the menu; empty: MarkupCSS
+  std::unique_ptr<Sheet> sheet_;
+  std::unique_ptr<SheetObserver> sheetWatch_;
+  int cursorRow_ = -1;  // view row of the cell cursor, -1 none
+  int cursorCol_ = 1;   // table column (1 = first data column)
+  std::pair<int, int> cursorDrawn_{-2, -2};  // where the view last drew it; -2 not drawn
+  int menuRow_ = -1;    // the point the context menu was opened at
+  int menuCol_ = -1;
+  std::uint32_t editKey_ = 0;  // the edited cell: its row's identity and table column
+  int editCol_ = 0;
   std::unique_ptr<TextEditor> ownEditor_;
   std::unique_ptr<LineEditor> ownMultibar_;
   struct LastSearch {

@@ -68,6 +68,7 @@ void App::buildAccelerators() {
       {"Ctrl+B", cmd::kCtrlB},               {"Ctrl+E", cmd::kCtrlE},
       {"Ctrl+Enter", cmd::kCtrlEnter},       {"Ctrl+N", cmd::kCtrlN},
       {"Ctrl+S", cmd::kCtrlS},               {"Ctrl+Shift+M", cmd::kFocusMultibar},
+      {"Ctrl+Shift+N", cmd::kNewSheetKey},
       {"F5", cmd::kPasteDate},               {"F6", cmd::kF6},
   };
 }
@@ -127,8 +128,14 @@ bool App::openSelectedFile(int how, bool focus, bool remember) {
       openInWebViewer();
       return true;
     }
+    if (slot == kViewerSheet) {
+      selectViewer(Viewer::Sheet);
+      status_.hideNow();
+      bool ok = openSheet(false);
+      if (ok && focus && ports_.sheet) ports_.sheet->focus();
+      return ok;
+    }
     if (slot != kViewerText) {
-      // The spreadsheet viewer plugs into this table once it exists.
       std::string keep = r.selectedFile;
       closeDocument();
       fileList_.selectName(keep);
@@ -150,6 +157,8 @@ void App::selectViewer(Viewer v) {
   } else if (viewer_ == Viewer::Web) {
     viewer_ = v;  // the menus and toolbar drop their page state
     closeWebViewer();
+  } else if (viewer_ == Viewer::Sheet) {
+    closeSheet();
   }
   viewer_ = v;
   if (v == Viewer::Text) ports_.editor->setVisible(true);
@@ -162,6 +171,10 @@ void App::selectViewer(Viewer v) {
 void App::leaveLocation(bool remember) {
   RootLocation& r = roots_.current();
   if (remember && !r.selectedFile.empty()) history_.push(r);
+  if (viewer_ == Viewer::Sheet) {
+    saveSheet();  // a failed save keeps the sheet modified; closing it keeps a copy
+    return;
+  }
   if (!r.inUse || viewer_ != Viewer::Text || !noteLoaded_ || !modified_) return;
   saveNote();  // a failed save keeps the mark and the text; the next save tries again
 }
@@ -309,10 +322,12 @@ void App::closeDocument() {
   if (status_.useStatBar()) status_.show("");
   status_.setCharCount(std::nullopt);
   status_.setWordCount(std::nullopt);
-  bool changed = viewer_ != Viewer::Text;
+  const Viewer was = viewer_;
+  if (was == Viewer::Sheet) closeSheet();
   viewer_ = Viewer::Text;
-  if (changed) {
-    closeWebViewer();
+  if (was != Viewer::Text) {
+    if (was == Viewer::Web) closeWebViewer();
+    updateToolbar();
     viewerChanged();
   }
 }
@@ -389,6 +404,8 @@ void App::autosaveTick() {
   autosaveCount_ = 0;
   if (ports_.editor->isEnabled() && roots_.current().inUse && viewer_ == Viewer::Text && modified_) {
     if (saveNote() && !modified_) say("Note autosaved");
+  } else if (viewer_ == Viewer::Sheet && sheet_->modified()) {
+    saveSheet();
   }
 }
 
@@ -501,6 +518,8 @@ void App::pasteDate() {
   if (focused == cmd::kMultibar) {
     ports_.multibar->insertAtCaret(pasteDateText(DateTarget::Multibar, settings_.text(setting::MultibarDateTemplate),
                                                  settings_.flag(setting::MultibarPasteTimeWithDate), now()));
+  } else if (focused == cmd::kCellEditor && viewer_ == Viewer::Sheet) {
+    pasteDateInCell();
   } else if (focused == cmd::kNoteEditor && viewer_ == Viewer::Text && noteLoaded_) {
     ports_.editor->replaceSelection(
         pasteDateText(DateTarget::Note, settings_.text(setting::NoteDateTemplate), true, now()));
@@ -599,6 +618,8 @@ void App::multibarEnter(bool skipWeb) {
   }
   if (text.starts_with('?')) {
     lastSearch_ = {term(1), 1};
+    if (viewer_ == Viewer::Sheet && !lastSearch_.term.empty() && !findInSheet(lastSearch_.term, true))
+      say(std::string(kMsgSearchNotFound));
     return;
   }
   if (startsWithNoCase(text, "kw")) return;  // keywords
@@ -613,7 +634,10 @@ void App::multibarEnter(bool skipWeb) {
   }
   if (!r.inUse) return;
   leaveLocation(true);
-  if (text.size() > 4 && endsWithNoCase(text, ".csv")) return;  // spreadsheets come with their viewer
+  if (text.size() > 4 && endsWithNoCase(text, ".csv")) {
+    newSpreadsheet(text, false);
+    return;
+  }
   if (!isUnsavedMarker(r.selectedFile)) {
     closeDocument();
     r.selectedFile = std::string(kUnsavedMarker);

@@ -130,8 +130,12 @@ void App::showAddress(const std::string& text) {
 }
 
 void App::openAddressFromMultibar(const std::string& text) {
-  closeDocument();
   ports_.multibar->setText("");
+  openAddress(text);
+}
+
+void App::openAddress(const std::string& text) {
+  closeDocument();
   fileList_.setSelected(-1);
   selectViewer(Viewer::Web);
   showAddress(text);
@@ -191,8 +195,12 @@ void App::pageTitleChanged(const std::string& title) {
 // A "tn:" page link: the note of that name in the current folder, with the
 // root's default extension or DefaultExtension, created when none exists.
 // The page that had the focus goes away, so a text note takes the focus.
-void App::pageLinkClicked(const std::string& url) {
-  const std::string name = linkNoteName(url);
+void App::pageLinkClicked(const std::string& url) { openLinkedNote(linkNoteName(url)); }
+
+// A note named by a link: the listed file of that name, else with the
+// root's default extension, else with DefaultExtension; else a new empty
+// note of that name in the current folder.
+void App::openLinkedNote(const std::string& name) {
   if (name.empty()) return;
   RootLocation& r = roots_.current();
   for (const std::string& candidate :

@@ -15,6 +15,8 @@ inline constexpr int kFileList = 201;
 inline constexpr int kMultibar = 204;
 inline constexpr int kRootList = 205;
 inline constexpr int kFolderLabel = 207;
+inline constexpr int kSheetTable = 210;
+inline constexpr int kCellEditor = 1020;
 // Menus.
 inline constexpr int kNewTextNote = 40003;
 inline constexpr int kSave = 40006;
@@ -64,6 +66,24 @@ inline constexpr int kWebSep2 = 913;
 inline constexpr int kStyleSheetMenu = 914;
 inline constexpr int kStyleSheetFirst = 980;
 inline constexpr int kStyleSheetLast = 999;
+// The spreadsheet's View-menu items (Tools menu while a sheet is shown).
+inline constexpr int kSheetSep1 = 900;
+inline constexpr int kSheetSep2 = 901;
+inline constexpr int kSheetTitleRow = 950;
+inline constexpr int kSheetSortable = 951;
+// The spreadsheet's context menu; 618 to 622 follow the links of the cell.
+inline constexpr int kSheetInsertRow = 607;
+inline constexpr int kSheetCutRow = 608;
+inline constexpr int kSheetInsertColumn = 609;
+inline constexpr int kSheetDeleteColumn = 610;
+inline constexpr int kSheetPasteRow = 611;
+inline constexpr int kSheetDeleteRow = 613;
+inline constexpr int kSheetGroupBy = 614;
+inline constexpr int kSheetUngroup = 615;
+inline constexpr int kSheetExpandAll = 616;
+inline constexpr int kSheetCollapseAll = 617;
+inline constexpr int kSheetLinkFirst = 618;
+inline constexpr int kSheetLinkLast = 622;
 inline constexpr int kRecentSeparator = 6000;
 inline constexpr int kNoteEditor = 202;
 // Shortcuts: recent files 6001-6010, Perpetual notes 6011-6013, help 6014.

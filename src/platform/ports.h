@@ -7,6 +7,8 @@
 
 namespace vm {
 
+class Sheet;
+
 // The local clock, so that time-dependent behaviour is testable.
 class Clock {
  public:
@@ -111,6 +113,46 @@ class Pump {
   virtual ~Pump() = default;
   virtual bool step() = 0;
   virtual void progress(int percent) = 0;
+};
+
+// One item of a pop-up menu; id 0 is a separator.
+struct PopupItem {
+  int id = 0;
+  std::string text;
+  bool enabled = true;
+};
+
+// The spreadsheet's table in the viewer pane. The view reads the open sheet
+// in place and follows its change notifications; what the user does goes
+// to the App (App::sheetCellClicked and the others). Rows here are the
+// sheet's view rows; columns are the table's columns, 0 being the
+// row-number column "tn" and c >= 1 data column c - 1.
+class SheetView {
+ public:
+  virtual ~SheetView() = default;
+  // Shows the sheet (null: shows nothing) with the row-number column this wide.
+  virtual void showSheet(Sheet* sheet, int numberColumnWidth) = 0;
+  virtual void setVisible(bool on) = 0;
+  // Header clicks sort only while this is on.
+  virtual void setSortable(bool on) = 0;
+  // The cell cursor: a focus rectangle around one cell, scrolled into view
+  // when it moves. viewRow -1 or visible false: no rectangle.
+  virtual void setCursor(int viewRow, int column, bool visible) = 0;
+  virtual void focus() = 0;
+  // The floating cell editor over a cell, holding text (at most 1023 bytes);
+  // tip empty for none; caretToEnd: the caret after the last character, else
+  // all selected. The view reports Enter with App::sheetEditorEnter and Esc
+  // with App::sheetEditorEscape.
+  virtual void openEditor(int viewRow, int column, const std::string& text, bool caretToEnd,
+                          const std::string& tip) = 0;
+  virtual void closeEditor() = 0;
+  virtual bool editorOpen() = 0;
+  virtual std::string editorText() = 0;
+  // Replaces the editor's selection (F5's date).
+  virtual void editorInsert(const std::string& text) = 0;
+  // Shows a pop-up menu at the point of the last right click; the chosen
+  // id, 0 when the menu was dismissed.
+  virtual int popupMenu(const std::vector<PopupItem>& items) = 0;
 };
 
 // Modal dialogs.

@@ -14,6 +14,7 @@
 // model can bracket it with begin.../end...). Row changes are given in
 // display rows; while grouped, row insertions and removals are a Reset.
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -157,6 +158,9 @@ class Sheet {
   // settings file, a numbered backup of the file on disk, then the file
   // itself through a temporary file renamed over it.
   SheetSaveResult save(const SheetOptions& o);
+  // Writes the sheet as it would be saved to another file (the sheet stays
+  // as it is, modified or not); false with the reason when it cannot.
+  bool saveCopy(const std::filesystem::path& target, std::string* err) const;
   // Saves a modified sheet, then closes it.
   SheetSaveResult close(const SheetOptions& o);
   // Closes without saving.
@@ -263,6 +267,7 @@ class Sheet {
   void adopt(CellTable&& table, const std::string& path, char delimiter, bool titleOn, bool sortingOn,
              std::vector<int> widths);
   void clearState();
+  bool writeTo(const std::filesystem::path& target, std::string& err) const;
   void aboutToChange(const SheetChange& c);
   void changed(const SheetChange& c);
   void touch();  // content changed: set modified

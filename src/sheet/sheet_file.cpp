@@ -228,6 +228,40 @@ SheetOpenResult Sheet::open(const std::string& pathIn, const SheetOptions& o, Pu
   return r;
 }
 
+bool Sheet::writeTo(const std::filesystem::path& target, std::string& err) const {
+  AtomicFile file(target);
+  bool ok = file.open(err);
+  std::string out;
+  out.reserve(kWriteChunk + 4 * kCellTextMax);
+  const int cols = columnCount();
+  if (ok && titleOn_) {
+    for (int c = 0; c < cols; ++c) {
+      if (c) out += delimiter_;
+      appendCsvField(out, cutUtf8View(headerTitle(c), kCellTextMax), delimiter_, true);
+    }
+    out += '\n';
+  }
+  for (std::size_t v = 0; ok && v < order_.size(); ++v) {
+    for (int c = 0; c < cols; ++c) {
+      if (c) out += delimiter_;
+      appendCsvField(out, cutUtf8View(table_.text(order_[v], c), kCellTextMax), delimiter_);
+    }
+    out += '\n';
+    if (out.size() >= kWriteChunk) {
+      ok = file.write(out, err);
+      out.clear();
+    }
+  }
+  return ok && file.write(out, err) && file.commit(err);
+}
+
+bool Sheet::saveCopy(const std::filesystem::path& target, std::string* err) const {
+  std::string e;
+  bool ok = open_ && writeTo(target, e);
+  if (err) *err = e;
+  return ok;
+}
+
 SheetSaveResult Sheet::save(const SheetOptions& o) {
   SheetSaveResult r;
   // The title row counts as a row: it is written as the header line.
@@ -242,33 +276,7 @@ SheetSaveResult Sheet::save(const SheetOptions& o) {
     backupSheetFile(target.string(), o.fileInfoFolder, o.maxBackups);
 
   std::string err;
-  bool ok = ini::canRewrite(target, &err);
-  if (ok) {
-    AtomicFile file(target);
-    ok = file.open(err);
-    std::string out;
-    out.reserve(kWriteChunk + 4 * kCellTextMax);
-    const int cols = columnCount();
-    if (ok && titleOn_) {
-      for (int c = 0; c < cols; ++c) {
-        if (c) out += delimiter_;
-        appendCsvField(out, cutUtf8View(headerTitle(c), kCellTextMax), delimiter_, true);
-      }
-      out += '\n';
-    }
-    for (std::size_t v = 0; ok && v < order_.size(); ++v) {
-      for (int c = 0; c < cols; ++c) {
-        if (c) out += delimiter_;
-        appendCsvField(out, cutUtf8View(table_.text(order_[v], c), kCellTextMax), delimiter_);
-      }
-      out += '\n';
-      if (out.size() >= kWriteChunk) {
-        ok = file.write(out, err);
-        out.clear();
-      }
-    }
-    ok = ok && file.write(out, err) && file.commit(err);
-  }
+  bool ok = ini::canRewrite(target, &err) && writeTo(target, err);
   if (!ok) {
     r.kind = SheetSaveResult::Kind::Failed;
     r.error = err;

@@ -101,9 +101,11 @@ TEST(Notes, MultibarNamesAndPrecedence) {
   };
   enter("shopping");  // the default extension completes an existing name
   EXPECT_EQ(h.editor.content, "milk");
-  for (const char* t : {"?d milk", "?k x", "? milk", "kwork", "www.example.org", "???weather", "sheet.CSV"})
-    enter(t);
+  for (const char* t : {"?d milk", "?k x", "? milk", "kwork", "www.example.org", "???weather"}) enter(t);
   EXPECT_EQ(app.fileList().size(), 1);  // none of these becomes a file name
+  enter("sheet.CSV");                   // a new spreadsheet, not a note
+  EXPECT_EQ(app.fileList().selectedName(), "sheet.CSV");
+  EXPECT_EQ(app.currentViewer(), Viewer::Sheet);
   enter("www.example.org", true);  // Ctrl+Enter: a file name after all
   EXPECT_TRUE(std::filesystem::exists(h.root + "/www.example.org.txt"));
   enter("what: now?");

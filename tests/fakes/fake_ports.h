@@ -136,6 +136,71 @@ class FakeWebView : public WebView {
   std::string last() const { return visited.empty() ? std::string() : visited.back(); }
 };
 
+// The spreadsheet's table: remembers the sheet it shows, the cursor, the
+// editor and the menus it was asked to show; popupMenu answers `choose`.
+class FakeSheetView : public SheetView {
+ public:
+  Sheet* sheet = nullptr;
+  int numberWidth = 0;
+  bool visible = false;
+  bool sortable = false;
+  int cursorRow = -1, cursorColumn = 0;
+  bool cursorVisible = false;
+  int focusCount = 0;
+  bool editing = false;
+  int editRow = -1, editColumn = 0;
+  std::string editText, editTip;
+  bool caretToEnd = false;
+  std::vector<std::vector<PopupItem>> menus;  // every menu shown
+  int choose = 0;
+
+  void showSheet(Sheet* s, int width) override {
+    sheet = s;
+    numberWidth = width;
+  }
+  void setVisible(bool on) override { visible = on; }
+  void setSortable(bool on) override { sortable = on; }
+  void setCursor(int row, int column, bool shown) override {
+    cursorRow = row;
+    cursorColumn = column;
+    cursorVisible = shown;
+  }
+  void focus() override { ++focusCount; }
+  void openEditor(int row, int column, const std::string& text, bool toEnd, const std::string& tip) override {
+    editing = true;
+    editRow = row;
+    editColumn = column;
+    editText = text;
+    caretToEnd = toEnd;
+    editTip = tip;
+  }
+  void closeEditor() override { editing = false; }
+  bool editorOpen() override { return editing; }
+  std::string editorText() override { return editText; }
+  void editorInsert(const std::string& text) override { editText += text; }
+  int popupMenu(const std::vector<PopupItem>& items) override {
+    menus.push_back(items);
+    return choose;
+  }
+  // The last menu's item with this id, or null.
+  const PopupItem* item(int id) const {
+    if (menus.empty()) return nullptr;
+    for (const PopupItem& i : menus.back())
+      if (i.id == id) return &i;
+    return nullptr;
+  }
+};
+
+// Loads run to the end unless a quit was asked for after `quitAfter` steps.
+class FakePump : public Pump {
+ public:
+  int steps = 0;
+  int quitAfter = -1;
+  std::vector<int> shown;  // progress() calls
+  bool step() override { return quitAfter >= 0 && ++steps > quitAfter; }
+  void progress(int percent) override { shown.push_back(percent); }
+};
+
 // A home folder, a documents folder and a stand-in for "/" in one temporary
 // tree, plus the fakes, ready to build an App.
 class AppHarness {
@@ -158,6 +223,8 @@ class AppHarness {
   FakeTextEditor editor;
   FakeLineEditor multibar;
   FakeWebView web;
+  FakeSheetView sheet;
+  FakePump pump;
   AppEnvironment env;
 
  private:

@@ -1,0 +1,548 @@
+// The App's spreadsheet viewer: opening, saving and closing the sheet, New
+// Spreadsheet, the View-menu items, the cell cursor and editor, the sheet's
+// context menu with its row, column and group commands, links in cells and
+// find in sheet. The sheet itself (cells, file format, sorting, grouping)
+// lives in sheet/; the table on screen is the SheetView port.
+#include <algorithm>
+#include <system_error>
+
+#include "core/app.h"
+#include "core/commands.h"
+#include "core/ini_file.h"
+#include "notes/companion.h"
+#include "notes/date_template.h"
+#include "platform/fs.h"
+#include "platform/limits.h"
+#include "platform/text.h"
+#include "sheet/sheet_file.h"
+
+namespace vm {
+
+namespace {
+
+constexpr int kCursorUpkeepMs = 1;
+constexpr int kMaxFollowedLinks = 5;
+constexpr const char* kEditorTip = "Press Enter after entering text to assign to cell";
+
+}  // namespace
+
+// The window title's "*" follows the sheet's modified flag.
+class App::SheetWatch : public SheetObserver {
+ public:
+  explicit SheetWatch(App& app) : app_(app) {}
+  void sheetChanged(const SheetChange& c) override {
+    if (c.kind != SheetChange::Kind::ModifiedChanged || !app_.sheet_->isOpen()) return;
+    if (app_.sheet_->modified())
+      app_.status_.markModified();
+    else
+      app_.status_.clearModified();
+  }
+
+ private:
+  App& app_;
+};
+
+std::vector<SheetLink> sheetLinks(std::string_view text) {
+  std::vector<SheetLink> links;
+  text = text.substr(0, std::min(text.size(), kCellTextMax));
+  std::size_t at = 0;
+  for (;;) {
+    std::size_t open = text.find('[', at);
+    if (open == std::string_view::npos) break;
+    std::size_t start = open + 1;
+    if (start < text.size() && text[start] == '[') ++start;
+    std::size_t close = text.find(']', start);
+    if (close == std::string_view::npos) break;
+    std::string name(ini::trimBlanks(text.substr(start, close - start)));
+    if (name.size() >= 2 && name.front() == '$' && name.back() == '$') name = std::string(ini::trimBlanks(std::string_view(name).substr(1, name.size() - 2)));
+    links.push_back({false, name});
+    at = close + 1;
+  }
+  // A web address counts only where no bracket is left.
+  std::string_view rest = text.substr(std::min(at, text.size()));
+  if (rest.find('[') == std::string_view::npos) {
+    std::size_t a = findNoCase(rest, "http:");
+    std::size_t b = findNoCase(rest, "https:");
+    std::size_t s = std::min(a, b);
+    if (s != std::string_view::npos) {
+      std::size_t e = rest.find(' ', s);
+      links.push_back({true, std::string(rest.substr(s, e == std::string_view::npos ? rest.size() - s : e - s))});
+    }
+  }
+  return links;
+}
+
+void App::initSheetViewer() {
+  sheet_ = std::make_unique<Sheet>();
+  sheetWatch_ = std::make_unique<SheetWatch>(*this);
+  sheet_->addObserver(sheetWatch_.get());
+}
+
+SheetOptions App::sheetOptions() const {
+  SheetOptions o;
+  o.delimiter = settings_.text(setting::SpreadSheetDelimiter);
+  o.checkForBom = settings_.flag(setting::CheckForBOM);
+  o.makeBackups = settings_.flag(setting::SSMakeChangeBackups);
+  o.maxBackups = settings_.integer(setting::SSMaxBackup);
+  o.saveWidths = settings_.flag(setting::SSSaveWidths);
+  o.neverSort = settings_.flag(setting::SSNeverSort);
+  o.sortBlankAtBottom = settings_.flag(setting::SpreadsheetSortBlankAtBottom);
+  o.columnWidth = settings_.integer(setting::SpreadsheetColumnWidth);
+  if (o.columnWidth < 1) o.columnWidth = 100;
+  o.fileInfoFolder = fileInfoFolder(env_.home.string(), settings_.text(setting::FileInfoDir),
+                                    [this](std::string& p) { expandPathVariables(p, env_.paths); });
+  o.companionBesideFile = settings_.flag(setting::TnFileWithOriginal);
+  return o;
+}
+
+bool App::sheetShown() const { return viewer_ == Viewer::Sheet && sheet_->isOpen(); }
+
+// ---------------------------------------------------------------- open, save, close
+
+bool App::openSheet(bool asNew) {
+  removeSheetMenuItems();
+  ports_.multibar->setText("");
+  const RootLocation& r = roots_.current();
+  const std::string name = r.selectedFile;
+  const std::string path = notePath();
+  if (sheet_->isOpen()) closeSheet();
+  SheetOpenResult res = sheet_->open(path, sheetOptions(), ports_.pump, asNew);
+  if (!res.ok()) {
+    switch (res.status) {
+      case SheetOpenResult::Status::Unreadable:
+        if (!pathExists(path))
+          say(format("File does not exist: %s", path.c_str()));
+        else
+          say(format("Cannot read spreadsheet %s: %s", name.c_str(), res.error.c_str()));
+        break;
+      case SheetOpenResult::Status::NoLineEnd:
+        say(format("Not opened as a spreadsheet: %s has no line end", name.c_str()));
+        break;
+      case SheetOpenResult::Status::Busy:
+      case SheetOpenResult::Status::Cancelled:
+      case SheetOpenResult::Status::Opened: break;
+    }
+    if (ports_.sheet) ports_.sheet->showSheet(nullptr, 0);
+    return false;
+  }
+  cursorRow_ = -1;
+  cursorCol_ = 1;
+  cursorDrawn_ = {-2, -2};
+  menuRow_ = -1;
+  menuCol_ = -1;
+  if (ports_.sheet) {
+    int numWidth = settings_.integer(setting::SpreadsheetNumWidth);
+    ports_.sheet->showSheet(sheet_.get(), numWidth > 0 ? numWidth : 30);
+    ports_.sheet->setSortable(sheet_->sortingOn());
+    ports_.sheet->setVisible(true);
+  }
+  insertSheetMenuItems();
+  status_.setTitle(name);
+  if (ports_.timers) ports_.timers->start(cmd::kTimerSheet, kCursorUpkeepMs);
+  if (asNew) {
+    if (ports_.sheet) ports_.sheet->focus();
+    cursorRow_ = sheet_->rowCount() > 0 ? 0 : -1;
+    drawCursor();
+  }
+  viewerChanged();
+  return true;
+}
+
+SheetSaveResult App::saveSheet() {
+  if (!sheet_->isOpen()) return {};
+  discardEdit();
+  watch_.forget();  // our own write is no change from outside
+  SheetSaveResult res = sheet_->save(sheetOptions());
+  if (res.kind != SheetSaveResult::Kind::NotNeeded) say(res.message);
+  return res;
+}
+
+// A sheet that cannot be written where it belongs is kept in the rescue
+// folder before it is closed: an edit is never dropped.
+void App::rescueSheet() {
+  std::error_code ec;
+  auto folder = env_.home / "rescued";
+  std::filesystem::create_directories(folder, ec);
+  std::string base = lastComponent(sheet_->path());
+  if (base.empty()) base = std::string(kNewSpreadsheetBase) + std::string(kSpreadsheetExtension);
+  std::string name = conflictName(base, now());
+  for (int n = 2; pathExists(folder / name) && n < 1000; ++n) name = conflictName(base, now(), n);
+  std::string err;
+  if (sheet_->saveCopy(folder / name, &err))
+    say(format("Could not save the spreadsheet; it was kept in %s", (folder / name).c_str()));
+  else
+    say(format("Could not save the spreadsheet: %s", err.c_str()));
+}
+
+void App::closeSheet() {
+  if (ports_.timers) ports_.timers->stop(cmd::kTimerSheet);
+  cursorRow_ = -1;
+  if (!sheet_->isOpen()) return;
+  if (ports_.sheet) ports_.sheet->setCursor(-1, 0, false);
+  discardEdit();
+  sheet_->ungroup();
+  if (saveSheet().kind == SheetSaveResult::Kind::Failed) rescueSheet();
+  sheet_->discard();
+  if (ports_.sheet) {
+    ports_.sheet->showSheet(nullptr, 0);
+    ports_.sheet->setVisible(false);
+  }
+  removeSheetMenuItems();
+  status_.clearModified();
+}
+
+void App::newSpreadsheet(const std::string& typedName, bool focus) {
+  RootLocation& r = roots_.current();
+  if (!r.inUse) return;
+  leaveLocation(true);
+  closeDocument();
+  selectViewer(Viewer::Sheet);
+  if (mode_ == Mode::View) switchModeOnly();
+  const std::string folder = r.filesFolder();
+  const std::string name = newSpreadsheetName(folder, typedName);
+  r.selectedFile = name;
+  NewSpreadsheet made = createSpreadsheetFile(folder, name);
+  if (!made.created) {
+    say(made.message);
+    return;
+  }
+  watch_.forget();
+  listing_.listFilesInPlace(folder, listingRules(), false);
+  fileList_.selectName(name);
+  status_.hideNow();
+  if (openSheet(true) && focus) focusControl(cmd::kSheetTable);
+}
+
+// ---------------------------------------------------------------- View menu
+
+void App::insertSheetMenuItems() {
+  if (menus_.find(cmd::kSheetTitleRow)) return;
+  const int tools = 1;
+  auto add = [&](int id, const char* text, bool checkable = false, bool checked = false) {
+    menus_.insertBefore(tools, cmd::kSwitchMode, MenuItem{id, text, "", checkable, checked, true, {}});
+  };
+  add(cmd::kSheetSep1, "");
+  add(cmd::kSheetTitleRow, " First Row as Title   ", true, sheet_->firstRowAsTitle());
+  if (!settings_.flag(setting::SSNeverSort)) add(cmd::kSheetSortable, " Sortable Columns   ", true, sheet_->sortingOn());
+  add(cmd::kSheetSep2, "");
+}
+
+void App::removeSheetMenuItems() {
+  for (int id : {cmd::kSheetSep1, cmd::kSheetTitleRow, cmd::kSheetSortable, cmd::kSheetSep2}) menus_.remove(id);
+}
+
+void App::toggleSheetTitleRow() {
+  if (!sheetShown()) return;
+  discardEdit();
+  const std::string path = sheet_->path();
+  const std::string value = sheet_->firstRowAsTitle() ? "0" : "1";
+  writeSheetViewSetting(path, sheetOptions(), setting::SpreadsheetFirstRowAsTitle.key, value);
+  settings_.set(setting::SpreadsheetFirstRowAsTitle, value);
+  removeSheetMenuItems();
+  closeSheet();  // saves a modified sheet
+  openSheet(false);
+}
+
+void App::toggleSheetSorting() {
+  if (!sheetShown()) return;
+  const bool on = !sheet_->sortingOn();
+  const std::string value = on ? "0" : "1";
+  writeSheetViewSetting(sheet_->path(), sheetOptions(), setting::SpreadsheetSortHeader.key, value);
+  settings_.set(setting::SpreadsheetSortHeader, value);
+  sheet_->setSortingOn(on);
+  menus_.setChecked(cmd::kSheetSortable, on);
+  if (ports_.sheet) ports_.sheet->setSortable(on);
+}
+
+// ---------------------------------------------------------------- cell cursor
+
+void App::drawCursor() {
+  if (!ports_.sheet) return;
+  bool shown = cursorRow_ >= 0 && cursorRow_ < sheet_->rowCount() && sheet_->displayRowOf(cursorRow_) >= 0;
+  ports_.sheet->setCursor(shown ? cursorRow_ : -1, cursorCol_, shown);
+  cursorDrawn_ = {shown ? cursorRow_ : -1, cursorCol_};
+}
+
+void App::sheetCursorUpkeep() {
+  if (!sheetShown() || !ports_.sheet) return;
+  if (ports_.window && !ports_.window->isForeground()) {
+    if (cursorDrawn_.first != -2) ports_.sheet->setCursor(-1, 0, false);
+    cursorDrawn_ = {-2, -2};
+    return;
+  }
+  if (cursorCol_ < 1) cursorCol_ = 1;
+  if (cursorDrawn_ != std::pair{cursorRow_, cursorCol_}) drawCursor();
+}
+
+void App::sheetCellClicked(int viewRow, int column) {
+  if (!sheetShown()) return;
+  discardEdit();
+  if (viewRow < 0 || viewRow >= sheet_->rowCount()) return;
+  cursorRow_ = viewRow;
+  if (column >= 1) cursorCol_ = column;
+  drawCursor();
+}
+
+void App::sheetKey(SheetKey key) {
+  if (!sheetShown()) return;
+  switch (key) {
+    case SheetKey::Enter: editCell(cursorRow_, cursorCol_); return;
+    case SheetKey::Escape: discardEdit(); return;
+    default: break;
+  }
+  int row = cursorRow_;
+  int col = cursorCol_;
+  const int lastCol = std::min(sheet_->columnCount(), kMaxShownColumns);
+  if (key == SheetKey::Left && col > 1) --col;
+  if (key == SheetKey::Right && col < lastCol) ++col;
+  if (key == SheetKey::Up || key == SheetKey::Down) {
+    const int step = key == SheetKey::Up ? -1 : 1;
+    if (row < 0) {
+      row = sheet_->rowCount() > 0 ? 0 : -1;
+    } else if (!sheet_->grouped()) {
+      row = std::clamp(row + step, 0, sheet_->rowCount() - 1);
+    } else {
+      // Grouped: the next shown row, passing over group headers.
+      int d = sheet_->displayRowOf(row);
+      for (int i = d + step; d >= 0 && i >= 0 && i < sheet_->displayRowCount(); i += step) {
+        DisplayRow dr = sheet_->displayRow(i);
+        if (!dr.isHeader()) {
+          row = dr.viewRow;
+          break;
+        }
+      }
+    }
+  }
+  if (row == cursorRow_ && col == cursorCol_) return;
+  discardEdit();
+  cursorRow_ = row;
+  cursorCol_ = col;
+  drawCursor();
+}
+
+// ---------------------------------------------------------------- cell editor
+
+void App::sheetCellDoubleClicked(int viewRow, int column) {
+  if (!sheetShown()) return;
+  editCell(viewRow, column);
+}
+
+void App::editCell(int viewRow, int column) {
+  if (!sheetShown()) return;
+  if (mode_ == Mode::View) {
+    say("Cannot edit in View mode");
+    return;
+  }
+  discardEdit();
+  if (viewRow < 0 || viewRow >= sheet_->rowCount() || column < 1 || column > sheet_->columnCount()) return;
+  cursorRow_ = viewRow;
+  cursorCol_ = column;
+  drawCursor();
+  editKey_ = sheet_->rowKey(viewRow);
+  editCol_ = column;
+  if (!ports_.sheet) return;
+  std::string text = cutUtf8(std::string(sheet_->text(viewRow, column - 1)), kCellTextMax);
+  ports_.sheet->openEditor(viewRow, column, text, settings_.flag(setting::SSEditCursorToEnd),
+                           expertMode_ ? "" : kEditorTip);
+}
+
+void App::sheetEditorEnter() {
+  if (!ports_.sheet || !ports_.sheet->editorOpen()) return;
+  std::string text = cutUtf8(ports_.sheet->editorText(), kCellTextMax);
+  ports_.sheet->closeEditor();
+  if (!sheetShown()) return;
+  int row = sheet_->viewRowOfKey(editKey_);
+  if (row >= 0 && editCol_ >= 1 && editCol_ <= sheet_->columnCount()) {
+    if (sheet_->setText(row, editCol_ - 1, text) && !sheet_->modified()) sheet_->setModified(true);
+    cursorRow_ = row;
+    cursorCol_ = editCol_;
+  }
+  ports_.sheet->focus();
+  drawCursor();
+}
+
+void App::sheetEditorEscape() { discardEdit(); }
+
+void App::discardEdit() {
+  if (!ports_.sheet || !ports_.sheet->editorOpen()) return;
+  ports_.sheet->closeEditor();
+  ports_.sheet->focus();
+}
+
+void App::sheetScrolled() {
+  if (!sheetShown()) return;
+  discardEdit();
+  cursorDrawn_ = {-2, -2};  // redrawn at the next tick
+}
+
+// ---------------------------------------------------------------- header, groups, widths
+
+void App::sheetHeaderClicked(int column) {
+  if (!sheetShown() || column < 1 || !sheet_->sortingOn()) return;
+  discardEdit();
+  if (ports_.sheet) ports_.sheet->setCursor(-1, 0, false);
+  cursorRow_ = -1;
+  sheet_->sortBy(column - 1, settings_.flag(setting::SpreadsheetSortBlankAtBottom));
+}
+
+void App::sheetGroupToggled(int group) {
+  if (!sheetShown() || !sheet_->grouped() || group < 0 || group >= sheet_->groupCount()) return;
+  discardEdit();
+  sheet_->setGroupCollapsed(group, !sheet_->group(group).collapsed);
+  drawCursor();
+}
+
+void App::sheetColumnResized(int column, int width) {
+  if (!sheetShown() || column < 1 || width < 0) return;
+  sheet_->setColumnWidth(column - 1, width);
+}
+
+// ---------------------------------------------------------------- context menu
+
+void App::sheetContextMenu(int viewRow, int column) {
+  if (!sheetShown()) return;
+  discardEdit();
+  menuRow_ = viewRow >= 0 && viewRow < sheet_->rowCount() ? viewRow : -1;
+  menuCol_ = column;
+  if (menuRow_ >= 0) {
+    cursorRow_ = menuRow_;
+    if (column >= 1) cursorCol_ = column;
+    drawCursor();
+  }
+  if (!ports_.sheet) return;
+  const bool edit = mode_ != Mode::View;
+  std::vector<PopupItem> items = {
+      {cmd::kSheetInsertRow, "    Insert Row   ", edit},
+      {cmd::kSheetDeleteRow, "    Delete Row  ", edit},
+      {0, "", true},
+      {cmd::kSheetCutRow, "    Cut Row   ", edit},
+      {cmd::kSheetPasteRow, "    Paste Row   ", edit && sheet_->canPaste()},
+      {0, "", true},
+      {cmd::kSheetInsertColumn, "    Insert Column   ", edit},
+      {cmd::kSheetDeleteColumn, "    Delete Column   ", edit},
+      {0, "", true},
+      {cmd::kSheetGroupBy, "    Group by this column ", edit},
+      {cmd::kSheetUngroup, "    Ungroup  ", edit && sheet_->grouped() && !sheet_->allCollapsed()},
+  };
+  if (sheet_->grouped() && edit) {
+    items.push_back({0, "", true});
+    items.push_back({cmd::kSheetCollapseAll, "    Collapse all  ", !sheet_->allCollapsed()});
+    items.push_back({cmd::kSheetExpandAll, "    Expand all  ", true});
+  }
+  std::vector<SheetLink> links;
+  if (cursorRow_ >= 0 && cursorCol_ >= 1 && cursorCol_ <= sheet_->columnCount())
+    links = sheetLinks(sheet_->text(cursorRow_, cursorCol_ - 1));
+  if (!links.empty()) {
+    items.push_back({0, "", true});
+    for (std::size_t i = 0; i < links.size(); ++i)
+      items.push_back({cmd::kSheetLinkFirst + static_cast<int>(i), "    " + links[i].target, true});
+  }
+  int chosen = ports_.sheet->popupMenu(items);
+  if (chosen != 0) command(chosen);
+}
+
+bool App::sheetCommand(int id) {
+  if (id < cmd::kSheetInsertRow || id > cmd::kSheetLinkLast) return false;
+  if (!sheetShown()) return true;
+  if (id >= cmd::kSheetLinkFirst) {
+    followSheetLink(id - cmd::kSheetLinkFirst);
+    return true;
+  }
+  if (mode_ == Mode::View) return true;  // the row and column commands change the sheet
+  discardEdit();
+  const int row = menuRow_;
+  const int col = menuCol_;
+  auto afterInsert = [&](int newRow) {
+    if (newRow < 0) return;
+    cursorRow_ = newRow;
+    drawCursor();
+  };
+  switch (id) {
+    case cmd::kSheetInsertRow: afterInsert(sheet_->insertRow(row)); break;
+    case cmd::kSheetPasteRow: afterInsert(sheet_->pasteRow(row)); break;
+    case cmd::kSheetDeleteRow:
+    case cmd::kSheetCutRow:
+      if (row < 0) break;
+      if (ports_.sheet) ports_.sheet->setCursor(-1, 0, false);
+      if (id == cmd::kSheetCutRow)
+        sheet_->cutRow(row);
+      else
+        sheet_->deleteRow(row);
+      cursorRow_ = std::min(row, sheet_->rowCount() - 1);
+      drawCursor();
+      break;
+    case cmd::kSheetInsertColumn:
+      if (row < 0 || col < 1) break;
+      sheet_->insertColumn(col - 1, sheetOptions().columnWidth);
+      break;
+    case cmd::kSheetDeleteColumn:
+      if (row < 0) break;
+      if (col < 1) {
+        say(std::string(kMsgCantDeleteFirstColumn));
+        break;
+      }
+      // The column goes only once the user has confirmed it.
+      if (!settings_.flag(setting::SpreadsheetVerifyCut) || !ports_.dialogs) break;
+      if (!ports_.dialogs->confirm(std::string(kMsgVerifyTitle), std::string(kMsgVerifyDeleteColumn))) break;
+      sheet_->deleteColumn(col - 1);
+      cursorCol_ = std::clamp(cursorCol_, 1, std::max(1, sheet_->columnCount()));
+      drawCursor();
+      break;
+    case cmd::kSheetGroupBy:
+      if (row < 0 || col < 1) break;
+      if (ports_.sheet) ports_.sheet->setCursor(-1, 0, false);
+      sheet_->groupBy(col - 1);
+      drawCursor();
+      break;
+    case cmd::kSheetUngroup:
+      sheet_->ungroup();
+      drawCursor();
+      break;
+    case cmd::kSheetCollapseAll:
+      sheet_->collapseAll();
+      drawCursor();
+      break;
+    case cmd::kSheetExpandAll:
+      sheet_->expandAll();
+      drawCursor();
+      break;
+    default: break;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- links and find
+
+void App::followSheetLink(int n) {
+  if (n < 0 || n >= kMaxFollowedLinks || cursorRow_ < 0 || cursorCol_ < 1 || cursorCol_ > sheet_->columnCount())
+    return;
+  std::vector<SheetLink> links = sheetLinks(sheet_->text(cursorRow_, cursorCol_ - 1));
+  if (n >= static_cast<int>(links.size())) return;
+  const SheetLink link = links[static_cast<std::size_t>(n)];
+  if (link.web)
+    openAddress(link.target);
+  else
+    openLinkedNote(link.target);
+}
+
+bool App::findInSheet(const std::string& term, bool fromStart) {
+  if (!sheetShown() || term.empty()) return false;
+  std::optional<CellPos> after;
+  if (!fromStart && cursorRow_ >= 0) after = CellPos{cursorRow_, cursorCol_ - 1};
+  std::optional<CellPos> hit = sheet_->find(term, after);
+  if (!hit) return false;
+  if (sheet_->displayRowOf(hit->row) < 0) sheet_->setGroupCollapsed(sheet_->groupOfViewRow(hit->row), false);
+  cursorRow_ = hit->row;
+  cursorCol_ = hit->col + 1;
+  if (ports_.sheet) ports_.sheet->focus();
+  drawCursor();
+  return true;
+}
+
+void App::pasteDateInCell() {
+  if (!ports_.sheet || !ports_.sheet->editorOpen()) return;
+  ports_.sheet->editorInsert(pasteDateText(DateTarget::SpreadsheetCell, settings_.text(setting::SpreadsheetDateTemplate),
+                                           settings_.flag(setting::SSEditPasteTimeWithDate), now()));
+}
+
+}  // namespace vm
