@@ -530,6 +530,9 @@ void App::toggleProgramFiles() {
 }
 
 void App::timer(int id) {
+  // While a sheet loads, the window keeps running its timers; none of them
+  // may touch the documents half-way through.
+  if (sheet_->loading() && id != cmd::kTimerStatus) return;
   switch (id) {
     case cmd::kTimerStatus: status_.tick(); break;
     case cmd::kTimerFolderWatch: folderWatchTick(); break;

@@ -211,6 +211,12 @@ void MainWindow::buildPanes() {
   webLayout->setContentsMargins(0, 0, 0, 0);
   webHost_->hide();
   viewerLayout->addWidget(webHost_);
+  sheetHost_ = new QWidget(viewerArea_);
+  sheetHost_->setObjectName("sheetHost");
+  auto* sheetLayout = new QVBoxLayout(sheetHost_);
+  sheetLayout->setContentsMargins(0, 0, 0, 0);
+  sheetHost_->hide();
+  viewerLayout->addWidget(sheetHost_);
   viewerPlaceholder_ = new QWidget(viewerArea_);
   viewerPlaceholder_->setObjectName("viewerPlaceholder");
   viewerPlaceholder_->setAutoFillBackground(true);
@@ -561,7 +567,8 @@ void MainWindow::showViewer() {
   noteEditor_->setLineWrapMode(app_.wordWrap() ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
   noteEditor_->setVisible(v == Viewer::Text);
   webHost_->setVisible(v == Viewer::Web);
-  viewerPlaceholder_->setVisible(v != Viewer::Text && v != Viewer::Web);
+  sheetHost_->setVisible(v == Viewer::Sheet);
+  viewerPlaceholder_->setVisible(v != Viewer::Text && v != Viewer::Web && v != Viewer::Sheet);
 }
 
 void MainWindow::updateFolderLabel() { folderLabel_->setText(qs(app_.folderLabel())); }

@@ -51,6 +51,8 @@ class MainWindow : public QMainWindow {
   QLineEdit* multibar() const { return multibar_; }
   // The viewer area's place for the web view (hidden unless the web viewer shows).
   QWidget* webHost() const { return webHost_; }
+  // The viewer area's place for the spreadsheet's table (shown with the sheet viewer).
+  QWidget* sheetHost() const { return sheetHost_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -106,6 +108,7 @@ class MainWindow : public QMainWindow {
   QWidget* viewerArea_ = nullptr;
   NoteEdit* noteEditor_ = nullptr;
   QWidget* webHost_ = nullptr;
+  QWidget* sheetHost_ = nullptr;
   QWidget* viewerPlaceholder_ = nullptr;  // stands for the viewers not drawn yet
   QLabel* messageField_ = nullptr;
   QWidget* navColumn_ = nullptr;

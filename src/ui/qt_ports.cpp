@@ -7,16 +7,21 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
+#include <QProgressBar>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <chrono>
 #include <climits>
 
+#include "core/commands.h"
 #include "platform/limits.h"
 #include "platform/text.h"
 
@@ -30,8 +35,12 @@ struct ControlName {
   int id;
   const char* objectName;
 };
+// The cell editor lies inside the table: it comes first, so that its focus
+// is not taken for the table's.
 constexpr ControlName kControls[] = {
-    {200, "folderList"}, {201, "fileList"}, {202, "noteEditor"}, {204, "multibar"}, {205, "rootList"},
+    {cmd::kFolderList, "folderList"}, {cmd::kFileList, "fileList"},     {cmd::kNoteEditor, "noteEditor"},
+    {cmd::kMultibar, "multibar"},     {cmd::kRootList, "rootList"},     {cmd::kCellEditor, "cellEditor"},
+    {cmd::kSheetTable, "sheetView"},
 };
 
 // At most `room` characters of s, not splitting a surrogate pair.
@@ -286,6 +295,98 @@ void QtLineEditor::insertAtCaret(const std::string& text) {
 
 void QtLineEditor::selectAll() {
   if (edit_) edit_->selectAll();
+}
+
+// ---- Pump ----------------------------------------------------------------
+
+namespace {
+
+// How soon a close request held back during long work is tried again.
+constexpr int kCloseRetryMs = 20;
+
+// Hidden by a call rather than not shown yet: QMainWindow hides the status
+// bar it replaces until it is deleted, while a new one shows only when the
+// event loop next turns.
+bool explicitlyHidden(const QWidget* w) { return w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide); }
+
+}  // namespace
+
+QtPump::~QtPump() {
+  if (window_) window_->removeEventFilter(this);
+}
+
+void QtPump::attach(QMainWindow* window) {
+  if (window_) window_->removeEventFilter(this);
+  window_ = window;
+  if (window) window->installEventFilter(this);
+}
+
+QProgressBar* QtPump::progressBar() const { return bar_; }
+
+bool QtPump::step() {
+  // Painting, timers and the window's close request are handed out; clicks
+  // and keys stay queued until the work is over, so the App is never
+  // entered by the user half-way through a load. The window stays drawn
+  // and can be closed.
+  ++depth_;
+  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  --depth_;
+  return quit_;
+}
+
+bool QtPump::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == window_ && event->type() == QEvent::Close && depth_ > 0) {
+    // Closing now would shut the App down under the running work. The work
+    // is told to stop, and the window is closed again once it has returned
+    // (a close that still finds it running waits once more).
+    quit_ = true;
+    event->ignore();
+    QPointer<QMainWindow> w(window_);
+    QTimer::singleShot(kCloseRetryMs, this, [w] {
+      if (w) w->close();
+    });
+    return true;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void QtPump::progress(int percent) {
+  if (percent < 0) {
+    if (bar_) bar_->hide();
+    // A bar made for the progress goes again (unless the window has put
+    // its own in its place meanwhile, which hides ours).
+    if (ownStatusBar_ && window_ && !explicitlyHidden(ownStatusBar_)) {
+      window_->setStatusBar(nullptr);
+      bar_ = nullptr;  // goes with its status bar
+    }
+    ownStatusBar_ = nullptr;
+    return;
+  }
+  if (!window_) return;
+  if (!bar_) {
+    // QMainWindow::statusBar() would make one; a replaced bar is only hidden
+    // until it is deleted.
+    QStatusBar* status = nullptr;
+    for (QStatusBar* b : window_->findChildren<QStatusBar*>(QString(), Qt::FindDirectChildrenOnly))
+      if (!explicitlyHidden(b)) status = b;
+    if (!status) {
+      // The window shows its messages elsewhere; a bar is made for the
+      // progress and taken away again when it ends.
+      status = new QStatusBar(window_);
+      status->setObjectName(QStringLiteral("progressStatusBar"));
+      window_->setStatusBar(status);
+      status->show();
+      ownStatusBar_ = status;
+    }
+    auto* bar = new QProgressBar(status);
+    bar->setObjectName(QStringLiteral("loadProgress"));
+    bar->setRange(0, 100);
+    bar->setMaximumWidth(200);
+    status->addPermanentWidget(bar);
+    bar_ = bar;
+  }
+  bar_->setValue(std::clamp(percent, 0, 100));
+  bar_->show();
 }
 
 // ---- Desktop -------------------------------------------------------------

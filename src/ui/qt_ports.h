@@ -12,6 +12,9 @@
 #include "platform/ports.h"
 
 class QLineEdit;
+class QMainWindow;
+class QProgressBar;
+class QStatusBar;
 class QTimer;
 
 namespace vm::ui {
@@ -133,6 +136,40 @@ class QtLineEditor : public LineEditor {
 
  private:
   QPointer<QLineEdit> edit_;
+};
+
+// The Pump port: long work on the window thread (loading a big sheet) lets
+// the window paint and take close requests between chunks. Clicks and keys
+// wait until the work is done, so nothing reaches the App half-way through.
+// A close request during the work is held back: step() answers "quit", and
+// the window closes once the work has returned. Progress shows as a bar in
+// the window's status bar.
+class QtPump : public QObject, public Pump {
+  Q_OBJECT
+ public:
+  explicit QtPump(QObject* parent = nullptr) : QObject(parent) {}
+  ~QtPump() override;
+  // The window whose close requests are watched and whose status bar shows
+  // the progress.
+  void attach(QMainWindow* window);
+
+  bool step() override;
+  void progress(int percent) override;
+
+  bool quitRequested() const { return quit_; }
+  // True while step() is handing out events, i.e. during long work.
+  bool running() const { return depth_ > 0; }
+  QProgressBar* progressBar() const;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  QPointer<QMainWindow> window_;
+  QPointer<QProgressBar> bar_;
+  QPointer<QStatusBar> ownStatusBar_;  // made for the progress when the window had none
+  int depth_ = 0;
+  bool quit_ = false;
 };
 
 class QtDesktop : public Desktop {

@@ -54,13 +54,15 @@ QVariant SheetTableModel::data(const QModelIndex& index, int role) const {
           return QStringLiteral("%1 (%2)").arg(qtext(g.name)).arg(sheet_.groupRowCount(row.group));
         return QString();
       }
-      if (col < 0) {
-        // The row's place in the file when it was opened (new rows count on
-        // from the end): it travels with the row through sorts and inserts.
-        const int key = static_cast<int>(sheet_.rowKey(row.viewRow));
-        return key + (sheet_.firstRowAsTitle() ? 0 : 1);
-      }
+      if (col < 0) return {};  // the number is RowNumberRole's
       return qtext(sheet_.text(row.viewRow, col));
+    case RowNumberRole:
+      // The row's 1-based place in the table: rows are numbered afresh after
+      // every sort, insert and delete. It is kept out of DisplayRole because
+      // an insert renumbers the rows below it, which to an item view would
+      // look like rows that changed without a notice.
+      if (row.isHeader() || col >= 0) return {};
+      return row.viewRow + 1;
     case Qt::TextAlignmentRole:
       if (col < 0) return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
       return {};

@@ -17,6 +17,7 @@ class SheetTableModel : public QAbstractTableModel, public SheetObserver {
     GroupHeaderRole = Qt::UserRole + 1,  // bool: the row is a group's header
     GroupCollapsedRole,                  // bool: that group is collapsed
     ViewRowRole,                         // int: the sheet's view row, -1 on a header
+    RowNumberRole,                       // int: the number shown in "tn" (column 0 only)
   };
 
   explicit SheetTableModel(Sheet& sheet, QObject* parent = nullptr);

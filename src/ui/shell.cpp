@@ -16,6 +16,19 @@ void QtShell::connect(App& app, MainWindow& window) {
   web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };
   web.onTitleChanged = [&app](const std::string& title) { app.pageTitleChanged(title); };
   web.onCopyCommand = [&app] { app.command(cmd::kWebCopy); };
+
+  sheet.attach(window.sheetHost());
+  sheet.onCellClicked = [&app](int row, int column) { app.sheetCellClicked(row, column); };
+  sheet.onCellDoubleClicked = [&app](int row, int column) { app.sheetCellDoubleClicked(row, column); };
+  sheet.onContextMenu = [&app](int row, int column) { app.sheetContextMenu(row, column); };
+  sheet.onKey = [&app](SheetKey key) { app.sheetKey(key); };
+  sheet.onEditorEnter = [&app] { app.sheetEditorEnter(); };
+  sheet.onEditorEscape = [&app] { app.sheetEditorEscape(); };
+  sheet.onHeaderClicked = [&app](int column) { app.sheetHeaderClicked(column); };
+  sheet.onGroupToggled = [&app](int group) { app.sheetGroupToggled(group); };
+  sheet.onScrolled = [&app] { app.sheetScrolled(); };
+  sheet.onColumnResized = [&app](int column, int width) { app.sheetColumnResized(column, width); };
+  pump.attach(&window);
 }
 
 }  // namespace vm::ui

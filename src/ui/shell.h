@@ -5,6 +5,7 @@
 #include "core/app.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
+#include "ui/qt_sheet_view.h"
 #include "ui/qt_web_view.h"
 
 namespace vm::ui {
@@ -18,11 +19,15 @@ struct QtShell {
   QtTextEditor editor;
   QtLineEditor multibar;
   QtWebView web;
+  QtSheetView sheet;
+  QtPump pump;
 
-  AppPorts ports() { return {&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web}; }
+  AppPorts ports() {
+    return {&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump};
+  }
 
-  // Timer ticks, the editor's, the Multibar's and the web view's reports go
-  // to app; the ports take the window's widgets.
+  // Timer ticks, the editor's, the Multibar's, the web view's and the
+  // sheet's reports go to app; the ports take the window's widgets.
   void connect(App& app, MainWindow& window);
 };
 

@@ -20,7 +20,11 @@ struct SheetModelTest : ::testing::Test {
   SheetTableModel model{sheet};
   QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
 
-  QString at(int row, int col) const { return model.data(model.index(row, col), Qt::DisplayRole).toString(); }
+  // What a cell shows: its text, or in "tn" the row's number.
+  QString at(int row, int col) const {
+    const QModelIndex i = model.index(row, col);
+    return (col == 0 ? model.data(i, SheetTableModel::RowNumberRole) : model.data(i, Qt::DisplayRole)).toString();
+  }
   QString title(int col) const { return model.headerData(col, Qt::Horizontal, Qt::DisplayRole).toString(); }
 };
 
@@ -43,10 +47,12 @@ TEST_F(SheetModelTest, ShowsCellsTitlesAndRowNumbers) {
   EXPECT_EQ(changed[0][0].value<QModelIndex>(), model.index(1, 1));
   EXPECT_EQ(at(1, 1), "z");
 
-  sheet.sortBy(0, false);  // rows move with their numbers
-  EXPECT_EQ(at(0, 1), "b");
+  sheet.setSortingOn(true);
+  sheet.sortBy(0, false);
+  sheet.sortBy(0, false);  // descending: the rows are numbered afresh in their new order
+  EXPECT_EQ(at(0, 1), "z");
   EXPECT_EQ(at(0, 0), "1");
-  EXPECT_EQ(at(1, 1), "z");
+  EXPECT_EQ(at(1, 1), "b");
   EXPECT_EQ(at(1, 0), "2");
 
   sheet.discard();
@@ -58,6 +64,8 @@ TEST_F(SheetModelTest, RowColumnAndGroupChangesStayConsistent) {
   sheet.insertRow(0);
   EXPECT_EQ(model.rowCount(), 5);
   EXPECT_EQ(at(1, 1), "");
+  EXPECT_EQ(at(1, 0), "2");
+  EXPECT_EQ(at(4, 0), "5");  // the rows below are numbered on
   sheet.cutRow(3);
   sheet.pasteRow(-1);
   EXPECT_EQ(at(4, 1), "y");
