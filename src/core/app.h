@@ -266,7 +266,7 @@ class App {
   SheetOptions sheetOptions() const;
   bool sheetShown() const;
   bool openSheet(bool asNew);
-  SheetSaveResult saveSheet();
+  SheetSaveResult saveSheet(bool quiet = false);
   void rescueSheet();
   void closeSheet();
   void newSpreadsheet(const std::string& typedName, bool focus);

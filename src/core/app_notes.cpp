@@ -405,7 +405,7 @@ void App::autosaveTick() {
   if (ports_.editor->isEnabled() && roots_.current().inUse && viewer_ == Viewer::Text && modified_) {
     if (saveNote() && !modified_) say("Note autosaved");
   } else if (viewer_ == Viewer::Sheet && sheet_->modified()) {
-    saveSheet();
+    saveSheet(true);
   }
 }
 

@@ -148,12 +148,14 @@ bool App::openSheet(bool asNew) {
   return true;
 }
 
-SheetSaveResult App::saveSheet() {
+SheetSaveResult App::saveSheet(bool quiet) {
   if (!sheet_->isOpen()) return {};
   discardEdit();
   watch_.forget();  // our own write is no change from outside
   SheetSaveResult res = sheet_->save(sheetOptions());
-  if (res.kind != SheetSaveResult::Kind::NotNeeded) say(res.message);
+  // A failure is always told; a success only when the user asked for it.
+  if (res.kind == SheetSaveResult::Kind::Failed || (res.kind == SheetSaveResult::Kind::Saved && !quiet))
+    say(res.message);
   return res;
 }
 
@@ -240,7 +242,7 @@ void App::toggleSheetTitleRow() {
   settings_.set(setting::SpreadsheetFirstRowAsTitle, value);
   removeSheetMenuItems();
   closeSheet();  // saves a modified sheet
-  openSheet(false);
+  if (openSheet(false) && ports_.sheet) ports_.sheet->focus();
 }
 
 void App::toggleSheetSorting() {

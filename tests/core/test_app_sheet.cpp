@@ -390,8 +390,9 @@ TEST(SheetViewer, FindDateAndAutosave) {
   app.sheetEditorEnter();
   EXPECT_TRUE(app.sheet().modified());
 
-  // Autosave writes the sheet, without a message of its own.
+  // Autosave writes the sheet, without a message of its own: the last one stays.
   app.timer(cmd::kTimerAutosave);
+  EXPECT_EQ(h.message(), "Search term not found");
   EXPECT_FALSE(app.sheet().modified());
   EXPECT_EQ(h.file("f.csv"), "2023 11 14,beta\ngamma,Delta\n");
 }
