@@ -249,6 +249,7 @@ class App {
   void showCount(bool words);
   void launchAssociated();
   std::string editorSelection();
+  void addToolsItem(MenuItem item);
   void insertNoteMenuItems();
   void removeNoteMenuItems();
   void rebuildRecentMenu();

@@ -411,11 +411,13 @@ void App::autosaveTick() {
 
 // ---------------------------------------------------------------- note menu
 
+// The viewers' own items go into the Tools menu in front of the mode switch.
+void App::addToolsItem(MenuItem item) { menus_.insertBefore(1, cmd::kSwitchMode, std::move(item)); }
+
 void App::insertNoteMenuItems() {
   if (menus_.find(cmd::kWordWrap)) return;
-  const int tools = 1;
-  auto add = [&](int id, const char* text, bool checkable = false, bool checked = false) {
-    menus_.insertBefore(tools, cmd::kSwitchMode, MenuItem{id, text, "", checkable, checked, true, {}});
+  auto add = [this](int id, const char* text, bool checkable = false, bool checked = false) {
+    addToolsItem(MenuItem{id, text, "", checkable, checked, true, {}});
   };
   add(cmd::kNoteSep1, "");
   add(cmd::kWordWrap, "  Wordwrap   ", true, wordWrap());

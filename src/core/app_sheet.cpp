@@ -219,9 +219,8 @@ void App::newSpreadsheet(const std::string& typedName, bool focus) {
 
 void App::insertSheetMenuItems() {
   if (menus_.find(cmd::kSheetTitleRow)) return;
-  const int tools = 1;
-  auto add = [&](int id, const char* text, bool checkable = false, bool checked = false) {
-    menus_.insertBefore(tools, cmd::kSwitchMode, MenuItem{id, text, "", checkable, checked, true, {}});
+  auto add = [this](int id, const char* text, bool checkable = false, bool checked = false) {
+    addToolsItem(MenuItem{id, text, "", checkable, checked, true, {}});
   };
   add(cmd::kSheetSep1, "");
   add(cmd::kSheetTitleRow, " First Row as Title   ", true, sheet_->firstRowAsTitle());
@@ -355,7 +354,7 @@ void App::sheetEditorEnter() {
   if (!sheetShown()) return;
   int row = sheet_->viewRowOfKey(editKey_);
   if (row >= 0 && editCol_ >= 1 && editCol_ <= sheet_->columnCount()) {
-    if (sheet_->setText(row, editCol_ - 1, text) && !sheet_->modified()) sheet_->setModified(true);
+    sheet_->setText(row, editCol_ - 1, text);  // marks the sheet modified when the text changed
     cursorRow_ = row;
     cursorCol_ = editCol_;
   }

@@ -146,8 +146,7 @@ void App::openAddress(const std::string& text) {
 void App::rebuildWebMenu() {
   removeWebMenuItems();
   if (viewer_ != Viewer::Web) return;
-  const int tools = 1;
-  auto add = [&](MenuItem item) { menus_.insertBefore(tools, cmd::kSwitchMode, std::move(item)); };
+  auto add = [this](MenuItem item) { addToolsItem(std::move(item)); };
   add(MenuItem{cmd::kWebSep1, "", "", false, false, true, {}});
   add(MenuItem{cmd::kPrint, "  Print  ", "", false, false, true, {}});
   bool styled = pageKind_ == 2 || (pageKind_ == 1 && settings_.flag(setting::ImageUseCSS));

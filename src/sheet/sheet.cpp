@@ -388,22 +388,16 @@ void Sheet::ungroup() {
   changed(c);
 }
 
-void Sheet::collapseAll() {
-  if (!grouped_) return;
-  SheetChange c{SheetChange::Kind::Reset};
-  aboutToChange(c);
-  for (SheetGroup& g : groups_) g.collapsed = true;
-  allCollapsed_ = true;
-  displayDirty_ = true;
-  changed(c);
-}
+void Sheet::collapseAll() { setAllCollapsed(true); }
 
-void Sheet::expandAll() {
+void Sheet::expandAll() { setAllCollapsed(false); }
+
+void Sheet::setAllCollapsed(bool collapsed) {
   if (!grouped_) return;
   SheetChange c{SheetChange::Kind::Reset};
   aboutToChange(c);
-  for (SheetGroup& g : groups_) g.collapsed = false;
-  allCollapsed_ = false;
+  for (SheetGroup& g : groups_) g.collapsed = collapsed;
+  allCollapsed_ = collapsed;
   displayDirty_ = true;
   changed(c);
 }

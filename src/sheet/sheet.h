@@ -267,6 +267,7 @@ class Sheet {
   void adopt(CellTable&& table, const std::string& path, char delimiter, bool titleOn, bool sortingOn,
              std::vector<int> widths);
   void clearState();
+  void setAllCollapsed(bool collapsed);
   bool writeTo(const std::filesystem::path& target, std::string& err) const;
   void aboutToChange(const SheetChange& c);
   void changed(const SheetChange& c);
