@@ -9,12 +9,9 @@ namespace vm {
 namespace {
 
 TEST(FileKinds, ExtensionIsTextFromLastDot) {
-  EXPECT_EQ(extensionOf("a.txt"), ".txt");
-  EXPECT_EQ(extensionOf("archive.tar.GZ"), ".GZ");
-  EXPECT_EQ(extensionOf("Makefile"), "");
-  EXPECT_EQ(extensionOf(".bashrc"), ".bashrc");
-  EXPECT_EQ(extensionOf("trailing."), ".");
-  EXPECT_EQ(extensionOf(""), "");
+  for (auto [name, ext] : {std::pair{"a.txt", ".txt"}, {"archive.tar.GZ", ".GZ"}, {"Makefile", ""}, {".bashrc", ".bashrc"},
+                           {"trailing.", "."}, {"", ""}})
+    EXPECT_EQ(extensionOf(name), ext) << name;
 }
 
 TEST(FileKinds, BuildAddsDotsSkipsDuplicatesAndCaps) {
@@ -42,32 +39,21 @@ TEST(FileKinds, BuildAddsDotsSkipsDuplicatesAndCaps) {
 
 TEST(FileKinds, ViewerLookupFollowsSlotOrder) {
   auto t = ViewerTables::build({}, {}, {"tsv"});
-  EXPECT_EQ(t.findViewViewer("notes.md"), kViewerWeb);
-  EXPECT_EQ(t.findEditViewer("notes.md"), kViewerText);
-  EXPECT_EQ(t.findViewViewer("PHOTO.PNG"), kViewerWeb);
-  EXPECT_EQ(t.findEditViewer("PHOTO.PNG"), -1);
-  EXPECT_EQ(t.findViewViewer("table.CSV"), kViewerSheet);
-  EXPECT_EQ(t.findViewViewer("table.tsv"), kViewerSheet);
-  EXPECT_EQ(t.findEditViewer("table.csv"), -1);
-  EXPECT_EQ(t.findViewViewer("notes.txt"), -1);
-  EXPECT_EQ(t.findViewViewer("README"), -1);
-  EXPECT_EQ(t.findEditViewer("README"), -1);
+  struct Case { const char* name; int view, edit; };
+  for (auto c : {Case{"notes.md", kViewerWeb, kViewerText}, {"PHOTO.PNG", kViewerWeb, -1}, {"table.CSV", kViewerSheet, -1},
+                 {"table.tsv", kViewerSheet, -1}, {"notes.txt", -1, kViewerText}, {"README", -1, -1}}) {
+    EXPECT_EQ(t.findViewViewer(c.name), c.view) << c.name;
+    EXPECT_EQ(t.findEditViewer(c.name), c.edit) << c.name;
+  }
 }
 
 TEST(FileKinds, KindTestsFixedListsBeforeViewerLists) {
   auto plain = ViewerTables::build({}, {}, {});
-  EXPECT_EQ(plain.kindOf("a.TXT"), kKindText);
-  EXPECT_EQ(plain.kindOf("a.tn"), kKindText);
-  EXPECT_EQ(plain.kindOf("a.tga"), kKindImage);
-  // In the text edit list too, but the fixed web list is tested first.
-  EXPECT_EQ(plain.kindOf("page.html"), kKindWeb);
-  EXPECT_EQ(plain.kindOf("code.js"), kKindWeb);
-  EXPECT_EQ(plain.kindOf("pic.svg"), kKindWeb);
-  EXPECT_EQ(plain.kindOf("a.7Z"), kKindArchive);
-  EXPECT_EQ(plain.kindOf("a.Csv"), kKindSheet);
-  EXPECT_EQ(plain.kindOf("a.foo"), kKindOther);
-  EXPECT_EQ(plain.kindOf("noext"), kKindOther);
-
+  // .html, .js and .svg are in the text edit list too, but the fixed web list is tested first.
+  for (auto [name, kind] : {std::pair{"a.TXT", kKindText}, {"a.tn", kKindText}, {"a.tga", kKindImage}, {"page.html", kKindWeb},
+                            {"code.js", kKindWeb}, {"pic.svg", kKindWeb}, {"a.7Z", kKindArchive}, {"a.Csv", kKindSheet},
+                            {"a.foo", kKindOther}, {"noext", kKindOther}})
+    EXPECT_EQ(plain.kindOf(name), kind) << name;
   // Text edit list before web view list; spreadsheet extras give no kind.
   auto t = ViewerTables::build({"foo"}, {"FOO", "bar"}, {"tsv"});
   EXPECT_EQ(t.kindOf("x.foo"), kKindText);
@@ -77,29 +63,17 @@ TEST(FileKinds, KindTestsFixedListsBeforeViewerLists) {
 
 TEST(FileKinds, FiltersUseTheirOwnSets) {
   auto t = ViewerTables::build({"foo"}, {"bar"}, {"tsv"});
-  for (int f : {0, kFilterAll}) {
-    EXPECT_TRUE(t.passesFilter("README", f));
-    EXPECT_TRUE(t.passesFilter("x.zip", f));
-  }
-  EXPECT_TRUE(t.passesFilter("a.txt", kFilterText));
-  EXPECT_TRUE(t.passesFilter("a.FOO", kFilterText));
-  EXPECT_TRUE(t.passesFilter("a.html", kFilterText));  // in the text edit list
-  EXPECT_FALSE(t.passesFilter("a.png", kFilterText));
-  EXPECT_FALSE(t.passesFilter("README", kFilterText));
-
-  EXPECT_TRUE(t.passesFilter("a.TGA", kFilterImage));
-  EXPECT_FALSE(t.passesFilter("a.svg", kFilterImage));
-
-  EXPECT_TRUE(t.passesFilter("a.csv", kFilterSheet));
-  EXPECT_FALSE(t.passesFilter("a.tsv", kFilterSheet));  // configured, but not a .csv
-
-  EXPECT_TRUE(t.passesFilter("a.crx", kFilterArchive));
-  EXPECT_FALSE(t.passesFilter("a.tar", kFilterArchive));
-
-  EXPECT_TRUE(t.passesFilter("a.svg", kFilterWeb));
-  EXPECT_TRUE(t.passesFilter("a.bar", kFilterWeb));
-  EXPECT_TRUE(t.passesFilter("a.png", kFilterWeb));  // in the web view list
-  EXPECT_FALSE(t.passesFilter("a.foo", kFilterWeb));
+  struct Case { const char* name; int filter; bool passes; };
+  for (auto c : {Case{"README", 0, true}, {"x.zip", 0, true}, {"README", kFilterAll, true}, {"x.zip", kFilterAll, true},
+                 {"a.txt", kFilterText, true}, {"a.FOO", kFilterText, true},
+                 {"a.html", kFilterText, true},  // in the text edit list
+                 {"a.png", kFilterText, false}, {"README", kFilterText, false}, {"a.TGA", kFilterImage, true},
+                 {"a.svg", kFilterImage, false}, {"a.csv", kFilterSheet, true},
+                 {"a.tsv", kFilterSheet, false},  // configured, but not a .csv
+                 {"a.crx", kFilterArchive, true}, {"a.tar", kFilterArchive, false}, {"a.svg", kFilterWeb, true},
+                 {"a.bar", kFilterWeb, true}, {"a.png", kFilterWeb, true},  // in the web view list
+                 {"a.foo", kFilterWeb, false}})
+    EXPECT_EQ(t.passesFilter(c.name, c.filter), c.passes) << c.name << " " << c.filter;
 }
 
 }  // namespace

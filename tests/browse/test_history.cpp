@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "browse/history.h"
 
 namespace vm {
@@ -9,9 +11,7 @@ RootLocation place(const std::string& file, const std::string& folder = "", cons
   RootLocation l;
   l.inUse = true;
   l.rootFolder = "/n";
-  l.path = path;
-  l.selectedFolder = folder;
-  l.selectedFile = file;
+  std::tie(l.path, l.selectedFolder, l.selectedFile) = std::tie(path, folder, file);
   return l;
 }
 
@@ -44,10 +44,9 @@ TEST(History, LogLines) {
   h.push(place("a.txt", "f"));
   h.push(place("a.txt", "f"));
   h.pop();
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[0], "PUSH root:'/n' path:'/n' folder:'f' file:'a.txt'\n");
-  EXPECT_EQ(lines[1], "PUSH root LAST ROOT (not added again):'/n' path:'/n' folder:'f' file:'a.txt'\n");
-  EXPECT_EQ(lines[2], "POP root:'/n' path:'/n' folder:'f' file:'a.txt'\n");
+  EXPECT_EQ(lines, (std::vector<std::string>{"PUSH root:'/n' path:'/n' folder:'f' file:'a.txt'\n",
+                                              "PUSH root LAST ROOT (not added again):'/n' path:'/n' folder:'f' file:'a.txt'\n",
+                                              "POP root:'/n' path:'/n' folder:'f' file:'a.txt'\n"}));
 }
 
 TEST(RecentFiles, NewestFirstNoRepeatsTenSlots) {

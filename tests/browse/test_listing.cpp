@@ -102,14 +102,11 @@ TEST_F(ListingTest, SortToggling) {
   listing.sortFiles(0);
   EXPECT_EQ(names(files), reversed);
   EXPECT_EQ(files.selectedName(), "b.txt");
-  listing.sortFiles(0);
-  EXPECT_EQ(names(files), byName);
-  listing.sortFiles(1);  // oldest first
-  EXPECT_EQ(names(files), reversed);
-  listing.sortFiles(1);  // newest first
-  EXPECT_EQ(names(files), byName);
-  listing.sortFiles(7);  // not a column: nothing changes
-  EXPECT_EQ(names(files), byName);
+  // Then name ascending, oldest first, newest first; 7 is not a column: nothing changes.
+  for (auto [column, want] : {std::pair{0, byName}, {1, reversed}, {1, byName}, {7, byName}}) {
+    listing.sortFiles(column);
+    EXPECT_EQ(names(files), want) << column;
+  }
 
   // A new full listing starts over: the next "Sort by Name" is descending.
   listing.listFilesFull(dir.str(), rules, false);
@@ -135,7 +132,7 @@ TEST_F(ListingTest, FilterAndIcons) {
   listing.listFilesFull(dir.str(), rules, false);
   std::vector<int> icons;
   for (const auto& i : files.items()) icons.push_back(i.icon);
-  EXPECT_EQ(icons, (std::vector<int>{5, 0, 1, 2, 4, 3, 0}));
+  EXPECT_EQ(icons, (std::vector<int>{5, 0, 1, 2, 4, 3, 0}));  // sheet, none, text, image, archive, web, none
 
   rules.filter = kFilterImage;
   listing.addFile(0, dir.str(), "c.txt", 0, rules);  // filtered out
@@ -155,18 +152,15 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   setTime(p, 1'600'000'000);
   setTime(dir.write("m.txt", "x"), 1'600'000'000);
   listing.listFilesInPlace(root, rules, false);
-  EXPECT_EQ(files.size(), 2);
   EXPECT_EQ(files.selected(), -1);
   EXPECT_EQ(files.at(files.find("n.txt")).modified, before);
   EXPECT_EQ(files.at(files.find("m.txt")).modified, modifiedText(1'600'000'000 * kNs));
   EXPECT_EQ(listing.sortState().column, 0);  // untouched
-  EXPECT_EQ(files.at(0).name, "m.txt");       // ...and its order kept
+  EXPECT_EQ(names(files), (Names{"m.txt", "n.txt"}));  // ...and its order kept
   listing.sortFiles(0);                       // name descending
   for (const char* name : {"b.txt", "z.txt", "k.txt"}) dir.write(name, "x");
   listing.listFilesInPlace(root, rules, false);
-  std::vector<std::string> names;
-  for (int i = 0; i < files.size(); ++i) names.push_back(files.at(i).name);
-  EXPECT_EQ(names, (std::vector<std::string>{"z.txt", "n.txt", "m.txt", "k.txt", "b.txt"}));
+  EXPECT_EQ(names(files), (Names{"z.txt", "n.txt", "m.txt", "k.txt", "b.txt"}));
 
   listing.listFilesFull(root, rules, false);
   EXPECT_EQ(files.at(files.find("n.txt")).modified, modifiedText(1'600'000'000 * kNs));
@@ -228,15 +222,13 @@ TEST_F(ListingTest, UpEntrySelectAndEnterNavigation) {
   EXPECT_EQ(status.back(), "Folders in " + root);
 
   listing.selectFolder(loc, 0, rules);
-  EXPECT_EQ(loc.selectedFolder, "notes");
-  EXPECT_EQ(loc.currentFolder, root + "/notes");
+  EXPECT_EQ(std::make_pair(loc.selectedFolder, loc.currentFolder), std::make_pair(std::string("notes"), root + "/notes"));
   EXPECT_EQ(names(files), Names{"top.txt"});
   EXPECT_EQ(status.back(), "Files in " + root + "/notes");
 
   listing.enterFolder(loc, 0, rules);
   EXPECT_EQ(loc.path, root + "/notes");
-  EXPECT_EQ(loc.currentFolder, loc.path);
-  EXPECT_EQ(loc.selectedFolder, "");
+  EXPECT_TRUE(loc.currentFolder == loc.path && loc.selectedFolder.empty());
   EXPECT_EQ(names(folders), (Names{"[ . . ]", "2024"}));
   EXPECT_EQ(folders.at(0).icon, 0);
 
@@ -244,8 +236,7 @@ TEST_F(ListingTest, UpEntrySelectAndEnterNavigation) {
   listing.selectFolder(loc, 1, rules);  // select jan
   EXPECT_EQ(names(files), Names{"j.txt"});
   listing.selectFolder(loc, 0, rules);  // the up entry shows the path's files
-  EXPECT_EQ(loc.selectedFolder, "jan");
-  EXPECT_EQ(loc.currentFolder, root + "/notes/2024");
+  EXPECT_EQ(std::make_pair(loc.selectedFolder, loc.currentFolder), std::make_pair(std::string("jan"), root + "/notes/2024"));
   EXPECT_EQ(names(files), Names{"y.txt"});
 
   listing.enterFolder(loc, 0, rules);  // up

@@ -11,128 +11,98 @@
 namespace vm {
 namespace {
 
-using test::AppHarness;
+using test::RootHarness;
+namespace fs = std::filesystem;
 
-// One root "Notes"; typing into the editor and reading notes back.
-struct NotesHarness : test::RootHarness {
-  using RootHarness::RootHarness;
-  void type(const std::string& text) {
-    editor.content += text;
-    app().noteEdited();
-  }
-  std::string file(const std::string& name) const { return dir.read("notes/" + name); }
-};
-
-TEST(Notes, OpenEditSaveAndLeave) {
-  NotesHarness h;
-  h.dir.write("notes/a.txt", "\xEF\xBB\xBFline one\r\nline two\r\n");
+TEST(Notes, OpenEditSaveAutosaveAndLeave) {
+  RootHarness h("AutoSave=2");
   h.dir.write("notes/b.txt", "bee");
-  App& app = h.start();
-  h.open("a.txt");
+  App& app = h.startWith("a.txt", "\xEF\xBB\xBFline one\r\nline two\r\n");
   EXPECT_EQ(h.editor.content, "line one\nline two\n");  // BOM dropped, LF in the editor
   EXPECT_TRUE(h.editor.enabled);
-  EXPECT_EQ(app.status().title(), "a.txt");
-  ASSERT_NE(app.menus().find(cmd::kWordWrap), nullptr);
+  EXPECT_EQ(h.title(), "a.txt");
+  ASSERT_NE(h.menu(cmd::kWordWrap), nullptr);
   h.type("three");
-  EXPECT_EQ(app.status().title(), "a.txt*");
+  EXPECT_EQ(h.title(), "a.txt*");
   app.command(cmd::kCtrlS);
   EXPECT_EQ(h.file("a.txt"), "line one\nline two\nthree");
-  EXPECT_EQ(app.status().title(), "a.txt");
-  EXPECT_EQ(app.status().message(), "Note saved");
+  EXPECT_EQ(h.title(), "a.txt");
+  EXPECT_EQ(h.message(), "Note saved");
 
   h.type("!");
   h.open("b.txt");  // leaving saves
   EXPECT_EQ(h.file("a.txt"), "line one\nline two\nthree!");
   EXPECT_EQ(h.editor.content, "bee");
-  ASSERT_NE(app.menus().find(cmd::kShortcutFirst), nullptr);  // a.txt is a recent file now
-  EXPECT_EQ(app.menus().find(cmd::kShortcutFirst)->text, "a.txt");
+  EXPECT_EQ(h.menuText(cmd::kShortcutFirst), "a.txt");  // a recent file now
 
   h.type(" more");
-  app.shutDown();  // closing the window saves too
+  app.timer(cmd::kTimerAutosave);
+  EXPECT_EQ(h.file("b.txt"), "bee");  // AutoSave=2: every second tick
+  app.timer(cmd::kTimerAutosave);
   EXPECT_EQ(h.file("b.txt"), "bee more");
+  EXPECT_EQ(h.message(), "Note autosaved");
+  EXPECT_EQ(h.title(), "b.txt");
+  h.type("!");
+  app.shutDown();  // closing the window saves too
+  EXPECT_EQ(h.file("b.txt"), "bee more!");
 }
 
 TEST(Notes, ViewersByModeAndUnknownKinds) {
-  NotesHarness h;
-  h.dir.write("notes/plan.md", "# Plan");
+  RootHarness h;
   h.dir.write("notes/photo.xyz", "x");
-  App& app = h.start();
-  h.open("plan.md");  // Edit mode: Markdown is edited as text
+  App& app = h.startWith("plan.md", "# Plan");  // Edit mode: Markdown is edited as text
   EXPECT_EQ(h.editor.content, "# Plan");
   h.open("photo.xyz");
-  EXPECT_EQ(app.status().message(), "No internal viewer for this file type");
+  EXPECT_EQ(h.message(), "No internal viewer for this file type");
   EXPECT_FALSE(h.editor.enabled);
   app.fileActivated(app.fileList().find("photo.xyz"));  // a double-click hands it to the desktop
-  ASSERT_EQ(h.desktop.opened.size(), 1u);
-  EXPECT_EQ(h.desktop.opened[0], h.root + "/photo.xyz");
+  EXPECT_EQ(h.desktop.opened, std::vector<std::string>{h.root + "/photo.xyz"});
   app.command(cmd::kCtrlE);  // View mode: Markdown belongs to the web viewer
   h.open("plan.md");
   EXPECT_EQ(app.currentViewer(), Viewer::Web);
   EXPECT_FALSE(h.editor.visible);
-  EXPECT_EQ(app.store().getInt("EditMode", 0), 1);
 }
 
 TEST(Notes, NewNotesAndTemplates) {
-  NotesHarness h("NoteTemplateDate=yyyy");
+  RootHarness h("NoteTemplateDate=yyyy");
   App& app = h.start();
   app.command(cmd::kCtrlN);
-  EXPECT_EQ(app.status().title(), "New Note.txt");
-  EXPECT_TRUE(std::filesystem::exists(h.root + "/New Note.txt"));
+  EXPECT_EQ(h.title(), "New Note.txt");
+  EXPECT_EQ(h.file("New Note.txt"), "");
   EXPECT_TRUE(h.editor.enabled);
   app.command(cmd::kNewTextNote);
-  EXPECT_EQ(app.status().title(), "New Note_1.txt");
+  EXPECT_EQ(h.title(), "New Note_1.txt");
 
   h.dir.write("notes/template.tn", "Made $notetemplatedate\r\nagain $notetemplatedate\r\n");
-  h.multibar.content = "Meeting";
-  app.multibarEnter(false);
-  const std::string year = formatDate("yyyy", localTimeOf(h.clock.now));
-  EXPECT_EQ(h.file("Meeting.txt"), "Made " + year + "\nagain $notetemplatedate\n");
-  EXPECT_EQ(h.editor.content, "Made " + year + "\nagain $notetemplatedate\n");
+  h.enter("Meeting");
+  const std::string made = "Made " + formatDate("yyyy", localTimeOf(h.clock.now)) + "\nagain $notetemplatedate\n";
+  EXPECT_EQ(h.file("Meeting.txt"), made);
+  EXPECT_EQ(h.editor.content, made);
   EXPECT_EQ(app.fileList().selectedName(), "Meeting.txt");
 }
 
 TEST(Notes, MultibarNamesAndPrecedence) {
-  NotesHarness h;
+  RootHarness h;
   h.dir.write("notes/Shopping.txt", "milk");
   App& app = h.start();
-  auto enter = [&](const std::string& text, bool skipWeb = false) {
-    h.multibar.content = text;
-    app.multibarEnter(skipWeb);
-  };
-  enter("shopping");  // the default extension completes an existing name
+  h.enter("shopping");  // the default extension completes an existing name
   EXPECT_EQ(h.editor.content, "milk");
-  for (const char* t : {"?d milk", "?k x", "? milk", "kwork", "www.example.org", "???weather"}) enter(t);
+  for (const char* t : {"?d milk", "?k x", "? milk", "kwork", "www.example.org", "???weather"}) h.enter(t);
   EXPECT_EQ(app.fileList().size(), 1);  // none of these becomes a file name
-  enter("sheet.CSV");                   // a new spreadsheet, not a note
+  h.enter("sheet.CSV");                 // a new spreadsheet, not a note
   EXPECT_EQ(app.fileList().selectedName(), "sheet.CSV");
   EXPECT_EQ(app.currentViewer(), Viewer::Sheet);
-  enter("www.example.org", true);  // Ctrl+Enter: a file name after all
-  EXPECT_TRUE(std::filesystem::exists(h.root + "/www.example.org.txt"));
-  enter("what: now?");
-  EXPECT_TRUE(std::filesystem::exists(h.root + "/what_ now_.txt"));
-  enter("notes.tn");
-  EXPECT_TRUE(std::filesystem::exists(h.root + "/notes.tn"));
-}
-
-TEST(Notes, AutosaveEveryPeriod) {
-  NotesHarness h("AutoSave=2");
-  h.dir.write("notes/a.txt", "a");
-  App& app = h.start();
-  h.open("a.txt");
-  h.type("b");
-  app.timer(cmd::kTimerAutosave);
-  EXPECT_EQ(h.file("a.txt"), "a");
-  app.timer(cmd::kTimerAutosave);
-  EXPECT_EQ(h.file("a.txt"), "ab");
-  EXPECT_EQ(app.status().message(), "Note autosaved");
-  EXPECT_EQ(app.status().title(), "a.txt");
+  EXPECT_EQ(h.multibar.content, "");
+  h.enter("www.example.org", true);  // Ctrl+Enter: a file name after all
+  h.enter("what: now?");
+  h.enter("notes.tn");
+  for (const char* made : {"www.example.org.txt", "what_ now_.txt", "notes.tn"})
+    EXPECT_TRUE(fs::exists(h.root + "/" + made)) << made;
 }
 
 TEST(Notes, NeverOverwritesAnotherWritersChange) {
-  NotesHarness h;
-  h.dir.write("notes/shared.txt", "v1");
-  App& app = h.start();
-  h.open("shared.txt");
+  RootHarness h;
+  App& app = h.startWith("shared.txt", "v1");
   h.dir.write("notes/shared.txt", "v2 from the sync program");
   h.type(" mine");
   app.command(cmd::kCtrlS);
@@ -140,48 +110,41 @@ TEST(Notes, NeverOverwritesAnotherWritersChange) {
   const std::string copy = app.roots().current().selectedFile;
   EXPECT_TRUE(copy.starts_with("shared (conflict ")) << copy;
   EXPECT_EQ(h.file(copy), "v1 mine");
-  EXPECT_EQ(app.status().message(), "Note changed on disk; your text was saved as " + copy);
+  EXPECT_EQ(h.message(), "Note changed on disk; your text was saved as " + copy);
   EXPECT_GE(app.fileList().find(copy), 0);
   h.type(" again");  // the copy is the open note now: saving it again is no conflict
   app.command(cmd::kCtrlS);
   EXPECT_EQ(h.file(copy), "v1 mine again");
 }
 
-TEST(Notes, UnwritableNoteKeepsItsChangesAndRetries) {
-  NotesHarness h;
-  h.dir.write("notes/ro.txt", "old");
-  App& app = h.start();
-  h.open("ro.txt");
+TEST(Notes, UnwritableVanishedAndBinaryFiles) {
+  RootHarness h;
+  h.dir.write("notes/gone.txt", "x");
+  h.dir.write("notes/bin.txt", std::string("head\0tail", 9));
+  App& app = h.startWith("ro.txt", "old");
+  // An unwritable note keeps its changes, and the next save tries again.
   ::chmod((h.root + "/ro.txt").c_str(), 0444);
   h.type(" new");
   app.command(cmd::kCtrlS);
   EXPECT_EQ(h.file("ro.txt"), "old");
-  EXPECT_EQ(app.status().title(), "ro.txt*");
+  EXPECT_EQ(h.title(), "ro.txt*");
   EXPECT_EQ(h.editor.content, "old new");
   ::chmod((h.root + "/ro.txt").c_str(), 0644);
   app.command(cmd::kCtrlS);
   EXPECT_EQ(h.file("ro.txt"), "old new");
-}
 
-TEST(Notes, VanishedFileAndBinaryFile) {
-  NotesHarness h;
-  h.dir.write("notes/gone.txt", "x");
-  h.dir.write("notes/bin.txt", std::string("head\0tail", 9));
-  App& app = h.start();
-  std::filesystem::remove(h.root + "/gone.txt");
+  fs::remove(h.root + "/gone.txt");
   h.open("gone.txt");
-  EXPECT_EQ(app.status().message(), "File does not exist: " + h.root + "/gone.txt");
+  EXPECT_EQ(h.message(), "File does not exist: " + h.root + "/gone.txt");
   h.open("bin.txt");
   EXPECT_EQ(h.editor.content, "head");
 }
 
 TEST(Notes, BackReturnsThroughPlacesAcrossRoots) {
-  NotesHarness h("BackInsteadOfNew=1");
-  h.dir.write("notes/a.txt", "A");
+  RootHarness h("BackInsteadOfNew=1");
   h.dir.write("notes/sub/b.txt", "B");
   h.dir.write("docs/c.txt", "C");
-  App& app = h.start();
-  h.open("a.txt");
+  App& app = h.startWith("a.txt", "A");
   app.folderSelected(app.folderList().find("sub"));
   h.open("b.txt");
   app.rootChosen("My Documents");
@@ -197,11 +160,10 @@ TEST(Notes, BackReturnsThroughPlacesAcrossRoots) {
 }
 
 TEST(Notes, DatesMenusAndShortcuts) {
-  NotesHarness h;
+  RootHarness h;
   h.dir.write("notes/a.txt", "hello world");
   h.dir.write("notes/vellumark.tn", "[General]\nMultibarDateTemplate=yyyy-MM\n");
-  h.ini("[General]\nPerpetualNote2=" + h.root + "|" + h.dir.str() + "|notes|a.txt\n[BasicRoots]\n" + h.root +
-        "=Notes\n");
+  h.settings("PerpetualNote2=" + h.root + "|" + h.dir.str() + "|notes|a.txt");
   App& app = h.start();
   const LocalTime t = localTimeOf(h.clock.now);
   h.window.focused = cmd::kMultibar;
@@ -213,15 +175,13 @@ TEST(Notes, DatesMenusAndShortcuts) {
   h.window.focused = cmd::kNoteEditor;
   app.command(cmd::kPasteDate);  // no note template: the fixed form, with time
   EXPECT_EQ(h.editor.content, pasteDateText(DateTarget::Note, "", true, t) + "hello world");
-  EXPECT_EQ(app.status().title(), "a.txt*");
+  EXPECT_EQ(h.title(), "a.txt*");
 
+  h.editor.content = "a?b%\nc";
   h.editor.selStart = 0;
   h.editor.selEnd = h.editor.content.size();
-  h.editor.content = "a?b%\nc";
-  h.editor.selEnd = h.editor.content.size();
   app.command(cmd::kMailTo);
-  ASSERT_EQ(h.desktop.opened.size(), 1u);
-  EXPECT_EQ(h.desktop.opened[0], "mailto:?To=a%3Fb%25%0D%0Ac");
+  EXPECT_EQ(h.desktop.opened, std::vector<std::string>{"mailto:?To=a%3Fb%25%0D%0Ac"});
 
   app.command(cmd::kWordWrap);  // toggles, saves first and writes the setting
   EXPECT_NE(h.iniText().find("WordWrap=0"), std::string::npos);
@@ -229,30 +189,21 @@ TEST(Notes, DatesMenusAndShortcuts) {
   EXPECT_FALSE(h.editor.wrap);
 }
 
-}  // namespace
-}  // namespace vm
-
-namespace vm {
-namespace {
-
 TEST(Notes, DroppedTextLinksAndLogBack) {
-  test::AppHarness h;
-  h.dir.write("notes/a.txt", "");
+  RootHarness h("LogBack=1\nNoteDragHttpAsLink=0");
   h.dir.write("notes/b.txt", "");
-  h.ini("[General]\nLogBack=1\nNoteDragHttpAsLink=0\n[BasicRoots]\n" + h.dir.str() + "/notes=Notes\n");
-  App& app = h.start();
-  app.fileClicked(app.fileList().find("a.txt"));
+  App& app = h.startWith("a.txt", "");
   app.dropTextOnNote("http://example.org/x");
   EXPECT_EQ(h.editor.content, "[ example.org/x ]( http://example.org/x )");
   h.editor.content.clear();
   app.dropTextOnNote("https://example.org");  // links for https only when the setting asks
   EXPECT_EQ(h.editor.content, "https://example.org");
-  EXPECT_EQ(app.status().title(), "a.txt*");
+  EXPECT_EQ(h.title(), "a.txt*");
   app.menuAboutToOpen();
-  EXPECT_FALSE(app.menus().find(cmd::kMailTo)->enabled);  // no selection
-  app.fileClicked(app.fileList().find("b.txt"));
-  const std::string log = h.dir.read("home/LogFile.log");
-  EXPECT_NE(log.find(" PUSH root:'" + h.dir.str() + "/notes' path:'" + h.dir.str() + "/notes' folder:'' file:'a.txt'\n"),
+  EXPECT_FALSE(h.menu(cmd::kMailTo)->enabled);  // no selection
+  h.open("b.txt");
+  EXPECT_NE(h.dir.read("home/LogFile.log")
+                .find(" PUSH root:'" + h.root + "' path:'" + h.root + "' folder:'' file:'a.txt'\n"),
             std::string::npos);
 }
 

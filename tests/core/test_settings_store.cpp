@@ -23,7 +23,7 @@ void makeReadOnly(const fs::path& p) {
   fs::permissions(p, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
 }
 
-TEST(SettingsValues, IntegerFlagAndListRules) {
+TEST(SettingsValues, IntegerFlagListAndLineRules) {
   for (auto [text, n] : {std::pair{"0", 0}, {"12abc", 12}, {"  -7", -7}, {"+3", 3}, {"00", -1}, {"abc", -1},
                          {"", -1}, {" 0", -1}, {"99999999999999", INT_MAX}, {"-99999999999999", INT_MIN}})
     EXPECT_EQ(vm::readIntValue(text), n) << text;
@@ -40,19 +40,12 @@ TEST(SettingsValues, IntegerFlagAndListRules) {
   auto m = vm::readListValue(many);
   ASSERT_EQ(m.size(), limits::kListItems);
   EXPECT_EQ(m.back(), "258");
-}
 
-TEST(SettingsValues, ParseEntryLine) {
-  auto expectLine = [](std::string_view line, const char* key, const char* value, const char* comment) {
+  for (auto [line, parts] : {std::pair{"key=abc;note", "key|abc|note"}, {"UseStatBar = yes ; x;y", "UseStatBar|yes|x;y"},
+                             {"no equals here", "no equals here||"}, {"a=b=c", "a|b=c|"}}) {
     auto e = vm::parseEntryLine(line);
-    EXPECT_EQ(e.key, key) << line;
-    EXPECT_EQ(e.value, value) << line;
-    EXPECT_EQ(e.comment, comment) << line;
-  };
-  expectLine("key=abc;note", "key", "abc", "note");
-  expectLine("UseStatBar = yes ; x;y", "UseStatBar", "yes", "x;y");
-  expectLine("no equals here", "no equals here", "", "");
-  expectLine("a=b=c", "a", "b=c", "");
+    EXPECT_EQ(e.key + "|" + e.value + "|" + e.comment, parts);
+  }
   auto e = vm::parseEntryLine(std::string(400, 'k') + "=" + std::string(400, 'v') + ";" + std::string(400, 'c'));
   EXPECT_EQ(e.key.size(), limits::kText);
   EXPECT_EQ(e.value.size(), limits::kText);
@@ -92,8 +85,8 @@ TEST_F(SettingsStoreTest, ReadersApplyValueRules) {
 
   for (auto [key, n] : {std::pair{"Absent", 40}, {"Empty", 40}, {"Letters", -1}, {"Zero", 0}, {"twelve", 12}})
     EXPECT_EQ(store_.getInt(key, 40), n) << key;
-  for (const char* k : {"y", "D"}) EXPECT_TRUE(store_.getFlag(k)) << k;
-  for (const char* k : {"N", "Absent"}) EXPECT_FALSE(store_.getFlag(k)) << k;
+  for (auto [key, yes] : {std::pair{"y", true}, {"D", true}, {"N", false}, {"Absent", false}})
+    EXPECT_EQ(store_.getFlag(key), yes) << key;
   for (auto [key, yes] : {std::pair{"Absent", true}, {"Empty", true}, {"N", false}})
     EXPECT_EQ(store_.getFlagDefaultYes(key), yes) << key;
 

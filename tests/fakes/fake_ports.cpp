@@ -1,5 +1,8 @@
 #include "fakes/fake_ports.h"
 
+#include "core/commands.h"
+#include "platform/fs.h"
+
 namespace vm::test {
 
 AppHarness::AppHarness() {
@@ -31,6 +34,58 @@ App& AppHarness::start(const std::string& commandLineFile) {
   app_ = std::make_unique<App>(env, AppPorts{&clock, &timers, &window, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump});
   app_->startUp();
   return *app_;
+}
+
+RootHarness::RootHarness(const std::string& general) : root(dir.str() + "/notes") {
+  dir.mkdir("notes");
+  settings(general);
+}
+
+void RootHarness::settings(const std::string& general) const {
+  ini("[General]\n" + general + "\n[BasicRoots]\n" + root + "=Notes\n");
+}
+
+App& RootHarness::start() {
+  App& a = AppHarness::start();
+  if (viewMode) a.command(cmd::kCtrlE);
+  return a;
+}
+
+App& RootHarness::open(const std::string& name) {
+  app().fileClicked(app().fileList().find(name));
+  return app();
+}
+
+App& RootHarness::startWith(const std::string& name, const std::string& content) {
+  dir.write("notes/" + name, content);
+  start();
+  return open(name);
+}
+
+std::string RootHarness::file(const std::string& name) const {
+  return readWholeFile(root + "/" + name).value_or("<missing>");
+}
+
+void RootHarness::type(const std::string& text) {
+  editor.content += text;
+  app().noteEdited();
+}
+
+void RootHarness::enter(const std::string& text, bool skipWeb) {
+  multibar.content = text;
+  app().multibarEnter(skipWeb);
+}
+
+void RootHarness::sheetMenu(int viewRow, int column, int id) {
+  sheet.choose = id;
+  app().sheetContextMenu(viewRow, column);
+  sheet.choose = 0;
+}
+
+void RootHarness::editCell(int viewRow, int column, const std::string& text) {
+  app().sheetCellDoubleClicked(viewRow, column);
+  sheet.editText = text;
+  app().sheetEditorEnter();
 }
 
 }  // namespace vm::test

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/app.h"
@@ -182,6 +183,7 @@ class FakeSheetView : public SheetView {
     menus.push_back(items);
     return choose;
   }
+  std::pair<int, int> cursor() const { return {cursorRow, cursorColumn}; }
   // The last menu's item with this id, or null.
   const PopupItem* item(int id) const {
     if (menus.empty()) return nullptr;
@@ -232,19 +234,32 @@ class AppHarness {
 };
 
 // A harness with one root "Notes" (the folder notes of the tree) and the
-// given [General] lines; open() clicks a listed file.
+// given [General] lines, with short hands for what the App tests do.
 struct RootHarness : AppHarness {
   std::string root;
-  explicit RootHarness(const std::string& general = "") {
-    root = dir.str() + "/notes";
-    dir.mkdir("notes");
-    ini("[General]\n" + general + "\n[BasicRoots]\n" + root + "=Notes\n");
-  }
-  App& open(const std::string& name) {
-    App& a = app();
-    a.fileClicked(a.fileList().find(name));
-    return a;
-  }
+  bool viewMode = false;  // start() switches to View mode (the App starts in Edit mode)
+  explicit RootHarness(const std::string& general = "");
+  // Rewrites the INI with other [General] lines, for the next start().
+  void settings(const std::string& general) const;
+  App& start();
+  // Clicks a listed file.
+  App& open(const std::string& name);
+  // Writes notes/<name>, starts the App and opens the file.
+  App& startWith(const std::string& name, const std::string& content);
+  // A file of the root, or "<missing>".
+  std::string file(const std::string& name) const;
+  std::string title() { return app().status().title(); }
+  std::string message() { return app().status().message(); }
+  const MenuItem* menu(int id) { return app().menus().find(id); }
+  std::string menuText(int id) { return menu(id) ? menu(id)->text : "<no item>"; }
+  // Adds text at the end of the note, as the user's edit.
+  void type(const std::string& text);
+  // Types a line in the Multibar and presses Enter (Ctrl+Enter with skipWeb).
+  void enter(const std::string& text, bool skipWeb = false);
+  // Right click on a sheet cell, then the menu item id (0: just look).
+  void sheetMenu(int viewRow, int column, int id);
+  // Double-click on a sheet cell, type the text, Enter.
+  void editCell(int viewRow, int column, const std::string& text);
 };
 
 }  // namespace vm::test

@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSplitter>
@@ -16,41 +15,19 @@
 #include <QToolBar>
 
 #include "core/commands.h"
-#include "fakes/fake_ports.h"
+#include "gui_test_util.h"
 #include "platform/limits.h"
-#include "ui/main_window.h"
-#include "ui/qt_ports.h"
 
 namespace vm::ui {
 namespace {
 
-class MainWindowTest : public ::testing::Test {
+class MainWindowTest : public test::ShellTest {
  protected:
   void SetUp() override {
     for (const char* f : {"alpha/a.txt", "alpha/b.txt", "alpha/inner/i.txt", "beta/c.txt"})
       h.dir.write(std::string("docs/") + f, "x");
     h.dir.write("docs/top.txt", "t");
   }
-  void TearDown() override {
-    win.reset();
-    app.reset();
-  }
-
-  // Built in the program's order: ports, App, window, start-up, show.
-  void start() {
-    app = std::make_unique<App>(h.env, AppPorts{&clock, &timers, &port, &desktop, &dialogs, &editor, &line});
-    timers.setTick([this](int id) { app->timer(id); });
-    port.setQuitHandler([this] { ++quits; });
-    win = std::make_unique<MainWindow>(*app);
-    port.setWindow(win.get());
-    editor.attach(win->noteEditor());
-    editor.onEdited = [this] { app->noteEdited(); };
-    line.attach(win->multibar());
-    app->startUp();
-    win->showAtStart();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(win.get()));
-  }
-
   template <class T>
   T* child(const char* name) {
     T* w = win->findChild<T*>(name);
@@ -64,24 +41,6 @@ class MainWindowTest : public ::testing::Test {
     for (int r = 0; r < m->rowCount(); ++r) out << m->index(r, 0).data().toString();
     return out;
   }
-  void click(const char* view, const QString& name) {
-    auto* v = child<QListView>(view);
-    const QModelIndexList hit = v->model()->match(v->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
-    ASSERT_EQ(hit.size(), 1) << name.toStdString();
-    QTest::mouseClick(v->viewport(), Qt::LeftButton, {}, v->visualRect(hit.first()).center());
-  }
-
-  test::AppHarness h;
-  QtClock clock;
-  QtTimers timers;
-  QtWindowPort port;
-  test::FakeDesktop desktop;
-  test::FakeDialogs dialogs;
-  QtTextEditor editor;
-  QtLineEditor line;
-  std::unique_ptr<App> app;
-  std::unique_ptr<MainWindow> win;
-  int quits = 0;
 };
 
 TEST_F(MainWindowTest, TipsCommandsAndSplitterReachTheApp) {
@@ -100,8 +59,7 @@ TEST_F(MainWindowTest, TipsCommandsAndSplitterReachTheApp) {
   EXPECT_EQ(app->mode(), Mode::Edit);
   QAction* onTop = child<QAction>("menu40052");
   onTop->trigger();
-  EXPECT_TRUE(onTop->isChecked());
-  EXPECT_TRUE(win->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && win->isVisible());
+  EXPECT_TRUE(onTop->isChecked() && win->windowFlags().testFlag(Qt::WindowStaysOnTopHint) && win->isVisible());
   onTop->trigger();
   EXPECT_FALSE(win->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
 
@@ -111,11 +69,9 @@ TEST_F(MainWindowTest, TipsCommandsAndSplitterReachTheApp) {
   EXPECT_FALSE(win->saveScreenshot(QString::fromStdString(h.dir.str() + "/missing/x.png")));
 
   // Dragging the splitter stores the list width on release.
-  auto* splitter = child<QSplitter>("mainSplitter");
   auto* nav = child<QWidget>("navColumn");
   EXPECT_EQ(nav->width(), 200);
-
-  QWidget* handle = splitter->handle(1);
+  QWidget* handle = child<QSplitter>("mainSplitter")->handle(1);
   const QPoint from(handle->width() / 2, handle->height() / 2);
   const QPoint to = from - QPoint(60, 0);
   auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
@@ -126,7 +82,6 @@ TEST_F(MainWindowTest, TipsCommandsAndSplitterReachTheApp) {
   send(QEvent::MouseMove, to, Qt::NoButton, Qt::LeftButton);
   EXPECT_EQ(nav->width(), 200);  // nothing moves before the release
   send(QEvent::MouseButtonRelease, to, Qt::LeftButton, Qt::NoButton);
-
   EXPECT_EQ(nav->width(), 260);
   EXPECT_NE(h.iniText().find("ListWidth=260"), std::string::npos) << h.iniText();
   // The column keeps its new width when the window changes size.
@@ -143,8 +98,7 @@ TEST_F(MainWindowTest, ExpertModeStatusBarAndWindowPosition) {
   EXPECT_TRUE(tool(cmd::kToolNewBack)->toolTip().isEmpty());
 
   auto* message = child<QLabel>("statusMessage");
-  EXPECT_TRUE(message->isVisible());
-  EXPECT_TRUE(message->text().startsWith("Files in")) << message->text().toStdString();
+  EXPECT_TRUE(message->isVisible() && message->text().startsWith("Files in")) << message->text().toStdString();
   EXPECT_FALSE(child<QLabel>("messageField")->isVisible());
 
   EXPECT_EQ(win->geometry(), QRect(10, 20, 600, 400));
@@ -160,12 +114,10 @@ TEST_F(MainWindowTest, ListsRootsMultibarEditorAndClose) {
   auto* field = child<QLabel>("messageField");
   EXPECT_FALSE(field->isVisible());
   EXPECT_EQ(rows("folderList"), (QStringList{"alpha", "beta"}));
-  win->activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(win.get()));
   click("folderList", "alpha");
   EXPECT_EQ(rows("fileList"), (QStringList{"a.txt", "b.txt"}));
-  EXPECT_TRUE(field->isVisible());  // the message field shows while in front
-  EXPECT_TRUE(field->text().startsWith("Files in")) << field->text().toStdString();
+  // The message field shows while in front.
+  EXPECT_TRUE(field->isVisible() && field->text().startsWith("Files in")) << field->text().toStdString();
 
   auto* folders = child<QListView>("folderList");
   QTest::keyClick(folders, Qt::Key_Down);
@@ -195,7 +147,7 @@ TEST_F(MainWindowTest, ListsRootsMultibarEditorAndClose) {
   emit roots->activated(roots->findText("My Documents"));
   auto* bar = child<QLineEdit>("multibar");
   auto* note = child<QPlainTextEdit>("noteEditor");
-  port.focusControl(cmd::kMultibar);
+  shell.windowPort.focusControl(cmd::kMultibar);
   QTest::keyClicks(bar, "top.txt");
   QTest::keyClick(bar, Qt::Key_Return);  // opens the file of that name
   EXPECT_TRUE(bar->text().isEmpty());
@@ -207,7 +159,7 @@ TEST_F(MainWindowTest, ListsRootsMultibarEditorAndClose) {
   EXPECT_TRUE(QTest::qWaitFor([&] { return win->findChild<QAction*>("menu903") != nullptr; }, 1000));
   EXPECT_EQ(win->findChild<QAction*>("menu900"), nullptr);
   QTest::keyClick(note, Qt::Key_D, Qt::ControlModifier | Qt::AltModifier);  // a window accelerator
-  EXPECT_EQ(port.focusedControl(), cmd::kFolderList);
+  EXPECT_EQ(shell.windowPort.focusedControl(), cmd::kFolderList);
 
   win->close();
   EXPECT_TRUE(app->isShutDown());
@@ -233,7 +185,7 @@ TEST(QtTextEditor, ReportsOnlyUserEditsInBytesAndLimitsTyping) {
   port.replaceSelection("\xc2\xa0");  // a no-break space stays one
   EXPECT_EQ(edits, 1);
   EXPECT_EQ(port.text(), "a\xc2\xa0\xef\xbf\xbdz");
-  EXPECT_EQ(port.selectionStart(), 3u);
+  EXPECT_EQ(port.selectionStart(), 3u);  // after the two bytes put in
   edit.undo();
   EXPECT_EQ(port.text(), "a\xc3\xb1\xe2\x82\xac\xef\xbf\xbdz");
   edits = 0;
@@ -265,12 +217,11 @@ TEST(QtTimers, TicksWithItsIdUntilStopped) {
   std::vector<int> ticks;
   timers.setTick([&](int id) { ticks.push_back(id); });
   timers.start(5, 5);
-  EXPECT_EQ(timers.interval(5), 5);
+  EXPECT_EQ(std::make_pair(timers.interval(5), timers.interval(4)), std::make_pair(5, -1));
   EXPECT_TRUE(QTest::qWaitFor([&] { return ticks.size() >= 2; }, 1000));
   EXPECT_EQ(ticks.front(), 5);
   timers.stop(5);
   EXPECT_FALSE(timers.isRunning(5));
-  EXPECT_EQ(timers.interval(4), -1);
   const auto seen = ticks.size();
   QTest::qWait(30);
   EXPECT_EQ(ticks.size(), seen);

@@ -19,7 +19,7 @@
 #include <functional>
 
 #include "core/commands.h"
-#include "fakes/fake_ports.h"
+#include "gui_test_util.h"
 #include "render/markup.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
@@ -106,17 +106,12 @@ TEST(QtWebViewUrl, PathsAndAddresses) {
   EXPECT_EQ(QtWebView::urlFor("temp.html"), QUrl::fromLocalFile(QDir::current().absoluteFilePath("temp.html")));
   // A colon does not make a file name an address.
   EXPECT_TRUE(QtWebView::urlFor("notes:1.html").isLocalFile());
-  EXPECT_EQ(QtWebView::urlFor("www.example.org/x").toString(), "http://www.example.org/x");
-  EXPECT_EQ(QtWebView::urlFor("HTTPS://example.org/a?b=c").toString(), "https://example.org/a?b=c");
-  EXPECT_EQ(QtWebView::urlFor("gopher://example.org/").scheme(), "gopher");
-  EXPECT_EQ(QtWebView::urlFor("mailto:me@example.org").toString(), "mailto:me@example.org");
-  EXPECT_EQ(QtWebView::urlFor("about:blank").toString(), "about:blank");
-  EXPECT_EQ(QtWebView::urlFor("").toString(), "about:blank");
-
-  EXPECT_TRUE(QtWebView::isPageLink(QUrl("tn:Meeting%20notes")));
-  EXPECT_TRUE(QtWebView::isPageLink(QUrl("TN:x")));
-  EXPECT_FALSE(QtWebView::isPageLink(QUrl("tnx:y")));
-  EXPECT_FALSE(QtWebView::isPageLink(QUrl("file:///tn:x")));
+  for (auto [in, url] : {std::pair{"www.example.org/x", "http://www.example.org/x"}, {"gopher://example.org/", "gopher://example.org/"},
+                         {"HTTPS://example.org/a?b=c", "https://example.org/a?b=c"}, {"mailto:me@example.org", "mailto:me@example.org"},
+                         {"about:blank", "about:blank"}, {"", "about:blank"}})
+    EXPECT_EQ(QtWebView::urlFor(in).toString(), url) << in;
+  for (auto [url, isLink] : {std::pair{"tn:Meeting%20notes", true}, {"TN:x", true}, {"tnx:y", false}, {"file:///tn:x", false}})
+    EXPECT_EQ(QtWebView::isPageLink(QUrl(url)), isLink) << url;
 }
 
 TEST_F(WebViewTest, NothingBeforeTheFirstPage) {
@@ -297,43 +292,26 @@ TEST_F(WebViewTest, PrintsWithTheHeaderAndRemovesIt) {
 
 // The program's whole chain: the App renders a note, the view shows it, a
 // page link in it opens (here: creates) the note it names.
-TEST(WebChain, RenderedNoteLinkOpensTheNamedNote) {
-  test::AppHarness h;
+using WebChain = test::ShellTest;
+
+TEST_F(WebChain, RenderedNoteLinkOpensTheNamedNote) {
   h.dir.write("docs/Start.md", "# Start\n\nSee [Meeting notes] for *today*.\n\n- one\n- two\n");
   h.dir.write("docs/Other.txt", "plain");
-  QtClock clock;
-  QtTimers timers;
-  QtWindowPort port;
-  QtTextEditor editor;
-  QtLineEditor line;
-  QtWebView web;
-  App app(h.env, AppPorts{&clock, &timers, &port, &h.desktop, &h.dialogs, &editor, &line, &web});
-  timers.setTick([&](int id) { app.timer(id); });
-  port.setQuitHandler([] {});
-  MainWindow win(app);
-  port.setWindow(&win);
-  editor.attach(win.noteEditor());
-  line.attach(win.multibar());
-  web.attach(win.webHost());
-  web.onPageLink = [&](const std::string& url) { app.pageLinkClicked(url); };
-  web.onTitleChanged = [&](const std::string& title) { app.pageTitleChanged(title); };
-  web.onCopyCommand = [&] { app.command(cmd::kWebCopy); };
   bool pageShown = false;  // a rendered page in the private folder
   const std::string pages = fileUrl(h.env.tempDir).toStdString();
-  web.onLoadFinished = [&](bool ok, const std::string& url) {
+  shell.web.onLoadFinished = [&](bool ok, const std::string& url) {
     pageShown = pageShown || (ok && url.rfind(pages, 0) == 0);
   };
-  app.startUp();
-  win.showAtStart();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&win));
+  start();
+  QtWebView& web = shell.web;
 
-  if (app.mode() != Mode::View) app.command(cmd::kToolViewEdit);
-  app.fileClicked(app.fileList().find("Start.md"));
-  EXPECT_EQ(app.currentViewer(), Viewer::Web);
-  EXPECT_TRUE(win.webHost()->isVisible());
-  EXPECT_FALSE(win.noteEditor()->isVisible());
+  if (app->mode() != Mode::View) app->command(cmd::kToolViewEdit);
+  app->fileClicked(app->fileList().find("Start.md"));
+  EXPECT_EQ(app->currentViewer(), Viewer::Web);
+  EXPECT_TRUE(win->webHost()->isVisible());
+  EXPECT_FALSE(win->noteEditor()->isVisible());
   ASSERT_TRUE(waitFor([&] { return pageShown; }, kLoadMs));
-  EXPECT_EQ(web.paneWidth(), win.webHost()->width());
+  EXPECT_EQ(web.paneWidth(), win->webHost()->width());
 
   // Copy from the page's context menu goes through the App.
   runScript(web.view(), "window.getSelection().selectAllChildren(document.querySelector('em'))");
@@ -345,11 +323,10 @@ TEST(WebChain, RenderedNoteLinkOpensTheNamedNote) {
       runScript(web.view(), "var a = document.querySelector('a[href^=\"tn:\"]'); if (a) a.click(); !!a").toBool())
       << "no page link in the rendered note";
   EXPECT_TRUE(waitFor([&] { return std::filesystem::exists(h.dir.path() / "docs" / "Meeting notes.txt"); }, 5000));
-  EXPECT_EQ(app.fileList().selectedName(), "Meeting notes.txt");
-  EXPECT_EQ(app.currentViewer(), Viewer::Text);
-  EXPECT_TRUE(win.noteEditor()->isVisible());
-  EXPECT_FALSE(win.webHost()->isVisible());
-  app.shutDown();
+  EXPECT_EQ(app->fileList().selectedName(), "Meeting notes.txt");
+  EXPECT_EQ(app->currentViewer(), Viewer::Text);
+  EXPECT_TRUE(win->noteEditor()->isVisible());
+  EXPECT_FALSE(win->webHost()->isVisible());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "notes/date_template.h"
 
@@ -13,13 +14,7 @@ using vm::pasteDateText;
 
 LocalTime at(int y, int mo, int d, int h, int mi, int s = 0, int weekday = 0) {
   LocalTime t;
-  t.year = y;
-  t.month = mo;
-  t.day = d;
-  t.hour = h;
-  t.minute = mi;
-  t.second = s;
-  t.weekday = weekday;
+  std::tie(t.year, t.month, t.day, t.hour, t.minute, t.second, t.weekday) = std::tie(y, mo, d, h, mi, s, weekday);
   return t;
 }
 
@@ -37,12 +32,10 @@ TEST(FormatDate, EveryTokenAndPadding) {
 }
 
 TEST(FormatDate, TwelveHourClock) {
-  EXPECT_EQ(formatDate("hh:mmtt", at(2026, 1, 1, 16, 5)), "04:05PM");
-  EXPECT_EQ(formatDate("hh:mmtt h", at(2026, 1, 1, 0, 30)), "00:30AM 0");  // midnight hour stays 0
-  EXPECT_EQ(formatDate("hh h tt", at(2026, 1, 1, 11, 59)), "11 11 AM");
-  EXPECT_EQ(formatDate("hh h tt", at(2026, 1, 1, 12, 0)), "12 12 PM");
-  EXPECT_EQ(formatDate("hh h tt HH", at(2026, 1, 1, 13, 0)), "01 1 PM 13");
-  EXPECT_EQ(formatDate("HHhh t", at(2026, 1, 1, 21, 0)), "2109 P");
+  // The midnight hour stays 0.
+  for (auto [hour, want] : {std::pair{16, "04 4 PM 1604 P"}, {0, "00 0 AM 0000 A"}, {11, "11 11 AM 1111 A"},
+                            {12, "12 12 PM 1212 P"}, {13, "01 1 PM 1301 P"}, {21, "09 9 PM 2109 P"}})
+    EXPECT_EQ(formatDate("hh h tt HHhh t", at(2026, 1, 1, hour, 5)), want) << hour;
 }
 
 TEST(FormatDate, OverlappingTokensAndWords) {

@@ -107,7 +107,7 @@ TEST(NoteFileSave, ReadOnlyFileAndFolderFailWithoutChange) {
   auto p = dir.write("ro.txt", "keep");
   auto stamp = stampOf("keep");
   ::chmod(p.c_str(), 0444);
-  auto r = saveNoteFile(p, "lost?", stamp, kNow);
+  const SaveResult r = saveNoteFile(p, "lost?", stamp, kNow);
   EXPECT_TRUE(r.kind == Kind::Failed && !r.error.empty());
   EXPECT_EQ(dir.read("ro.txt"), "keep");
   ::chmod(p.c_str(), 0644);
@@ -156,23 +156,18 @@ TEST(NoteFileCreate, TemplatesFromFolderOrRoot) {
   };
   bool fromTemplate = true;
 
-  EXPECT_TRUE(createNoteFile(sub / "a.txt", dir.path() / "root", lookup, kNow, &fromTemplate));
-  EXPECT_FALSE(fromTemplate);
-  EXPECT_EQ(dir.read("root/sub/a.txt"), "");
-
+  // Created from the template found, or empty; true when the note is there afterwards.
+  auto create = [&](const char* name) {
+    EXPECT_TRUE(createNoteFile(sub / name, dir.path() / "root", lookup, kNow, &fromTemplate)) << name;
+    return dir.read(std::string("root/sub/") + name) + (fromTemplate ? "|template" : "");
+  };
+  EXPECT_EQ(create("a.txt"), "");
   dir.write("root/template.tn", "# $notetemplatedate $notetemplatetime\r\nagain $notetemplatedate\r\n");
-  EXPECT_TRUE(createNoteFile(sub / "b.txt", dir.path() / "root", lookup, kNow, &fromTemplate));
-  EXPECT_TRUE(fromTemplate);
-  EXPECT_EQ(dir.read("root/sub/b.txt"), "# 05.03.2024 09:07AM\nagain $notetemplatedate\n");
-
+  EXPECT_EQ(create("b.txt"), "# 05.03.2024 09:07AM\nagain $notetemplatedate\n|template");
   dir.write("root/sub/template.tn", "local");  // the note's own folder comes first
-  EXPECT_TRUE(createNoteFile(sub / "c.txt", dir.path() / "root", lookup, kNow));
-  EXPECT_EQ(dir.read("root/sub/c.txt"), "local");
-
+  EXPECT_EQ(create("c.txt"), "local|template");
   dir.write("root/sub/d.txt", "mine");  // an existing note is left alone
-  EXPECT_TRUE(createNoteFile(sub / "d.txt", dir.path() / "root", lookup, kNow, &fromTemplate));
-  EXPECT_FALSE(fromTemplate);
-  EXPECT_EQ(dir.read("root/sub/d.txt"), "mine");
+  EXPECT_EQ(create("d.txt"), "mine");
   EXPECT_FALSE(createNoteFile(dir.path() / "nowhere/e.txt", "", lookup, kNow));
 }
 

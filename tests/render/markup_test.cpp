@@ -1,29 +1,28 @@
+// Rendering notes to pages: Markdown, the wiki dialect, line breaks, the
+// page around them, golden files and input that must neither crash nor hang.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "fakes/temp_dir.h"
+#include "platform/fs.h"
 #include "render/markup.h"
+#include "render/wiki.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using vm::test::TempDir;
+using Inputs = std::vector<std::pair<std::string, std::string>>;
 constexpr unsigned kAll = vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks;
 
-std::string readAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string readAll(const fs::path& path) { return vm::readWholeFile(path).value_or("<unreadable>"); }
 
 std::string repeated(std::string_view unit, std::size_t times) {
   std::string s;
@@ -35,6 +34,18 @@ std::size_t count(std::string_view hay, std::string_view needle) {
   std::size_t n = 0;
   for (std::size_t at = hay.find(needle); at != std::string::npos; at = hay.find(needle, at + 1)) ++n;
   return n;
+}
+
+// Each input renders to something, with no NUL, in well under the guard's time.
+void allFinish(const Inputs& inputs, const std::function<std::string(const std::string&)>& render) {
+  for (const auto& [name, text] : inputs) {
+    SCOPED_TRACE(name);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string html = render(text);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    EXPECT_LT(ms.count(), 2000);  // a hang guard, not a speed test
+    EXPECT_FALSE(html.empty());
+  }
 }
 
 // NAME.md / NAME.wiki renders to NAME.VARIANT.html for each switch set; the
@@ -89,7 +100,7 @@ TEST(MarkupPipeline, PathologicalInputsFinish) {
   std::string indented;  // one level more on every line
   for (int line = 0; line < 700; ++line) indented += std::string(2 * line, ' ') + "- x\n";
   indented += std::string(300000, '\n');
-  const std::vector<std::pair<std::string, std::string>> inputs = {
+  allFinish({
       {"10000 [", std::string(10000, '[') + "\n"},
       {"1 MB line", repeated("**a** [b] _c_ `d` <e> ~~f~~ http://g.h ", 27000) + "\n"},
       {"100000 =", "Title\n" + std::string(100000, '=') + "\n"},
@@ -101,15 +112,49 @@ TEST(MarkupPipeline, PathologicalInputsFinish) {
       {"indented lists", indented},
       {"stairs", stairs},
       {"bad bytes", repeated(bad, 50000)},
-  };
-  for (const auto& [name, text] : inputs) {
-    const auto start = std::chrono::steady_clock::now();
-    const std::string html = vm::renderMarkupBody(text, kAll);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_LT(ms.count(), 2000) << name;  // a hang guard, not a speed test
-    EXPECT_FALSE(html.empty()) << name;
-    EXPECT_EQ(html.find('\0'), std::string::npos) << name;
+  }, [](const std::string& text) {
+    std::string html = vm::renderMarkupBody(text, kAll);
+    EXPECT_EQ(html.find('\0'), std::string::npos);
+    return html;
+  });
+}
+
+// Each NAME.wiki converts to NAME.html; names starting with "nomarks" are
+// converted without line-end marks on unchanged lines.
+TEST(WikiToHtml, GoldenFiles) {
+  int pairs = 0;
+  for (const auto& entry : fs::directory_iterator(fs::path(VELLUMARK_TEST_DATA) / "wiki")) {
+    if (entry.path().extension() != ".wiki") continue;
+    ++pairs;
+    const std::string name = entry.path().stem().string();
+    vm::WikiOptions options;
+    options.markLineEnds = !name.starts_with("nomarks");
+    fs::path expected = entry.path();
+    EXPECT_EQ(vm::wikiToHtml(readAll(entry.path()), options), readAll(expected.replace_extension(".html"))) << name;
   }
+  EXPECT_GE(pairs, 12);
+}
+
+TEST(WikiToHtml, PathologicalInputsFinish) {
+  std::mt19937 random(7);
+  std::string noise;
+  static const char kAlphabet[] = "[[]]|=_ +-<>${}:h\\ttp:\n\r\x00\xff\xc3";
+  const std::string alphabet(kAlphabet, sizeof kAlphabet - 1);
+  for (int i = 0; i < (1 << 20); ++i) noise += alphabet[random() % alphabet.size()];
+  static const char kBytes[] = "a\0b \xff\xfe =\xc3= [\xe2\x82]\n";
+  allFinish({
+      {"10000 [", std::string(10000, '[') + "\n"},
+      {"1 MB line", repeated("[a b] =c= http://d.e _f_ [[g][h]] |i| ", 30000).substr(0, 1 << 20) + "\n"},
+      {"100000 =", std::string(100000, '=')},
+      {"50000 = pairs", repeated(" =a=", 25000) + "\n"},
+      {"nested brackets", repeated(repeated("[a", 340) + std::string(340, ']') + "\n", 20)},
+      {"nested page links", repeated(repeated("[[a", 120) + repeated("][b]]", 120) + "\n", 20)},
+      {"random markup", noise},
+      {"bad bytes", repeated(std::string(kBytes, sizeof kBytes - 1), 20000)},
+  }, [](const std::string& text) { return vm::wikiToHtml(text); });
+  // Unchanged lines keep every byte, NUL and invalid UTF-8 included.
+  EXPECT_EQ(vm::wikiToHtml(std::string("x\0\xff\n", 4), {false}), std::string("x\0\xff\n", 4));
+  EXPECT_EQ(vm::wikiToHtml(std::string(10000, '[')), std::string(10000, '['));
 }
 
 TEST(LineBreakPass, Lines) {

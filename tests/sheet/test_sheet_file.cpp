@@ -84,15 +84,9 @@ TEST_F(SheetFiles, BackupsUseARingOfSlots) {
     s.setText(0, 0, "v" + std::to_string(i));
     ASSERT_EQ(s.save(o).kind, Kind::Saved);
   }
-  EXPECT_TRUE(fs::exists(base + ".1"));
-  EXPECT_TRUE(fs::exists(base + ".2"));
-  EXPECT_TRUE(fs::exists(base + ".0.x"));
-  EXPECT_FALSE(fs::exists(base + ".0"));
-  EXPECT_FALSE(fs::exists(base + ".1.x"));
-  EXPECT_FALSE(fs::exists(base + ".2.x"));
-  EXPECT_EQ(*vm::readWholeFile(base + ".0.x"), "v3\n");  // the newest backup: the file before the last save
-  EXPECT_EQ(*vm::readWholeFile(base + ".1"), "v1\n");
-  EXPECT_EQ(*vm::readWholeFile(base + ".2"), "v2\n");
+  // The newest backup (the file before the last save) is marked ".x"; the others are gone.
+  for (auto [slot, text] : {std::pair{".0.x", "v3\n"}, {".1", "v1\n"}, {".2", "v2\n"}, {".0", "-"}, {".1.x", "-"}, {".2.x", "-"}})
+    EXPECT_EQ(vm::readWholeFile(base + slot).value_or("-"), text) << slot;
 }
 
 TEST_F(SheetFiles, ViewSettingsFromTheSettingsFile) {
@@ -114,11 +108,8 @@ TEST_F(SheetFiles, ViewSettingsFromTheSettingsFile) {
   ASSERT_TRUE(vm::ini::writeKey(settings, "General", "SpreadsheetFirstRowAsTitle", "-1"));
   o.columnWidth = 90;
   ASSERT_TRUE(s.open(path, o).ok());
-  EXPECT_EQ(s.columnWidth(0), 55);
-  EXPECT_EQ(s.columnWidth(1), 90);
-  EXPECT_EQ(s.columnWidth(2), 7);
-  EXPECT_TRUE(s.sortingOn());
-  EXPECT_FALSE(s.firstRowAsTitle());
+  EXPECT_EQ((std::vector<int>{s.columnWidth(0), s.columnWidth(1), s.columnWidth(2)}), (std::vector<int>{55, 90, 7}));
+  EXPECT_TRUE(s.sortingOn() && !s.firstRowAsTitle());
   o.neverSort = true;
   ASSERT_TRUE(s.open(path, o).ok());
   EXPECT_FALSE(s.sortingOn());
@@ -155,10 +146,8 @@ TEST_F(SheetFiles, NewSpreadsheets) {
   ASSERT_TRUE(vm::writeSheetViewSetting(made.path, o, "SpreadsheetFirstRowAsTitle", "1"));
   o.delimiter = ";";
   ASSERT_TRUE(s.open(made.path, o, nullptr, true).ok());
-  EXPECT_EQ(s.columnCount(), 6);
-  EXPECT_EQ(s.rowCount(), 5);
-  EXPECT_FALSE(s.firstRowAsTitle());
-  EXPECT_TRUE(s.sortingOn());
+  EXPECT_EQ(std::make_pair(s.columnCount(), s.rowCount()), std::make_pair(6, 5));
+  EXPECT_TRUE(s.sortingOn() && !s.firstRowAsTitle());
   EXPECT_EQ(s.delimiter(), ',');
 }
 
@@ -175,7 +164,7 @@ TEST_F(SheetFiles, FileDeletedBetweenOpenAndSave) {
   ASSERT_TRUE(openText(s, dir, "sub/t.csv", "a\n", o));
   fs::remove_all(dir.path() / "sub");
   s.setText(0, 0, "b");
-  auto r = s.save(o);
+  const SheetSaveResult r = s.save(o);
   EXPECT_EQ(r.kind, Kind::Failed);
   EXPECT_EQ(r.message, "Error saving spreadsheet file: No such file or directory");
   EXPECT_TRUE(s.modified());
@@ -207,8 +196,7 @@ TEST_F(SheetFiles, OpenFailures) {
   // A failed open after a good one leaves the sheet closed, the old one saved.
   ASSERT_TRUE(openText(s, dir, "good.csv", "a\n", o));
   s.setText(0, 0, "z");
-  auto r = s.open(file("one.csv"), o);
-  EXPECT_EQ(r.previousSaveMessage, "Saved spreadsheet file");
+  EXPECT_EQ(s.open(file("one.csv"), o).previousSaveMessage, "Saved spreadsheet file");
   EXPECT_FALSE(s.isOpen());
   EXPECT_EQ(s.rowCount(), 0);
   EXPECT_EQ(dir.read("good.csv"), "z\n");
