@@ -184,6 +184,7 @@ int main(int argc, char** argv) {
   vm::AppEnvironment env;
   env.home = base / "home";
   fs::create_directories(env.home);
+  write(env.home / "vellumark.ini", "[General]\n");  // not a first start: no help page
   env.supportDir = VELLUMARK_SUPPORT_DIR;
   env.tempDir = base / "pages";
   env.paths.appSrcDrv = "/";

@@ -1,11 +1,17 @@
 // vellumark: notes kept as plain files.
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QLoggingCategory>
+#include <QPointer>
+#include <QSessionManager>
 #include <QTimer>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <utility>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -34,13 +40,23 @@ void printUsage() {
       "Keep notes as plain files in folders you choose; open FILE when given.\n"
       "\n"
       "  --home DIR          keep settings, log and file information in DIR\n"
-      "  --screenshot FILE   show the window, save a PNG picture of it to FILE and exit\n"
-      "                      (works without a display)\n"
+      "  --screenshot FILE   show the window, save a PNG picture of it to FILE once\n"
+      "                      it has settled, and exit (works without a display)\n"
       "  --version           print the version and exit\n"
       "  --help              print this help and exit\n"
       "\n"
       "Without --home the home folder is $VELLUMARK_HOME, else the program's own\n"
-      "folder when it is writable, else $XDG_CONFIG_HOME/vellumark.\n");
+      "folder when it is writable, else $XDG_CONFIG_HOME/vellumark.\n"
+      "\n"
+      "Settings live in vellumark.ini in the home folder; the first start writes it\n"
+      "and shows the help. Roots are the folders the Root List offers. Add one by\n"
+      "typing its path into the Root List's field and pressing Enter (for this\n"
+      "session), by naming a FILE (its folder becomes the root \"Command Line\"), or\n"
+      "for good by a line in the INI's [BasicRoots] section:\n"
+      "    /home/me/notes=Notes;.md\n"
+      "(folder=name shown;extension of new notes).\n"
+      "SIGTERM, SIGHUP and SIGINT end the program as File -> Exit does: unsaved\n"
+      "notes and spreadsheets are saved first.\n");
 }
 
 Options parse(int argc, char** argv) {
@@ -103,6 +119,50 @@ void allowWebViewAsRoot() {
   qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
   std::fprintf(stderr, "vellumark: running as root, web view sandbox disabled\n");
 }
+
+// Types text into the widget that has the focus, as keys. Set by the
+// process tests through VELLUMARK_TEST_KEYS; reports on stderr when done.
+// A line break stands for Return, and {Down}, {Up}, {Left}, {Right} for the
+// arrow keys. Each key goes to whatever has the focus at that moment
+// (Return may open a cell editor).
+void typeTestKeys(QWidget* window, const QString& text) {
+  static const std::pair<const char*, Qt::Key> kNamed[] = {
+      {"{Down}", Qt::Key_Down}, {"{Up}", Qt::Key_Up}, {"{Left}", Qt::Key_Left}, {"{Right}", Qt::Key_Right}};
+  QStringList into;
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    QCoreApplication::processEvents();
+    QWidget* target = window->focusWidget();
+    if (!target) {
+      std::fprintf(stderr, "vellumark: test keys: nothing has the focus\n");
+      return;
+    }
+    if (into.isEmpty() || into.back() != target->objectName()) into << target->objectName();
+    const QChar c = text[i];
+    Qt::Key key = c == u'\n' ? Qt::Key_Return : Qt::Key(c.toUpper().unicode());
+    QString t = c == u'\n' ? QStringLiteral("\r") : QString(c);
+    for (const auto& [name, named] : kNamed) {
+      if (QStringView(text).mid(i).startsWith(QLatin1String(name))) {
+        key = named;
+        t.clear();
+        i += qsizetype(std::strlen(name)) - 1;
+        break;
+      }
+    }
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, t);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, t);
+    QCoreApplication::sendEvent(target, &press);
+    QCoreApplication::sendEvent(target, &release);
+  }
+  QCoreApplication::processEvents();
+  std::fprintf(stderr, "vellumark: test keys typed into %s\n", into.join(QLatin1Char(',')).toUtf8().constData());
+}
+
+// The picture of --screenshot is taken once the window has settled: nothing
+// loading for a while and the shown page drawn; at most after kSettleLimitMs.
+constexpr int kSettlePollMs = 50;
+constexpr int kSettleQuietMs = 300;
+constexpr int kPageDrawLimitMs = 5000;
+constexpr int kSettleLimitMs = 20000;
 
 }  // namespace
 
@@ -168,14 +228,47 @@ int main(int argc, char** argv) {
   vm::ui::MainWindow window(app);
   shell.connect(app, window);
 
+  // A signal or the end of the desktop session runs the same orderly
+  // shutdown as Exit: closing the window saves (or rescues) what is open.
+  // During long work the close waits until the work has stopped.
+  auto endOrderly = [&app, &window] {
+    if (app.isShutDown()) {
+      QCoreApplication::exit(0);  // asked again while ending: do not wait
+      return;
+    }
+    window.close();
+  };
+  vm::ui::ShutdownSignals termination;
+  termination.onSignal = [&](int) { endOrderly(); };
+  if (!termination.install()) std::fprintf(stderr, "vellumark: cannot watch for termination signals\n");
+#ifndef QT_NO_SESSIONMANAGER
+  QObject::connect(&qapp, &QGuiApplication::commitDataRequest, &window, [&](QSessionManager&) { endOrderly(); });
+#endif
+  QObject::connect(&qapp, &QCoreApplication::aboutToQuit, &window, [&app] {
+    if (!app.isShutDown()) app.shutDown();
+  });
+
   app.startUp();
   if (app.isShutDown()) return 1;
   window.showAtStart();
 
+  const QString testKeys = qEnvironmentVariable("VELLUMARK_TEST_KEYS");
+  if (!testKeys.isEmpty()) QTimer::singleShot(0, &window, [&window, testKeys] { typeTestKeys(&window, testKeys); });
+
   int exitCode = 0;
+  QTimer settle;
+  QElapsedTimer sinceStart, quiet;
   if (opt.screenshot) {
     const QString file = QString::fromLocal8Bit(opt.screenshot->c_str());
-    QTimer::singleShot(1500, &window, [&, file] {
+    sinceStart.start();
+    quiet.start();
+    settle.setInterval(kSettlePollMs);
+    QObject::connect(&settle, &QTimer::timeout, &window, [&, file] {
+      if (window.loading()) quiet.restart();
+      const bool settled = window.isVisible() && quiet.elapsed() >= kSettleQuietMs &&
+                           (window.pageDrawn() || quiet.elapsed() >= kPageDrawLimitMs);
+      if (!settled && sinceStart.elapsed() < kSettleLimitMs) return;
+      settle.stop();
       if (!window.saveScreenshot(file)) {
         std::fprintf(stderr, "vellumark: cannot write the picture to '%s'\n", opt.screenshot->c_str());
         exitCode = 2;
@@ -183,6 +276,7 @@ int main(int argc, char** argv) {
       app.shutDown();
       QCoreApplication::exit(exitCode);
     });
+    settle.start();
   }
   const int loopCode = qapp.exec();
   return exitCode != 0 ? exitCode : loopCode;

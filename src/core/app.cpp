@@ -20,6 +20,10 @@ constexpr int kFolderWatchPeriodMs = 3000;
 constexpr int kAutosavePeriodMs = 60000;
 constexpr int kMinWindowSide = 50;
 
+constexpr std::size_t kMaxFontName = 31;
+constexpr int kMaxFontPixels = 400;
+constexpr int kMaxGutter = 200;
+
 const char* const kTextSwitchToView = " Switch to &View mode";
 const char* const kTextSwitchToEdit = " Switch to &Edit mode";
 
@@ -50,6 +54,7 @@ std::filesystem::path App::iniPath() const { return env_.home / (env_.exeName + 
 
 void App::startUp() {
   moveLegacyIni();
+  firstStart_ = !pathExists(iniPath());
   store_.load(iniPath());
   status_.configure(settings_.flag(setting::UseStatBar), settings_.flag(setting::NoteShowCharCount),
                     settings_.flag(setting::NoteShowWordCount),
@@ -57,6 +62,7 @@ void App::startUp() {
   initMainWindow();
   openCommandLineFile(env_.commandLineFile);
   firstLaunchCheck();
+  placeFocus();
 }
 
 void App::moveLegacyIni() {
@@ -75,6 +81,8 @@ void App::initMainWindow() {
   tables_ = ViewerTables::build(settings_.list(setting::TextExtraExtensions),
                                 settings_.list(setting::WebExtraExtensions),
                                 settings_.list(setting::SSExtraExtensions));
+  // Back from the keyboard, beside Ctrl+B.
+  accelerators_.push_back({"Alt+Left", cmd::kCtrlB});
   initWebViewer();
   buildToolbar();
   rebuildFromSettings();
@@ -213,12 +221,28 @@ void App::rebuildFromSettings() {
   help.displayName = std::string(kRootHelp);
   help.defaultExtension = ".txt";
 
+  readNoteLook();
+
   if (settings_.flag(setting::LogBack))
     history_.setLog([this](const std::string& line) { writeLog(line); });
   else
     history_.setLog(nullptr);
 
   updateToolbar();
+}
+
+// The note editor's font and left margin. Values the editor cannot use
+// fall back to the platform's font and the default margin.
+void App::readNoteLook() {
+  NoteLook look;
+  look.font = cutUtf8(settings_.text(setting::NoteFont), kMaxFontName);
+  const int size = settings_.integer(setting::NoteFontSize);
+  if (!look.font.empty() && size > 0 && size <= kMaxFontPixels) look.fontSize = size;
+  const int gutter = settings_.integer(setting::GutterWidth);
+  look.gutter = gutter >= 0 && gutter <= kMaxGutter ? gutter : static_cast<int>(leadingNumber(setting::GutterWidth.def));
+  if (look == noteLook_) return;
+  noteLook_ = std::move(look);
+  noteLookChanged();
 }
 
 // ---------------------------------------------------------------- lists
@@ -414,10 +438,11 @@ void App::command(int id) {
         newNote(false);
       break;
     case cmd::kCtrlB:
-      if (settings_.flag(setting::BackInsteadOfNew))
+      // The page's own history first; then the places left.
+      if (web && ports_.web && ports_.web->back())
+        followTitle_ = true;
+      else
         goBack();
-      else if (web)
-        webBack();
       break;
     case cmd::kToolSaveForward:
     case cmd::kSave:
@@ -505,6 +530,20 @@ void App::switchMode() {
   leaveLocation(false);
   switchModeOnly();
   if (fileList_.selected() >= 0) openSelectedFile(1, false, true);
+  placeFocus();
+}
+
+void App::placeFocus() {
+  if (shutDown_) return;
+  if (viewer_ == Viewer::Web && pageKind_ != 0) {
+    focusControl(cmd::kWebHost);
+  } else if (viewer_ == Viewer::Sheet && ports_.sheet) {
+    ports_.sheet->focus();
+  } else if (viewer_ == Viewer::Text && noteLoaded_) {
+    ports_.editor->focus();
+  } else {
+    focusControl(cmd::kFileList);
+  }
 }
 
 void App::switchModeOnly() {
@@ -534,7 +573,11 @@ void App::timer(int id) {
   // may touch the documents half-way through.
   if (sheet_->loading() && id != cmd::kTimerStatus) return;
   switch (id) {
-    case cmd::kTimerStatus: status_.tick(); break;
+    case cmd::kTimerStatus:
+      // Scrolling the shown note hides the message field.
+      status_.tick(viewer_ == Viewer::Text && noteLoaded_ ? std::optional<int>(ports_.editor->scrollPosition())
+                                                          : std::nullopt);
+      break;
     case cmd::kTimerFolderWatch: folderWatchTick(); break;
     case cmd::kTimerAutosave: autosaveTick(); break;
     case cmd::kTimerSheet: sheetCursorUpkeep(); break;
@@ -634,7 +677,9 @@ void App::openCommandLineFile(const std::string& text) {
 }
 
 void App::firstLaunchCheck() {
-  if (!settings_.flag(setting::FirstLaunch)) return;
+  // A start without an INI file is a first launch too; writing the flag
+  // makes the file, so the help shows once.
+  if (!firstStart_ && !settings_.flag(setting::FirstLaunch)) return;
   settings_.set(setting::FirstLaunch, "0");
   showHelp();
 }

@@ -91,6 +91,16 @@ struct RestorePlan {
 
 enum class Mode { None = 0, View = 1, Edit = 2 };
 
+// How the note editor looks: NoteFont (empty keeps the platform's font),
+// NoteFontSize in pixels (0 lets the platform choose) and the left margin
+// GutterWidth in pixels.
+struct NoteLook {
+  std::string font;
+  int fontSize = 0;
+  int gutter = 10;
+  friend bool operator==(const NoteLook&, const NoteLook&) = default;
+};
+
 inline constexpr const char* kLegacyIniName = "tallownotes.ini";
 inline constexpr const char* kLogFileName = "LogFile.log";
 inline constexpr const char* kHelpFileName = "1_help.txt";
@@ -108,6 +118,11 @@ class App {
   // Orderly shutdown: leaves the current place, deletes temporary pages, quits.
   void shutDown();
   bool isShutDown() const { return shutDown_; }
+  // True when this start found no INI file (and wrote one): a first launch.
+  bool firstStart() const { return firstStart_; }
+  // Puts the keyboard focus where work goes on: the shown document (note,
+  // page or sheet), else the File List. Run at start and after a mode switch.
+  void placeFocus();
 
   // State and models.
   const AppEnvironment& environment() const { return env_; }
@@ -140,6 +155,7 @@ class App {
   bool noteLoaded() const { return noteLoaded_; }
   bool noteModified() const { return modified_; }
   bool wordWrap() const;
+  const NoteLook& noteLook() const { return noteLook_; }
 
   // Inputs.
   void command(int id);
@@ -203,11 +219,13 @@ class App {
   Signal<> alwaysOnTopChanged;
   Signal<> viewerChanged;  // the shown viewer or the editor's wrap changed
   Signal<std::string> aboutRequested;  // the About text
+  Signal<> noteLookChanged;            // font or gutter of the note editor changed
 
  private:
   void moveLegacyIni();
   void initMainWindow();
   void rebuildFromSettings();
+  void readNoteLook();
   void buildMenus();
   void buildToolbar();
   void updateToolbar();
@@ -319,6 +337,8 @@ class App {
   bool expertMode_ = false;
   bool alwaysOnTop_ = false;
   bool shutDown_ = false;
+  bool firstStart_ = false;
+  NoteLook noteLook_;
   std::optional<int> listWidth_;
   std::vector<std::string> rootListItems_;
   std::string rootListCurrent_;

@@ -17,6 +17,7 @@ inline constexpr int kRootList = 205;
 inline constexpr int kFolderLabel = 207;
 inline constexpr int kSheetTable = 210;
 inline constexpr int kCellEditor = 1020;
+inline constexpr int kWebHost = 208;
 // Menus.
 inline constexpr int kNewTextNote = 40003;
 inline constexpr int kSave = 40006;

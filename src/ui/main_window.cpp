@@ -22,6 +22,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <QWebEnginePage>
+#include <QWebEngineView>
 #include <QWidgetAction>
 #include <algorithm>
 #include <functional>
@@ -83,6 +85,56 @@ class ClickLabel : public QLabel {
     QLabel::mousePressEvent(e);
   }
 };
+
+// A one-line message that never shows half a word or number: text too long
+// for the label ends in "…", and the whole text is the label's tool tip.
+class ElidedLabel : public QLabel {
+ public:
+  explicit ElidedLabel(QWidget* parent) : QLabel(parent) {
+    setTextFormat(Qt::PlainText);
+    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  }
+  void setFullText(const QString& text) {
+    full_ = text;
+    setToolTip(text);
+    elide();
+  }
+  const QString& fullText() const { return full_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* e) override {
+    QLabel::resizeEvent(e);
+    elide();
+  }
+
+ private:
+  void elide() {
+    const QString shown = fontMetrics().elidedText(full_, Qt::ElideRight, std::max(0, contentsRect().width()));
+    if (shown != text()) QLabel::setText(shown);
+  }
+  QString full_;
+};
+
+// A counter of the status bar: always as wide as its whole text.
+QLabel* counterLabel(QWidget* parent, const char* name) {
+  auto* l = new QLabel(parent);
+  l->setObjectName(QLatin1String(name));
+  l->setTextFormat(Qt::PlainText);
+  l->setMinimumWidth(60);
+  l->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
+  return l;
+}
+
+// True when the picture is one colour (nothing drawn yet). Every fourth
+// pixel of every fourth line is enough for a page.
+bool oneColour(const QImage& image) {
+  if (image.isNull()) return true;
+  const QRgb first = image.pixel(0, 0);
+  for (int y = 0; y < image.height(); y += 4)
+    for (int x = 0; x < image.width(); x += 4)
+      if (image.pixel(x, y) != first) return false;
+  return true;
+}
 
 // A page with a number on it, for the Perpetual note buttons.
 QIcon numberedIcon(int number) {
@@ -171,9 +223,12 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   setWindowTitle(qs(app_.status().title()));
   buildPanes();
   connectApp();
+  // The rendered page takes keys before the window's shortcuts see them;
+  // watching every widget is the only way to see its inner ones.
+  qApp->installEventFilter(this);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() { qApp->removeEventFilter(this); }
 
 void MainWindow::buildPanes() {
   toolbar_ = new QToolBar(this);
@@ -204,6 +259,7 @@ void MainWindow::buildPanes() {
   noteEditor_ = new NoteEdit(viewerArea_);
   noteEditor_->setObjectName("noteEditor");
   noteEditor_->setEnabled(false);
+  defaultNoteFont_ = noteEditor_->font();
   viewerLayout->addWidget(noteEditor_);
   webHost_ = new QWidget(viewerArea_);
   webHost_->setObjectName("webHost");
@@ -223,9 +279,8 @@ void MainWindow::buildPanes() {
   viewerPlaceholder_->setBackgroundRole(QPalette::Base);
   viewerPlaceholder_->hide();
   viewerLayout->addWidget(viewerPlaceholder_);
-  messageField_ = new QLabel(viewerArea_);
+  messageField_ = new ElidedLabel(viewerArea_);
   messageField_->setObjectName("messageField");
-  messageField_->setTextFormat(Qt::PlainText);
   messageField_->setFrameShape(QFrame::StyledPanel);
   messageField_->setFrameShadow(QFrame::Sunken);
   messageField_->setAutoFillBackground(true);
@@ -331,6 +386,9 @@ void MainWindow::connectApp() {
   app_.viewerChanged.connect([self] {
     if (self) self->showViewer();
   });
+  app_.noteLookChanged.connect([self] {
+    if (self) self->applyNoteLook();
+  });
   app_.alwaysOnTopChanged.connect([self] {
     if (self) QtWindowPort::applyStayOnTop(self, self->app_.alwaysOnTop());
   });
@@ -356,6 +414,9 @@ void MainWindow::showAtStart() {
       show();
   }
   static_cast<NavSplitter*>(splitter_)->applyWanted();
+  // Whatever Qt chose as the first focus (the Root List's field), work
+  // starts in the viewer or the File List.
+  app_.placeFocus();
 }
 
 void MainWindow::refreshAll() {
@@ -368,12 +429,25 @@ void MainWindow::refreshAll() {
   folderBinding_->syncFromCore();
   fileBinding_->syncFromCore();
   showViewer();
+  applyNoteLook();
   QtWindowPort::applyStayOnTop(this, app_.alwaysOnTop());
 }
 
 bool MainWindow::saveScreenshot(const QString& file) {
   const QPixmap picture = grab();
   return !picture.isNull() && picture.save(file, "PNG");
+}
+
+bool MainWindow::loading() const {
+  auto* view = webHost_->findChild<QWebEngineView*>();
+  const bool page = webHost_->isVisible() && view && view->page() && view->page()->isLoading();
+  return page || app_.sheet().loading();
+}
+
+bool MainWindow::pageDrawn() const {
+  if (!webHost_->isVisible()) return true;
+  auto* view = webHost_->findChild<QWebEngineView*>();
+  return view && !oneColour(view->grab().toImage());
 }
 
 // ---- Commands, menus and toolbar -----------------------------------------
@@ -475,6 +549,7 @@ void MainWindow::rebuildShortcuts() {
       shortcuts_.push_back(s);
     }
   }
+  windowKeys_ = taken;
 }
 
 bool MainWindow::updateMenusInPlace() {
@@ -571,6 +646,18 @@ void MainWindow::showViewer() {
   viewerPlaceholder_->setVisible(v != Viewer::Text && v != Viewer::Web && v != Viewer::Sheet);
 }
 
+void MainWindow::applyNoteLook() {
+  const NoteLook& look = app_.noteLook();
+  QFont font = defaultNoteFont_;
+  if (!look.font.empty()) {
+    font = QFont(qs(look.font));
+    if (look.fontSize > 0) font.setPixelSize(look.fontSize);
+    font.setWeight(QFont::Normal);
+  }
+  noteEditor_->setFont(font);
+  noteEditor_->setGutter(look.gutter);
+}
+
 void MainWindow::updateFolderLabel() { folderLabel_->setText(qs(app_.folderLabel())); }
 
 void MainWindow::updatePaneTips() {
@@ -595,17 +682,11 @@ void MainWindow::ensureStatusBar() {
   if (statusMessage_) return;
   auto* bar = new QStatusBar(this);
   bar->setObjectName("statusBar");
-  statusMessage_ = new QLabel(bar);
+  statusMessage_ = new ElidedLabel(bar);
   statusMessage_->setObjectName("statusMessage");
-  statusMessage_->setTextFormat(Qt::PlainText);
-  statusMessage_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   statusMessage_->setMaximumWidth(500);
-  charCounter_ = new QLabel(bar);
-  charCounter_->setObjectName("charCounter");
-  charCounter_->setFixedWidth(60);
-  wordCounter_ = new QLabel(bar);
-  wordCounter_->setObjectName("wordCounter");
-  wordCounter_->setFixedWidth(60);
+  charCounter_ = counterLabel(bar, "charCounter");
+  wordCounter_ = counterLabel(bar, "wordCounter");
   auto* rest = new QLabel(bar);
   rest->setObjectName("statusRest");
   bar->addWidget(statusMessage_, 10);
@@ -620,13 +701,13 @@ void MainWindow::updateStatus() {
   setWindowTitle(qs(s.title()));
   if (s.useStatBar()) {
     ensureStatusBar();
-    statusMessage_->setText(qs(s.message()));
+    static_cast<ElidedLabel*>(statusMessage_)->setFullText(qs(s.message()));
     charCounter_->setText(qs(s.charCounter()));
     wordCounter_->setText(qs(s.wordCounter()));
     messageField_->hide();
     return;
   }
-  messageField_->setText(qs(s.message()));
+  static_cast<ElidedLabel*>(messageField_)->setFullText(qs(s.message()));
   if (s.fieldVisible()) {
     placeMessageField();
     messageField_->show();
@@ -656,7 +737,25 @@ bool MainWindow::multibarKey(QEvent* event) {
   return true;
 }
 
+// A key of the window (menu item or accelerator) pressed while the page has
+// the focus: the page does not get to claim it, so the window's shortcut runs.
+bool MainWindow::windowKey(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::ShortcutOverride || !webHost_) return false;
+  // The page's focus object may be an item inside the view rather than a
+  // widget; the focus widget tells whether the page has the focus.
+  QWidget* focus = QApplication::focusWidget();
+  if (!focus || !webHost_->isAncestorOf(focus)) return false;
+  (void)watched;
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (key->key() == 0 || key->key() == Qt::Key_unknown) return false;
+  const QKeySequence seq(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
+  if (!windowKeys_.contains(seq)) return false;
+  event->ignore();
+  return true;
+}
+
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (windowKey(watched, event)) return true;
   if (watched == multibar_ && multibarKey(event)) return true;
   if (watched == viewerArea_ && event->type() == QEvent::Resize && messageField_) {
     placeMessageField();

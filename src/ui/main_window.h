@@ -4,6 +4,9 @@
 // File List) on the right, and the status area. Everything it shows comes
 // from the App's models; everything the user does goes back to the App.
 #include <QMainWindow>
+#include <QFont>
+#include <QKeySequence>
+#include <QList>
 #include <QString>
 #include <vector>
 
@@ -42,6 +45,12 @@ class MainWindow : public QMainWindow {
 
   // Saves a picture of the window as PNG; false when it cannot be written.
   bool saveScreenshot(const QString& file);
+  // True while something the window shows is still arriving: a page or a
+  // spreadsheet loading.
+  bool loading() const;
+  // True when the shown page has been drawn (not one colour any more), or
+  // when no page is shown.
+  bool pageDrawn() const;
 
   // Picture of a toolbar image number (0 to 10).
   static QIcon toolbarIcon(int picture);
@@ -76,6 +85,8 @@ class MainWindow : public QMainWindow {
   void rebuildShortcuts();
   bool multibarKey(QEvent* event);
   void showViewer();
+  void applyNoteLook();
+  bool windowKey(QObject* watched, QEvent* event);
 
   void refillRootList();
   void updateFolderLabel();
@@ -103,6 +114,7 @@ class MainWindow : public QMainWindow {
   std::vector<QAction*> menuActions_;  // every menu item in the model's order
   std::string menuShape_;
   std::vector<QShortcut*> shortcuts_;  // accelerators that are no menu item's shortcut
+  QList<QKeySequence> windowKeys_;     // every key of a menu item or accelerator
 
   QSplitter* splitter_ = nullptr;
   QWidget* viewerArea_ = nullptr;
@@ -111,6 +123,7 @@ class MainWindow : public QMainWindow {
   QWidget* sheetHost_ = nullptr;
   QWidget* viewerPlaceholder_ = nullptr;  // stands for the viewers not drawn yet
   QLabel* messageField_ = nullptr;
+  QFont defaultNoteFont_;
   QWidget* navColumn_ = nullptr;
   QComboBox* rootList_ = nullptr;
   QLabel* folderLabel_ = nullptr;

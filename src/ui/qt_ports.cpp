@@ -40,7 +40,7 @@ struct ControlName {
 constexpr ControlName kControls[] = {
     {cmd::kFolderList, "folderList"}, {cmd::kFileList, "fileList"},     {cmd::kNoteEditor, "noteEditor"},
     {cmd::kMultibar, "multibar"},     {cmd::kRootList, "rootList"},     {cmd::kCellEditor, "cellEditor"},
-    {cmd::kSheetTable, "sheetView"},
+    {cmd::kSheetTable, "sheetView"},  {cmd::kWebHost, "webView"},
 };
 
 // At most `room` characters of s, not splitting a surrogate pair.
@@ -140,6 +140,13 @@ void QtWindowPort::focusControl(int id) {
 }
 
 // ---- Note editor ---------------------------------------------------------
+
+void NoteEdit::setGutter(int pixels) {
+  // The strip is the editor's own, painted like the text's background.
+  setBackgroundRole(QPalette::Base);
+  setAutoFillBackground(true);
+  setViewportMargins(std::max(0, pixels), 0, 0, 0);
+}
 
 int NoteEdit::room() const {
   if (limit_ < 0) return INT_MAX;

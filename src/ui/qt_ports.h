@@ -76,6 +76,9 @@ class NoteEdit : public QPlainTextEdit {
   Q_OBJECT
  public:
   explicit NoteEdit(QWidget* parent = nullptr) : QPlainTextEdit(parent) {}
+  // The blank strip left of the text, in pixels.
+  void setGutter(int pixels);
+  int gutter() const { return viewportMargins().left(); }
   void setCharLimit(int chars) { limit_ = chars; }
   int charLimit() const { return limit_; }
   // Characters that may still be typed in place of the selection.

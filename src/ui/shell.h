@@ -8,7 +8,31 @@
 #include "ui/qt_sheet_view.h"
 #include "ui/qt_web_view.h"
 
+#include <QObject>
+#include <functional>
+
+class QSocketNotifier;
+
 namespace vm::ui {
+
+// SIGTERM, SIGHUP and SIGINT reach the event loop instead of ending the
+// process on the spot: the handler only writes the signal's number into a
+// pipe, and the loop reads it and calls onSignal, so the program can save
+// what the user typed before it ends. One instance per process.
+class ShutdownSignals : public QObject {
+  Q_OBJECT
+ public:
+  explicit ShutdownSignals(QObject* parent = nullptr);
+  ~ShutdownSignals() override;
+  // False when the pipe or a handler could not be set up (the signals then
+  // keep their default action).
+  bool install();
+  std::function<void(int signal)> onSignal;
+
+ private:
+  void readPipe();
+  QSocketNotifier* notifier_ = nullptr;
+};
 
 struct QtShell {
   QtClock clock;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "core/app.h"
@@ -24,16 +25,26 @@ void touch(const std::filesystem::path& p) {
   std::filesystem::last_write_time(p, std::filesystem::last_write_time(p) + std::chrono::seconds(5));
 }
 
-TEST(AppStart, NoIniGivesTheDefaults) {
+TEST(AppStart, NoIniIsAFirstStartWithTheDefaultsAndTheHelpOnce) {
   AppHarness h;
   App& app = h.start();
+  EXPECT_TRUE(app.firstStart());
   EXPECT_FALSE(app.status().useStatBar());
-  EXPECT_EQ(app.rootListItems(), (Names{"File System", "My Documents"}));
-  EXPECT_EQ(app.rootListCurrent(), "My Documents");
   EXPECT_EQ(h.timers.running, (std::map<int, int>{{cmd::kTimerAutosave, 60000},
                                                   {cmd::kTimerStatus, 500},
                                                   {cmd::kTimerFolderWatch, 3000}}));
   EXPECT_EQ(app.listWidth(), 200);
+  // The INI now exists, and the help shows in View mode.
+  EXPECT_NE(h.iniText().find("FirstLaunch=0"), std::string::npos) << h.iniText();
+  EXPECT_EQ(app.mode(), Mode::View);
+  EXPECT_EQ(app.rootListCurrent(), "Help");
+  EXPECT_EQ(app.fileList().selectedName(), "1_help.txt");
+
+  App& second = h.start();
+  EXPECT_FALSE(second.firstStart());
+  EXPECT_EQ(second.rootListItems(), (Names{"File System", "My Documents"}));
+  EXPECT_EQ(second.rootListCurrent(), "My Documents");
+  EXPECT_EQ(second.mode(), Mode::None);
   h.ini("[General]\nAutoSave=0\n");
   h.start();
   EXPECT_FALSE(h.timers.isRunning(cmd::kTimerAutosave));
@@ -141,6 +152,7 @@ TEST(AppWatch, NewFileAppearsAndSelectionStays) {
 
 TEST(AppLayout, ListWidthAndWindowPositionRoundTripAndBadValues) {
   AppHarness h;
+  h.ini("[General]\n");
   h.start().splitterReleased(150);
   App& app = h.start();
   EXPECT_EQ(app.listWidth(), 150);
@@ -170,6 +182,7 @@ TEST(AppLayout, ListWidthAndWindowPositionRoundTripAndBadValues) {
 
 TEST(AppCommandLine, QuotedPathOpensACommandLineRoot) {
   AppHarness h;
+  h.ini("[General]\n");
   h.dir.write("my notes/plan b.txt", "x");
   h.dir.write("my notes/other.txt", "y");
   App& app = h.start("junk \"" + h.dir.str() + "/my notes/plan b.txt\" trailing");
@@ -234,6 +247,7 @@ TEST(AppIndexFile, EnteringAFolderSelectsItsIndexFile) {
 
 TEST(AppLogAndShutdown, LongMessageIsCutAndOnlyRenderedPagesGo) {
   AppHarness h;
+  h.ini("[General]\n");
   h.dir.write("tmp/tn1234.html", "x");
   h.dir.write("tmp/keep.html", "x");
   App& app = h.start();
@@ -252,6 +266,98 @@ TEST(AppLogAndShutdown, LongMessageIsCutAndOnlyRenderedPagesGo) {
   EXPECT_TRUE(std::filesystem::exists(h.dir.path() / "tmp/keep.html"));
   EXPECT_EQ(h.window.quits, 1);
   EXPECT_TRUE(h.timers.running.empty());
+}
+
+TEST(AppFocus, StartAndEveryModeSwitchFocusTheDocumentOrTheFileList) {
+  RootHarness h;
+  h.dir.write("notes/page.md", "# Page\n");
+  h.window.focused = cmd::kRootList;  // where the window would put it first
+  App& app = h.start();
+  EXPECT_EQ(h.window.focused, cmd::kFileList);  // nothing open yet
+  h.open("page.md");  // a click leaves the focus in the File List
+  const int before = h.editor.focusCount;
+  app.command(cmd::kCtrlE);  // View mode: the rendered page
+  ASSERT_EQ(app.currentViewer(), Viewer::Web);
+  EXPECT_EQ(h.window.focused, cmd::kWebHost);
+  app.command(cmd::kCtrlE);  // Edit mode: the note's text
+  ASSERT_EQ(app.currentViewer(), Viewer::Text);
+  EXPECT_GT(h.editor.focusCount, before);
+  app.folderLabelClicked();  // nothing shown any more
+  h.window.focused = cmd::kRootList;
+  app.command(cmd::kToolViewEdit);
+  EXPECT_EQ(h.window.focused, cmd::kFileList);
+
+  // A file named on the command line is ready for typing.
+  h.ini("[General]\n");
+  h.window.focused = cmd::kRootList;
+  h.editor.focusCount = 0;
+  h.AppHarness::start(h.root + "/page.md");
+  EXPECT_EQ(h.editor.focusCount, 1);
+}
+
+TEST(AppBack, CtrlBAndAltLeftGoBackInEveryViewer) {
+  RootHarness h;  // BackInsteadOfNew off
+  h.viewMode = true;
+  h.dir.write("notes/b.txt", "B");
+  App& app = h.startWith("a.md", "see [b]\n");
+  ASSERT_EQ(app.currentViewer(), Viewer::Web);
+  const auto& keys = app.accelerators();
+  auto altLeft = std::find_if(keys.begin(), keys.end(), [](const Accelerator& a) { return a.keys == "Alt+Left"; });
+  ASSERT_NE(altLeft, keys.end());
+  EXPECT_EQ(altLeft->id, cmd::kCtrlB);
+  app.pageLinkClicked("tn:b");  // a wiki link to a text note
+  ASSERT_EQ(app.fileList().selectedName(), "b.txt");
+  ASSERT_EQ(app.currentViewer(), Viewer::Text);
+  h.type(" more");
+  app.command(cmd::kCtrlB);  // undone from the keyboard; the note is saved on the way
+  EXPECT_EQ(h.file("b.txt"), "B more");
+  EXPECT_EQ(app.fileList().selectedName(), "a.md");
+  EXPECT_EQ(app.currentViewer(), Viewer::Web);
+
+  // In the web viewer the page's own history goes first...
+  h.web.canGoBack = true;
+  app.command(cmd::kCtrlB);
+  EXPECT_EQ(h.web.backs, 1);
+  EXPECT_EQ(app.fileList().selectedName(), "a.md");
+  // ...then the places left, and with none left nothing changes.
+  h.web.canGoBack = false;
+  app.command(cmd::kCtrlB);
+  EXPECT_EQ(h.web.backs, 1);
+  EXPECT_EQ(app.fileList().selectedName(), "a.md");
+  // The toolbar button still makes a note outside the web viewer.
+  app.pageLinkClicked("tn:b");
+  app.command(cmd::kToolNewBack);
+  EXPECT_EQ(app.fileList().selectedName(), "New Note.txt");
+}
+
+TEST(AppNoteLook, FontSizeAndGutterComeFromTheSettingsWithSafeDefaults) {
+  RootHarness h("NoteFont=Courier New\nNoteFontSize=18\nGutterWidth=24");
+  EXPECT_EQ(h.start().noteLook(), (NoteLook{"Courier New", 18, 24}));
+  h.settings("");
+  EXPECT_EQ(h.start().noteLook(), (NoteLook{"", 0, 10}));
+  h.settings("NoteFontSize=30\nGutterWidth=0");  // a size alone keeps the platform's font
+  EXPECT_EQ(h.start().noteLook(), (NoteLook{"", 0, 0}));
+  h.settings("NoteFont=" + std::string(40, 'F') + "\nNoteFontSize=-4\nGutterWidth=99999");
+  EXPECT_EQ(h.start().noteLook(), (NoteLook{std::string(31, 'F'), 0, 10}));
+  h.settings("NoteFont=Mono\nNoteFontSize=junk\nGutterWidth=-3");
+  EXPECT_EQ(h.start().noteLook(), (NoteLook{"Mono", 0, 10}));
+}
+
+TEST(AppStatus, ScrollingTheNoteHidesTheMessageField) {
+  RootHarness h;
+  App& app = h.startWith("long.txt", std::string(500, '\n'));
+  app.status().show("Hello");
+  app.timer(cmd::kTimerStatus);
+  EXPECT_TRUE(app.status().fieldVisible());
+  h.editor.scroll = 120;
+  app.timer(cmd::kTimerStatus);
+  EXPECT_FALSE(app.status().fieldVisible());
+  // Without a note shown the field runs its usual time.
+  app.folderLabelClicked();
+  app.status().show("Again");
+  h.editor.scroll = 0;
+  app.timer(cmd::kTimerStatus);
+  EXPECT_TRUE(app.status().fieldVisible());
 }
 
 TEST(FolderLabel, ShortensLongPaths) {

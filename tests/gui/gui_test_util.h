@@ -6,6 +6,7 @@
 
 #include <QListView>
 #include <QTest>
+#include <filesystem>
 #include <memory>
 
 #include "fakes/fake_ports.h"
@@ -17,6 +18,8 @@ namespace vm::test {
 class ShellTest : public ::testing::Test {
  protected:
   void start() {
+    // A window test is no first start (that would show the help) unless it asks.
+    if (!firstStart && !std::filesystem::exists(h.env.home / "vellumark.ini")) h.ini("[General]\n");
     AppPorts ports = shell.ports();
     ports.desktop = &h.desktop;
     ports.dialogs = &h.dialogs;
@@ -44,6 +47,7 @@ class ShellTest : public ::testing::Test {
   std::unique_ptr<App> app;
   std::unique_ptr<ui::MainWindow> win;  // goes before the App it shows
   int quits = 0;
+  bool firstStart = false;  // start() keeps a missing INI missing
 };
 
 }  // namespace vm::test

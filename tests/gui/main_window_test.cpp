@@ -9,10 +9,13 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
+#include <QWebEngineView>
+#include <tuple>
 
 #include "core/commands.h"
 #include "gui_test_util.h"
@@ -165,6 +168,123 @@ TEST_F(MainWindowTest, ListsRootsMultibarEditorAndClose) {
   EXPECT_TRUE(app->isShutDown());
   win->close();
   EXPECT_EQ(quits, 1);
+}
+
+TEST_F(MainWindowTest, StartAndModeSwitchesKeepTheFocusOffTheRootList) {
+  start();
+  EXPECT_EQ(shell.windowPort.focusedControl(), cmd::kFileList);
+  auto* roots = child<QComboBox>("rootList");
+  const QString rootText = roots->lineEdit()->text();
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);  // right after start
+  EXPECT_EQ(app->mode(), Mode::View);
+  QTest::keyClicks(QApplication::focusWidget(), "zz");
+  EXPECT_EQ(roots->lineEdit()->text(), rootText);
+  EXPECT_NE(shell.windowPort.focusedControl(), cmd::kRootList);
+  // With a note shown, a switch puts the focus into it.
+  click("fileList", "top.txt");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+  EXPECT_EQ(app->mode(), Mode::Edit);
+  EXPECT_EQ(shell.windowPort.focusedControl(), cmd::kNoteEditor);
+  QTest::keyClicks(QApplication::focusWidget(), "q");
+  EXPECT_EQ(child<QPlainTextEdit>("noteEditor")->toPlainText(), "qt");
+}
+
+TEST_F(MainWindowTest, WindowKeysWorkWhileThePageHasTheFocus) {
+  h.dir.write("docs/page.md", "# Page\n\nSome text.\n");
+  h.dir.write("docs/second.md", "# Second\n");
+  start();
+  app->command(cmd::kCtrlE);
+  click("fileList", "page.md");
+  ASSERT_EQ(app->currentViewer(), Viewer::Web);
+  QWidget* page = nullptr;
+  auto pageFocused = [&] {
+    auto* view = win->findChild<QWebEngineView*>();
+    page = view ? view->focusProxy() : nullptr;
+    if (!page) return false;
+    if (QApplication::focusWidget() != page) page->setFocus();
+    return QApplication::focusWidget() == page;
+  };
+  ASSERT_TRUE(QTest::qWaitFor(pageFocused, 20000));
+  EXPECT_EQ(shell.windowPort.focusedControl(), cmd::kWebHost);
+
+  QTest::keyClick(page, Qt::Key_F6);
+  EXPECT_EQ(shell.windowPort.focusedControl(), cmd::kMultibar);
+  ASSERT_TRUE(QTest::qWaitFor(pageFocused, 5000));
+  QTest::keyClick(page, Qt::Key_F, Qt::ControlModifier | Qt::AltModifier);
+  EXPECT_EQ(shell.windowPort.focusedControl(), cmd::kFileList);
+  for (auto [key, mods, control] : {std::tuple{Qt::Key_D, Qt::ControlModifier | Qt::AltModifier, cmd::kFolderList},
+                                    std::tuple{Qt::Key_R, Qt::ControlModifier | Qt::AltModifier, cmd::kRootList},
+                                    std::tuple{Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier, cmd::kMultibar}}) {
+    ASSERT_TRUE(QTest::qWaitFor(pageFocused, 5000));
+    QTest::keyClick(page, key, mods);
+    EXPECT_EQ(shell.windowPort.focusedControl(), control) << key;
+  }
+  ASSERT_TRUE(QTest::qWaitFor(pageFocused, 5000));
+  QTest::keyClick(page, Qt::Key_E, Qt::ControlModifier);
+  EXPECT_EQ(app->mode(), Mode::Edit);
+  EXPECT_EQ(shell.windowPort.focusedControl(), cmd::kNoteEditor);
+
+  // Back to the page; a wiki link opens a text note; Ctrl+B undoes it.
+  app->command(cmd::kCtrlE);
+  ASSERT_EQ(app->currentViewer(), Viewer::Web);
+  app->pageLinkClicked("tn:top");
+  ASSERT_EQ(app->fileList().selectedName(), "top.txt");
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_B, Qt::ControlModifier);
+  EXPECT_EQ(app->fileList().selectedName(), "page.md");
+  EXPECT_EQ(app->currentViewer(), Viewer::Web);
+  click("fileList", "second.md");
+  app->pageLinkClicked("tn:top");
+  ASSERT_EQ(shell.windowPort.focusedControl(), cmd::kNoteEditor);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left, Qt::AltModifier);  // Alt+Left as well
+  EXPECT_EQ(app->fileList().selectedName(), "second.md");
+  ASSERT_TRUE(QTest::qWaitFor(pageFocused, 20000));
+  QTest::keyClick(page, Qt::Key_N, Qt::ControlModifier);  // a new note, in Edit mode
+  EXPECT_EQ(app->mode(), Mode::Edit);
+  EXPECT_EQ(app->fileList().selectedName(), "New Note.txt");
+}
+
+TEST_F(MainWindowTest, StatusBarCountersAndLongMessagesAreNeverCut) {
+  h.ini("[General]\nUseStatBar=1\n");
+  std::string big;
+  for (int i = 0; i < 10001; ++i) big += std::string(99, 'a') + "\n";
+  big += "1234567";  // 1,000,107 characters
+  h.dir.write("docs/big.txt", big);
+  start();
+  click("fileList", "big.txt");
+  auto* chars = child<QLabel>("charCounter");
+  ASSERT_EQ(chars->text(), "Ch 1000107");
+  auto wholeCounter = [&] {
+    return chars->fontMetrics().horizontalAdvance(chars->text()) <= chars->contentsRect().width();
+  };
+  EXPECT_TRUE(QTest::qWaitFor(wholeCounter, 1000)) << chars->contentsRect().width();
+
+  const std::string longText = "Could not save the note; your text was kept in " + std::string(300, 'x');
+  app->status().show(longText);
+  auto* message = child<QLabel>("statusMessage");
+  EXPECT_TRUE(message->text().endsWith(QChar(0x2026))) << message->text().toStdString();
+  EXPECT_LE(message->fontMetrics().horizontalAdvance(message->text()), message->contentsRect().width());
+  EXPECT_EQ(message->toolTip().toStdString(), app->status().message());
+  app->status().show("Note saved");
+  EXPECT_EQ(message->text(), "Note saved");
+}
+
+TEST_F(MainWindowTest, NoteFontGutterAndScrollingHideTheMessage) {
+  h.ini("[General]\nNoteFont=Courier\nNoteFontSize=20\nGutterWidth=30\n");
+  h.dir.write("docs/long.txt", std::string(400, '\n'));
+  start();
+  auto* note = child<NoteEdit>("noteEditor");
+  EXPECT_EQ(note->font().family(), "Courier");
+  EXPECT_EQ(note->font().pixelSize(), 20);
+  EXPECT_EQ(note->gutter(), 30);
+  click("fileList", "long.txt");
+  auto* field = child<QLabel>("messageField");
+  app->status().show(std::string(400, 'm'));  // longer than the field: cut with "…"
+  ASSERT_TRUE(field->isVisible());
+  EXPECT_TRUE(field->text().endsWith(QChar(0x2026)));
+  QTest::qWait(600);  // one tick sees where the note stands
+  ASSERT_TRUE(field->isVisible());
+  note->verticalScrollBar()->setValue(100);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !field->isVisible(); }, 1300));  // two ticks, not three seconds
 }
 
 TEST(QtTextEditor, ReportsOnlyUserEditsInBytesAndLimitsTyping) {

@@ -1,0 +1,139 @@
+// The real program, ended by a signal while a note or a sheet has unsaved
+// changes: what the user typed is on disk afterwards, and the program ends
+// normally.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fakes/temp_dir.h"
+
+namespace vm::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class Program {
+ public:
+  // Starts the program with its own home folder, offscreen, typing keys
+  // into whatever has the focus once the window is up.
+  Program(const std::vector<std::string>& args, const std::string& keys) {
+    int err[2];
+    if (::pipe2(err, O_CLOEXEC) != 0) return;
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(err[1], 2);
+      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+      ::setenv("VELLUMARK_TEST_KEYS", keys.c_str(), 1);
+      ::unsetenv("VELLUMARK_HOME");
+      std::vector<char*> argv{const_cast<char*>(VELLUMARK_EXE)};
+      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      argv.push_back(nullptr);
+      ::execv(VELLUMARK_EXE, argv.data());
+      ::_exit(127);
+    }
+    ::close(err[1]);
+    err_ = err[0];
+  }
+  ~Program() {
+    if (pid_ > 0 && !ended_) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+    if (err_ >= 0) ::close(err_);
+  }
+  bool started() const { return pid_ > 0; }
+
+  // Reads the program's error output until it holds `text`; false on time-out or end.
+  bool waitForOutput(const std::string& text, int timeoutMs) {
+    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (output_.find(text) == std::string::npos) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+      if (left <= 0) return false;
+      pollfd p{err_, POLLIN, 0};
+      if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+      char buf[512];
+      const ssize_t n = ::read(err_, buf, sizeof buf);
+      if (n <= 0) return false;
+      output_.append(buf, static_cast<std::size_t>(n));
+    }
+    return true;
+  }
+  const std::string& output() const { return output_; }
+
+  void send(int sig) { ::kill(pid_, sig); }
+  // The exit status as waitpid gives it; -1 when the program did not end in time.
+  int waitForEnd(int timeoutMs) {
+    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    int status = 0;
+    while (Clock::now() < until) {
+      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        ended_ = true;
+        return status;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+ private:
+  pid_t pid_ = -1;
+  int err_ = -1;
+  bool ended_ = false;
+  std::string output_;
+};
+
+constexpr int kStartMs = 60000;
+constexpr int kEndMs = 30000;
+
+class EndBySignal : public ::testing::TestWithParam<int> {};
+
+TEST_P(EndBySignal, SavesTheTypedNoteAndEndsNormally) {
+  TempDir dir;
+  dir.write("home/vellumark.ini", "[General]\nAutoSave=0\n");
+  const auto note = dir.write("notes/plan.txt", "first line\n");
+  Program p({"--home", (dir.path() / "home").string(), note.string()}, "typed words ");
+  ASSERT_TRUE(p.started());
+  ASSERT_TRUE(p.waitForOutput("test keys typed into noteEditor\n", kStartMs)) << p.output();
+  EXPECT_EQ(dir.read("notes/plan.txt"), "first line\n");  // nothing saved yet
+  p.send(GetParam());
+  const int status = p.waitForEnd(kEndMs);
+  ASSERT_NE(status, -1) << "the program did not end; " << p.output();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << " " << p.output();
+  EXPECT_EQ(dir.read("notes/plan.txt"), "typed words first line\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndBySignal, ::testing::Values(SIGTERM, SIGHUP, SIGINT),
+                         [](const ::testing::TestParamInfo<int>& i) {
+                           return std::string(i.param == SIGTERM ? "Term" : i.param == SIGHUP ? "Hup" : "Int");
+                         });
+
+TEST(EndBySignal, SavesAnEditedSheet) {
+  TempDir dir;
+  dir.write("home/vellumark.ini", "[General]\nAutoSave=0\n");
+  const auto sheet = dir.write("notes/list.csv", "ann,30\nbob,40\n");
+  // Down puts the cursor on the first cell, Return edits it, the letters go
+  // into the cell editor, Return assigns them.
+  Program p({"--home", (dir.path() / "home").string(), sheet.string()}, "{Down}\nzed\n");
+  ASSERT_TRUE(p.started());
+  ASSERT_TRUE(p.waitForOutput("test keys typed into", kStartMs)) << p.output();
+  EXPECT_EQ(dir.read("notes/list.csv"), "ann,30\nbob,40\n");
+  p.send(SIGTERM);
+  const int status = p.waitForEnd(kEndMs);
+  ASSERT_NE(status, -1) << "the program did not end; " << p.output();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << p.output();
+  const std::string saved = dir.read("notes/list.csv");
+  EXPECT_NE(saved.find("zed"), std::string::npos) << saved << "\n" << p.output();
+  EXPECT_NE(saved.find("bob,40"), std::string::npos) << saved;
+}
+
+}  // namespace
+}  // namespace vm::test
