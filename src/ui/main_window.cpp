@@ -99,7 +99,6 @@ class ElidedLabel : public QLabel {
     setToolTip(text);
     elide();
   }
-  const QString& fullText() const { return full_; }
 
  protected:
   void resizeEvent(QResizeEvent* e) override {
@@ -223,8 +222,9 @@ MainWindow::MainWindow(App& app, QWidget* parent) : QMainWindow(parent), app_(ap
   setWindowTitle(qs(app_.status().title()));
   buildPanes();
   connectApp();
-  // The rendered page takes keys before the window's shortcuts see them;
-  // watching every widget is the only way to see its inner ones.
+  // The rendered page may claim keys before the window's shortcuts see
+  // them, and its focus object lives inside the engine's view: only a
+  // filter on the whole application sees those keys first.
   qApp->installEventFilter(this);
 }
 

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QImage>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -133,6 +134,26 @@ TEST(EndBySignal, SavesAnEditedSheet) {
   const std::string saved = dir.read("notes/list.csv");
   EXPECT_NE(saved.find("zed"), std::string::npos) << saved << "\n" << p.output();
   EXPECT_NE(saved.find("bob,40"), std::string::npos) << saved;
+}
+
+// --screenshot takes its picture once the page has arrived and is drawn.
+TEST(Screenshot, ShowsTheLoadedPage) {
+  TempDir dir;
+  dir.write("home/vellumark.ini", "[General]\n");
+  QImage red(240, 160, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  const std::string pic = (dir.path() / "pic.png").string(), shot = (dir.path() / "shot.png").string();
+  ASSERT_TRUE(red.save(QString::fromStdString(pic)));
+  Program p({"--home", (dir.path() / "home").string(), "--screenshot", shot, pic}, "");
+  const int status = p.waitForEnd(kStartMs);
+  ASSERT_NE(status, -1) << "the program did not end; " << p.output();
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << p.output();
+  const QImage picture(QString::fromStdString(shot));
+  ASSERT_FALSE(picture.isNull()) << p.output();
+  int redPixels = 0;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) redPixels += picture.pixel(x, y) == qRgb(255, 0, 0);
+  EXPECT_GE(redPixels, 240 * 160 / 2);  // the image page, not a blank pane
 }
 
 }  // namespace
