@@ -737,15 +737,15 @@ bool MainWindow::multibarKey(QEvent* event) {
   return true;
 }
 
-// A key of the window (menu item or accelerator) pressed while the page has
-// the focus: the page does not get to claim it, so the window's shortcut runs.
-bool MainWindow::windowKey(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::ShortcutOverride || !webHost_) return false;
+// A key of the window (menu item or accelerator) goes to the window
+// whatever has the focus: neither the rendered page nor a line edit (whose
+// Ctrl+E would move to the end of the line) gets to claim it.
+bool MainWindow::windowKey(QEvent* event) {
+  if (event->type() != QEvent::ShortcutOverride) return false;
   // The page's focus object may be an item inside the view rather than a
-  // widget; the focus widget tells whether the page has the focus.
+  // widget; the focus widget tells where the key is going.
   QWidget* focus = QApplication::focusWidget();
-  if (!focus || !webHost_->isAncestorOf(focus)) return false;
-  (void)watched;
+  if (!focus || focus->window() != this) return false;
   auto* key = static_cast<QKeyEvent*>(event);
   if (key->key() == 0 || key->key() == Qt::Key_unknown) return false;
   const QKeySequence seq(QKeyCombination(key->modifiers() & ~Qt::KeypadModifier, Qt::Key(key->key())));
@@ -755,7 +755,7 @@ bool MainWindow::windowKey(QObject* watched, QEvent* event) {
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-  if (windowKey(watched, event)) return true;
+  if (windowKey(event)) return true;
   if (watched == multibar_ && multibarKey(event)) return true;
   if (watched == viewerArea_ && event->type() == QEvent::Resize && messageField_) {
     placeMessageField();

@@ -86,7 +86,7 @@ class MainWindow : public QMainWindow {
   bool multibarKey(QEvent* event);
   void showViewer();
   void applyNoteLook();
-  bool windowKey(QObject* watched, QEvent* event);
+  bool windowKey(QEvent* event);
 
   void refillRootList();
   void updateFolderLabel();

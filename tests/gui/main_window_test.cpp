@@ -187,6 +187,13 @@ TEST_F(MainWindowTest, StartAndModeSwitchesKeepTheFocusOffTheRootList) {
   EXPECT_EQ(shell.windowPort.focusedControl(), cmd::kNoteEditor);
   QTest::keyClicks(QApplication::focusWidget(), "q");
   EXPECT_EQ(child<QPlainTextEdit>("noteEditor")->toPlainText(), "qt");
+  // A line edit's own Ctrl+E (end of line) does not win over the window's.
+  for (int control : {cmd::kMultibar, cmd::kRootList}) {
+    shell.windowPort.focusControl(control);
+    const Mode before = app->mode();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_E, Qt::ControlModifier);
+    EXPECT_NE(app->mode(), before) << control;
+  }
 }
 
 TEST_F(MainWindowTest, WindowKeysWorkWhileThePageHasTheFocus) {
