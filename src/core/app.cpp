@@ -533,6 +533,12 @@ void App::switchMode() {
   placeFocus();
 }
 
+// The message field covers the foot of the note: scrolling hides it at
+// once (the half-second tick also notices a scroll it was not told of).
+void App::noteScrolled() {
+  if (viewer_ == Viewer::Text && noteLoaded_) status_.hideNow();
+}
+
 void App::placeFocus() {
   if (shutDown_) return;
   if (viewer_ == Viewer::Web && pageKind_ != 0) {

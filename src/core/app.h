@@ -161,6 +161,7 @@ class App {
   void command(int id);
   void noteEdited();        // the user changed the note's text
   void noteKeyReleased();   // a key or mouse button was released in the note editor
+  void noteScrolled();      // the user scrolled the note up or down
   void multibarEnter(bool skipWeb);  // Enter (false) or Ctrl+Enter (true) in the Multibar
   void fileActivated(int index);     // double-click or Enter on a File List item
   void menuAboutToOpen();            // a menu is about to show: refresh enabled states

@@ -210,6 +210,9 @@ void QtTextEditor::attach(NoteEdit* editor) {
   });
   editor->installEventFilter(this);
   editor->viewport()->installEventFilter(this);
+  connect(editor->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
+    if (!programChange_ && onScrolled) onScrolled();
+  });
 }
 
 bool QtTextEditor::eventFilter(QObject* watched, QEvent* event) {

@@ -104,6 +104,8 @@ class QtTextEditor : public QObject, public TextEditor {
   void attach(NoteEdit* editor);
   std::function<void()> onEdited;
   std::function<void()> onReleased;
+  // The user scrolled the text up or down (not the program's own loading).
+  std::function<void()> onScrolled;
 
   std::string text() override;
   void setText(const std::string& text) override;

@@ -78,6 +78,7 @@ void QtShell::connect(App& app, MainWindow& window) {
   editor.attach(window.noteEditor());
   editor.onEdited = [&app] { app.noteEdited(); };
   editor.onReleased = [&app] { app.noteKeyReleased(); };
+  editor.onScrolled = [&app] { app.noteScrolled(); };
   multibar.attach(window.multibar());
   web.attach(window.webHost());
   web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };

@@ -352,6 +352,9 @@ TEST(AppStatus, ScrollingTheNoteHidesTheMessageField) {
   h.editor.scroll = 120;
   app.timer(cmd::kTimerStatus);
   EXPECT_FALSE(app.status().fieldVisible());
+  app.status().show("Told");
+  app.noteScrolled();  // the shell reports a scroll: hidden at once
+  EXPECT_FALSE(app.status().fieldVisible());
   // Without a note shown the field runs its usual time.
   app.folderLabelClicked();
   app.status().show("Again");
