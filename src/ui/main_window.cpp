@@ -27,6 +27,7 @@
 #include <QWidgetAction>
 #include <algorithm>
 #include <functional>
+#include <memory>
 
 #include "core/commands.h"
 #include "ui/list_models.h"
@@ -37,6 +38,10 @@ namespace vm::ui {
 namespace {
 
 QString qs(const std::string& s) { return QString::fromUtf8(s); }
+
+// Asking a replaced native window for the keyboard: how often, how far apart.
+constexpr int kRetakeTries = 10;
+constexpr int kRetakeDelayMs = 50;
 
 // The splitter between the viewer area and the navigation column. The
 // column keeps the width the App asks for whenever the window changes size;
@@ -781,6 +786,25 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::moveEvent(QMoveEvent* event) {
   QMainWindow::moveEvent(event);
   schedulePlacement();
+}
+
+// The first rendered page makes Qt replace the window's native window (it
+// switches to an OpenGL surface); the old one takes the keyboard with it, so
+// after the first page every key would go nowhere until a click. The new
+// window is asked for the keyboard again, as soon as it can take it.
+bool MainWindow::event(QEvent* event) {
+  if (event->type() == QEvent::WinIdChange && started_ && isVisible()) {
+    retakeTries_ = 0;
+    QTimer::singleShot(0, this, &MainWindow::retakeKeyboard);
+  }
+  return QMainWindow::event(event);
+}
+
+void MainWindow::retakeKeyboard() {
+  if (!isVisible() || isActiveWindow() || app_.isShutDown()) return;
+  if (QApplication::activeWindow()) return;  // a dialog of ours has it
+  activateWindow();
+  if (++retakeTries_ < kRetakeTries) QTimer::singleShot(kRetakeDelayMs, this, &MainWindow::retakeKeyboard);
 }
 
 void MainWindow::changeEvent(QEvent* event) {

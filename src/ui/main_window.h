@@ -68,6 +68,7 @@ class MainWindow : public QMainWindow {
   void resizeEvent(QResizeEvent* event) override;
   void moveEvent(QMoveEvent* event) override;
   void changeEvent(QEvent* event) override;
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -97,12 +98,14 @@ class MainWindow : public QMainWindow {
 
   int wantedListWidth();
   void splitterReleased();
+  void retakeKeyboard();
   void schedulePlacement();
   void storePlacement();
 
   App& app_;
   bool started_ = false;
   bool rebuildPending_ = false;
+  int retakeTries_ = 0;
 
   QToolBar* toolbar_ = nullptr;
   QLineEdit* multibar_ = nullptr;
