@@ -250,6 +250,7 @@ int main(int argc, char** argv) {
 
   app.startUp();
   if (app.isShutDown()) return 1;
+  if (opt.screenshot) window.setStorePlacement(false);
   window.showAtStart();
 
   const QString testKeys = qEnvironmentVariable("VELLUMARK_TEST_KEYS");

@@ -813,11 +813,11 @@ void MainWindow::changeEvent(QEvent* event) {
 }
 
 void MainWindow::schedulePlacement() {
-  if (started_ && !app_.isShutDown()) placementTimer_->start();
+  if (started_ && storePlacement_ && !app_.isShutDown()) placementTimer_->start();
 }
 
 void MainWindow::storePlacement() {
-  if (!started_ || app_.isShutDown() || isMinimized()) return;
+  if (!started_ || !storePlacement_ || app_.isShutDown() || isMinimized()) return;
   const QRect g = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
   WindowPlacement p;
   p.flags = 0;

@@ -51,6 +51,9 @@ class MainWindow : public QMainWindow {
   // True when the shown page has been drawn (not one colour any more), or
   // when no page is shown.
   bool pageDrawn() const;
+  // Off: the window's size and place are not stored (a picture taken on a
+  // screen of another size must not move the user's window).
+  void setStorePlacement(bool on) { storePlacement_ = on; }
 
   // Picture of a toolbar image number (0 to 10).
   static QIcon toolbarIcon(int picture);
@@ -106,6 +109,7 @@ class MainWindow : public QMainWindow {
   bool started_ = false;
   bool rebuildPending_ = false;
   int retakeTries_ = 0;
+  bool storePlacement_ = true;
 
   QToolBar* toolbar_ = nullptr;
   QLineEdit* multibar_ = nullptr;

@@ -105,6 +105,11 @@ TEST_F(MainWindowTest, ExpertModeStatusBarAndWindowPosition) {
   EXPECT_FALSE(child<QLabel>("messageField")->isVisible());
 
   EXPECT_EQ(win->geometry(), QRect(10, 20, 600, 400));
+  win->setStorePlacement(false);  // as for a screenshot
+  win->resize(650, 450);
+  QTest::qWait(300);
+  EXPECT_NE(h.iniText().find("WindowPosition=0,1,0,0,0,0,10,20,610,420"), std::string::npos) << h.iniText();
+  win->setStorePlacement(true);
   win->resize(700, 500);
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return h.iniText().find("WindowPosition=0,1,0,0,0,0,10,20,710,520") != std::string::npos; }, 2000))
