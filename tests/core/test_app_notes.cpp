@@ -25,13 +25,13 @@ TEST(Notes, OpenEditSaveAutosaveAndLeave) {
   h.type("three");
   EXPECT_EQ(h.title(), "a.txt*");
   app.command(cmd::kCtrlS);
-  EXPECT_EQ(h.file("a.txt"), "line one\nline two\nthree");
+  EXPECT_EQ(h.file("a.txt"), "\xEF\xBB\xBFline one\r\nline two\r\nthree");  // its BOM and CR LF kept
   EXPECT_EQ(h.title(), "a.txt");
   EXPECT_EQ(h.message(), "Note saved");
 
   h.type("!");
   h.open("b.txt");  // leaving saves
-  EXPECT_EQ(h.file("a.txt"), "line one\nline two\nthree!");
+  EXPECT_EQ(h.file("a.txt"), "\xEF\xBB\xBFline one\r\nline two\r\nthree!");
   EXPECT_EQ(h.editor.content, "bee");
   EXPECT_EQ(h.menuText(cmd::kShortcutFirst), "a.txt");  // a recent file now
 
