@@ -343,7 +343,7 @@ class App {
   bool modified_ = false;
   std::optional<DiskStamp> noteStamp_;
   NoteBaseline noteBaseline_;               // the note's bytes as last read or written, and their text
-  std::optional<std::int64_t> noteMtime_;   // last-write time seen with noteStamp_
+  std::optional<std::pair<std::int64_t, std::uint64_t>> noteMtime_;  // last-write time and size seen with noteStamp_
   NoteLock noteLock_ = NoteLock::None;
   bool noteGone_ = false;
   std::string keptMessage_;

@@ -18,6 +18,16 @@ namespace {
 constexpr std::int64_t kWordCountPeriodNs = 1'000'000'000;  // at most one word count a second
 constexpr std::size_t kMaxMailSelection = 259;
 
+// Last-write time and size of a file: what the folder watch tick compares
+// before it reads a note again.
+std::optional<std::pair<std::int64_t, std::uint64_t>> fileMark(const std::string& path) {
+  auto t = lastWriteNs(path);
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  if (!t || ec) return std::nullopt;
+  return std::make_pair(*t, static_cast<std::uint64_t>(size));
+}
+
 
 }  // namespace
 
@@ -279,7 +289,7 @@ bool App::loadNote(bool focus) {
   ed.setWordWrap(wordWrap());
   ed.setText(note->text);
   noteStamp_ = note->stamp();
-  noteMtime_ = lastWriteNs(path);
+  noteMtime_ = fileMark(path);
   noteBaseline_ = NoteBaseline{std::move(note->bytes), std::move(note->text), note->format};
   noteLoaded_ = true;
   noteGone_ = false;
@@ -407,7 +417,7 @@ bool App::saveNoteFor(SaveCause cause) {
   noteGone_ = false;
   if (res.kind == SaveResult::Kind::Saved || cause != SaveCause::Leave) {
     noteBaseline_ = NoteBaseline{std::move(res.bytes), text, res.format};
-    noteMtime_ = lastWriteNs(res.path);
+    noteMtime_ = fileMark(res.path);
   }
   savedWords_.reset();
   if (modified_) {
@@ -421,7 +431,7 @@ bool App::saveNoteFor(SaveCause cause) {
 void App::checkNoteOnDisk() {
   if (viewer_ != Viewer::Text || !noteLoaded_ || !noteStamp_) return;
   const std::string path = notePath();
-  const auto mtime = lastWriteNs(path);
+  const auto mtime = fileMark(path);
   if (!mtime) {
     if (!pathExists(path) && modified_ && !noteGone_) {
       // The text stays in the editor, unsaved; nothing writes it back unasked.
