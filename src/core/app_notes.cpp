@@ -201,8 +201,7 @@ void App::leaveLocation(bool remember) {
     saveSheet();  // a failed save keeps the sheet modified; closing it keeps a copy
     return;
   }
-  if (!r.inUse || viewer_ != Viewer::Text || !modified_) return;
-  if (!noteLoaded_ && !isUnsavedMarker(r.selectedFile)) return;
+  if (!r.inUse || viewer_ != Viewer::Text || !noteLoaded_ || !modified_) return;
   // The editor is about to be emptied or refilled: text that cannot go to
   // its file goes to rescued/.
   if (!saveNoteFor(SaveCause::Leave) && modified_) rescueText(ports_.editor->text());
