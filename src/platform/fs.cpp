@@ -32,15 +32,20 @@ std::set<FileId>& liveTemps() {
   return ids;
 }
 
+// Creates the temporary from its mkstemp template and records it, both under
+// the lock the cleanup takes before it removes anything, so the cleanup never
+// sees a temporary that is made but not yet recorded.
 struct LiveTemp {
   FileId id{};
   bool known = false;
-  explicit LiveTemp(int fd) {
+  int fd = -1;
+  explicit LiveTemp(char* tmpl) {
+    std::lock_guard lock(gLiveTempsMutex);
+    fd = ::mkstemp(tmpl);
     struct stat st;
-    if (::fstat(fd, &st) != 0) return;
+    if (fd < 0 || ::fstat(fd, &st) != 0) return;
     id = {st.st_dev, st.st_ino};
     known = true;
-    std::lock_guard lock(gLiveTempsMutex);
     liveTemps().insert(id);
   }
   ~LiveTemp() {
@@ -155,12 +160,12 @@ bool writeFileAtomic(const fs::path& p, std::string_view data, std::string* err)
   std::string tmpl = (dir / ".vm-save-XXXXXX").string();
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back(0);
-  int fd = ::mkstemp(name.data());
+  LiveTemp live(name.data());
+  const int fd = live.fd;
   if (fd < 0) {
     if (err) *err = systemErrorText(errno);
     return false;
   }
-  LiveTemp live(fd);
   // Keep the old file's permissions when there is one.
   struct stat st;
   ::fchmod(fd, ::stat(p.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
@@ -209,10 +214,8 @@ int removeStaleTempFiles(const fs::path& folder, std::int64_t olderThanNs) {
     struct stat st;
     if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
     if (now - toNs(st.st_mtim) <= olderThanNs) continue;
-    {
-      std::lock_guard lock(gLiveTempsMutex);
-      if (liveTemps().count(FileId{st.st_dev, st.st_ino})) continue;
-    }
+    std::lock_guard lock(gLiveTempsMutex);
+    if (liveTemps().count(FileId{st.st_dev, st.st_ino})) continue;
     if (::unlinkat(dfd, e->d_name, 0) == 0) ++removed;
   }
   ::closedir(d);
