@@ -237,7 +237,9 @@ class App {
   // Open dispatch, notes and history.
   bool openSelectedFile(int how, bool focus, bool remember);
   void selectViewer(Viewer v);
-  void leaveLocation(bool remember);
+  // False when a modified note could be neither saved nor rescued: its
+  // text is then still only in the editor.
+  bool leaveLocation(bool remember);
   bool loadNote(bool focus);
   void unloadNote(bool full);
   bool resolveNoteName();

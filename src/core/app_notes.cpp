@@ -117,7 +117,12 @@ bool App::openSelectedFile(int how, bool focus, bool remember) {
     ~Clear() { flag = false; }
   } clear{openRunning_};
 
-  leaveLocation(remember);
+  const std::string leaving = roots_.current().selectedFile;
+  if (!leaveLocation(remember)) {
+    // Neither saved nor rescued: the note stays open with its text.
+    fileList_.selectName(leaving);
+    return false;
+  }
   // A message of the leave step (the text went to a conflict copy or to
   // rescued/) outlives the opening of the next file.
   auto hideStatus = [this] {
@@ -194,17 +199,18 @@ void App::selectViewer(Viewer v) {
 
 // Every change of place begins here: the place may go on the Back list, and
 // a note with unsaved changes is saved.
-void App::leaveLocation(bool remember) {
+bool App::leaveLocation(bool remember) {
   RootLocation& r = roots_.current();
   if (remember && !r.selectedFile.empty()) history_.push(r);
   if (viewer_ == Viewer::Sheet) {
     saveSheet();  // a failed save keeps the sheet modified; closing it keeps a copy
-    return;
+    return true;
   }
-  if (!r.inUse || viewer_ != Viewer::Text || !noteLoaded_ || !modified_) return;
+  if (!r.inUse || viewer_ != Viewer::Text || !noteLoaded_ || !modified_) return true;
   // The editor is about to be emptied or refilled: text that cannot go to
   // its file goes to rescued/.
   if (!saveNoteFor(SaveCause::Leave) && modified_) rescueText(ports_.editor->text());
+  return !modified_;
 }
 
 void App::saveNow() {

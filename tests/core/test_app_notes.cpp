@@ -297,6 +297,23 @@ TEST(NoteBytes, FailedSaveOnLeavingGoesToRescued) {
   EXPECT_EQ(std::distance(fs::directory_iterator(h.home + "/rescued"), {}), 2);
 }
 
+TEST(NoteBytes, NoteThatCanBeNeitherSavedNorRescuedStaysOpen) {
+  RootHarness h;
+  h.dir.write("notes/b.txt", "bee");
+  App& app = h.startWith("a.txt", "old");
+  h.type(" typed");
+  ::chmod(h.root.c_str(), 0555);
+  h.dir.write("home/rescued", "a file where the folder would be");  // no rescued/ either
+  h.open("b.txt");
+  ::chmod(h.root.c_str(), 0755);
+  EXPECT_EQ(h.editor.content, "old typed");
+  EXPECT_EQ(h.title(), "a.txt*");
+  EXPECT_EQ(app.fileList().selectedName(), "a.txt");
+  EXPECT_TRUE(h.message().starts_with("Could not save the note: ")) << h.message();
+  app.command(cmd::kCtrlS);  // the folder is writable again
+  EXPECT_EQ(h.file("a.txt"), "old typed");
+}
+
 TEST(NoteBytes, AnotherProgramChangesTheOpenNote) {
   RootHarness h("AutoSave=1");
   h.dir.write("notes/b.txt", "bee");
