@@ -29,14 +29,15 @@ class NoteFolder {
   std::filesystem::path path_;
 };
 
-// 60,000 characters of prose in lines of 40 to 100 characters, CR LF ended.
-std::string generatedNote() {
+// Prose in lines of 40 to 100 characters, CR LF ended: 60,000 characters
+// unless asked for another size.
+std::string generatedNote(std::size_t size = 60000) {
   static const char* words[] = {"the", "note", "of", "a", "meeting", "about", "plans", "for", "spring",
                                 "garden", "and", "budget", "with", "lists", "ideas", "tomorrow"};
   std::string out = "\xEF\xBB\xBF";
   unsigned seed = 12345;
   std::size_t line = 0;
-  while (out.size() < 60000) {
+  while (out.size() < size) {
     seed = seed * 1103515245u + 12345u;
     const char* w = words[(seed >> 16) % 16];
     out += w;
@@ -48,7 +49,7 @@ std::string generatedNote() {
       out += ' ';
     }
   }
-  out.resize(60000);
+  out.resize(size);
   return out;
 }
 
@@ -63,10 +64,10 @@ void BM_NoteLoad60k(benchmark::State& state) {
 }
 BENCHMARK(BM_NoteLoad60k)->Unit(benchmark::kMillisecond);
 
-void BM_NoteSave60k(benchmark::State& state) {
+void BM_NoteSave(benchmark::State& state) {
   NoteFolder dir;
   auto p = dir.path() / "note.txt";
-  std::ofstream(p, std::ios::binary) << generatedNote();
+  std::ofstream(p, std::ios::binary) << generatedNote(static_cast<std::size_t>(state.range(0)));
   auto note = vm::loadNoteFile(p, true, true);
   std::optional<vm::DiskStamp> stamp = note->stamp();
   const vm::LocalTime now{2024, 3, 5, 9, 7, 2, 0, 2};
@@ -84,6 +85,6 @@ void BM_NoteSave60k(benchmark::State& state) {
     base = vm::NoteBaseline{std::move(r.bytes), text, r.format};
   }
 }
-BENCHMARK(BM_NoteSave60k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_NoteSave)->Arg(60000)->Arg(5 << 20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
