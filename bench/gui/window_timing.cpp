@@ -4,11 +4,16 @@
 //   view reports its page loaded; once cold (the first page starts the web
 //   engine), then warm, alternating two notes;
 // - how long the generated 100,000-row spreadsheet takes to open: from
-//   selecting it until its table has been painted with its rows.
+//   selecting it until its table has been painted with its rows;
+// - what a typed key costs in the note editor, in a 5 KB and a 5 MB note,
+//   with the status bar's counters on: the key press (the editor inserts,
+//   the App marks the note changed) and the key release (the counters).
 #include <unistd.h>
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QLoggingCategory>
@@ -104,6 +109,49 @@ void printRows(const std::vector<const Row*>& rows) {
   }
 }
 
+// Types into a 5 KB and a 5 MB note in the real editor, one key at a time,
+// timing the press and the release apart. Returns the exit status.
+int timeTyping(vm::App& app, QWidget& window, const std::vector<std::pair<std::string, std::string>>& notes) {
+  if (app.mode() == vm::Mode::View) app.command(vm::cmd::kToolViewEdit);
+  auto* editor = window.findChild<QPlainTextEdit*>(QStringLiteral("noteEditor"));
+  if (!editor) {
+    std::fprintf(stderr, "vellumark_window_timing: the window has no note editor\n");
+    return 1;
+  }
+  std::vector<Row> rows;
+  for (const auto& [name, label] : notes) {
+    app.fileClicked(app.fileList().find(name));
+    if (!app.noteLoaded()) {
+      std::fprintf(stderr, "vellumark_window_timing: %s did not open in the note editor\n", name.c_str());
+      return 1;
+    }
+    editor->setFocus();
+    editor->moveCursor(QTextCursor::End);
+    Row press{"key press: " + label, {}, {}}, release{"key release: " + label, {}, {}};
+    for (int i = 0; i < 200; ++i) {
+      QKeyEvent down(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+      QKeyEvent up(QEvent::KeyRelease, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+      QElapsedTimer t;
+      t.start();
+      QApplication::sendEvent(editor, &down);
+      press.totalMs.push_back(t.nsecsElapsed() / 1e6);
+      press.appMs.push_back(press.totalMs.back());
+      t.restart();
+      QApplication::sendEvent(editor, &up);
+      release.totalMs.push_back(t.nsecsElapsed() / 1e6);
+      release.appMs.push_back(release.totalMs.back());
+    }
+    rows.push_back(std::move(press));
+    rows.push_back(std::move(release));
+  }
+  std::printf("\nOne typed key in the note editor, status bar counters on (offscreen)\n\n");
+  std::vector<const Row*> shown;
+  for (const Row& r : rows) shown.push_back(&r);
+  printRows(shown);
+  std::fflush(stdout);
+  return 0;
+}
+
 // Opens the sheet from the File List again and again (a text note in
 // between closes it), each time until the table has painted all its rows'
 // worth of model. Returns the exit status.
@@ -178,13 +226,21 @@ int main(int argc, char** argv) {
   write(notes / small, markdownNote(2 * 1024));
   write(notes / big, markdownNote(100 * 1024));
   write(notes / "Plain.txt", "plain text\n");
+  auto prose = [](std::size_t bytes) {
+    std::string text;
+    while (text.size() < bytes) text += "a line of a long note with a few words in it\n";
+    text.resize(bytes);
+    return text;
+  };
+  write(notes / "Type5k.txt", prose(5 << 10));
+  write(notes / "Type5m.txt", prose(5 << 20));
   const std::string sheetName = "Big.csv";
   vmbench::writeSheetFile((notes / sheetName).string());
 
   vm::AppEnvironment env;
   env.home = base / "home";
   fs::create_directories(env.home);
-  write(env.home / "vellumark.ini", "[General]\n");  // not a first start: no help page
+  write(env.home / "vellumark.ini", "[General]\nUseStatBar=1\n");  // the counters run on every key
   env.supportDir = VELLUMARK_SUPPORT_DIR;
   env.tempDir = base / "pages";
   env.paths.appSrcDrv = "/";
@@ -246,6 +302,7 @@ int main(int argc, char** argv) {
       std::fflush(stdout);
     }
     if (status == 0) status = timeSheet(app, window, sheetName, (notes / sheetName).string());
+    if (status == 0) status = timeTyping(app, window, {{"Type5k.txt", "5 KB note"}, {"Type5m.txt", "5 MB note"}});
     app.shutDown();
   }
   std::error_code ec;

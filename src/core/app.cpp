@@ -55,6 +55,7 @@ std::filesystem::path App::iniPath() const { return env_.home / (env_.exeName + 
 void App::startUp() {
   moveLegacyIni();
   firstStart_ = !pathExists(iniPath());
+  removeStaleTempFiles(env_.home);
   store_.load(iniPath());
   status_.configure(settings_.flag(setting::UseStatBar), settings_.flag(setting::NoteShowCharCount),
                     settings_.flag(setting::NoteShowWordCount),
@@ -449,14 +450,14 @@ void App::command(int id) {
       if (web)
         webForward();
       else
-        leaveLocation(false);
+        saveNow();
       break;
     case cmd::kWebCopy:
       if (web && ports_.web) ports_.web->copySelection();
       break;
     case cmd::kPrint: printPage(); break;
     case cmd::kCtrlS:
-      leaveLocation(false);
+      saveNow();
       status_.setWordCount(std::nullopt);
       break;
     case cmd::kNewTextNote: newNote(false); break;
@@ -594,13 +595,15 @@ void App::timer(int id) {
 void App::folderWatchTick() {
   RootLocation& r = roots_.current();
   if (!r.inUse || shutDown_) return;
+  checkNoteOnDisk();
   const std::string folder = r.filesFolder();
   if (!watch_.poll(folder)) return;
   std::string keep = fileList_.selectedName();
   listing_.listFilesInPlace(folder, listingRules(), false);
   if (!keep.empty() && !fileList_.selectName(keep)) {
-    // The shown file is gone: close it (unsaved text is written back, never dropped).
-    closeDocument();
+    // The shown file is gone: close it, unless it holds unsaved text, which
+    // stays in the editor.
+    if (!noteModified()) closeDocument();
   }
 }
 

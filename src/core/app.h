@@ -154,6 +154,11 @@ class App {
   Viewer currentViewer() const { return viewer_; }
   bool noteLoaded() const { return noteLoaded_; }
   bool noteModified() const { return modified_; }
+  // Why the open note cannot be edited; None while it can.
+  enum class NoteLock { None, NulByte, NotWritable, Help };
+  NoteLock noteLock() const { return noteLock_; }
+  // The open note's file went away while it had unsaved changes.
+  bool noteGone() const { return noteGone_; }
   bool wordWrap() const;
   const NoteLook& noteLook() const { return noteLook_; }
 
@@ -251,12 +256,23 @@ class App {
   // Open dispatch, notes and history.
   bool openSelectedFile(int how, bool focus, bool remember);
   void selectViewer(Viewer v);
-  void leaveLocation(bool remember);
+  // False when a modified note could be neither saved nor rescued: its
+  // text is then still only in the editor.
+  bool leaveLocation(bool remember);
   bool loadNote(bool focus);
   void unloadNote(bool full);
   bool resolveNoteName();
   bool saveNote();
   void rescueText(const std::string& text);
+  // Why a note save runs: the user asked, the autosave timer, or the user is
+  // moving away from the note (a failed save then keeps the text in rescued/).
+  enum class SaveCause { User, Autosave, Leave };
+  bool saveNoteFor(SaveCause cause);
+  void saveNow();            // Ctrl+S and the Save command
+  void checkNoteOnDisk();    // the folder watch tick: reload or note a change by another program
+  void sayKept(const std::string& text);  // a message that the steps of the same move must not clear
+  bool messageKept() const;
+  bool isHelpNote() const;
   void closeDocument();
   void newNote(bool switchToEdit);
   void openNewFile();
@@ -349,7 +365,12 @@ class App {
   bool noteLoaded_ = false;
   bool modified_ = false;
   std::optional<DiskStamp> noteStamp_;
-  std::size_t savedWords_ = 0;
+  NoteBaseline noteBaseline_;               // the note's bytes as last read or written, and their text
+  std::optional<std::pair<std::int64_t, std::uint64_t>> noteMtime_;  // last-write time and size seen with noteStamp_
+  NoteLock noteLock_ = NoteLock::None;
+  bool noteGone_ = false;
+  std::string keptMessage_;
+  std::optional<std::size_t> savedWords_;   // words of the saved file, counted when first needed
   std::int64_t lastWordCountNs_ = 0;
   History history_;
   RootLocation lastRecent_;

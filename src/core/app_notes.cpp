@@ -18,6 +18,16 @@ namespace {
 constexpr std::int64_t kWordCountPeriodNs = 1'000'000'000;  // at most one word count a second
 constexpr std::size_t kMaxMailSelection = 259;
 
+// Last-write time and size of a file: what the folder watch tick compares
+// before it reads a note again.
+std::optional<std::pair<std::int64_t, std::uint64_t>> fileMark(const std::string& path) {
+  auto t = lastWriteNs(path);
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  if (!t || ec) return std::nullopt;
+  return std::make_pair(*t, static_cast<std::uint64_t>(size));
+}
+
 
 }  // namespace
 
@@ -26,7 +36,10 @@ constexpr std::size_t kMaxMailSelection = 259;
 class HeadlessEditor : public TextEditor {
  public:
   std::string text() override { return text_; }
-  void setText(const std::string& t) override { text_ = t; }
+  void setText(const std::string& t) override {
+    text_ = t;
+    chars_ = countChars(text_);
+  }
   void setEnabled(bool on) override { enabled_ = on; }
   bool isEnabled() override { return enabled_; }
   void setVisible(bool) override {}
@@ -34,12 +47,20 @@ class HeadlessEditor : public TextEditor {
   void focus() override {}
   std::size_t selectionStart() override { return 0; }
   std::size_t selectionEnd() override { return 0; }
-  void replaceSelection(const std::string& t) override { text_ = t + text_; }
+  void replaceSelection(const std::string& t) override {
+    if (readOnly_) return;
+    text_ = t + text_;
+    chars_ += countChars(t);
+  }
   int scrollPosition() override { return 0; }
+  void setReadOnly(bool on) override { readOnly_ = on; }
+  std::size_t characterCount() override { return chars_; }
 
  private:
   std::string text_;
+  std::size_t chars_ = 0;
   bool enabled_ = false;
+  bool readOnly_ = false;
 };
 
 class HeadlessLine : public LineEditor {
@@ -96,7 +117,17 @@ bool App::openSelectedFile(int how, bool focus, bool remember) {
     ~Clear() { flag = false; }
   } clear{openRunning_};
 
-  leaveLocation(remember);
+  const std::string leaving = roots_.current().selectedFile;
+  if (!leaveLocation(remember)) {
+    // Neither saved nor rescued: the note stays open with its text.
+    fileList_.selectName(leaving);
+    return false;
+  }
+  // A message of the leave step (the text went to a conflict copy or to
+  // rescued/) outlives the opening of the next file.
+  auto hideStatus = [this] {
+    if (!messageKept()) status_.hideNow();
+  };
   offerRecent(roots_.current());
   status_.setCharCount(std::nullopt);
   status_.setWordCount(std::nullopt);
@@ -124,13 +155,13 @@ bool App::openSelectedFile(int how, bool focus, bool remember) {
     }
     if (slot == kViewerWeb) {
       selectViewer(Viewer::Web);
-      status_.hideNow();
+      hideStatus();
       openInWebViewer();
       return true;
     }
     if (slot == kViewerSheet) {
       selectViewer(Viewer::Sheet);
-      status_.hideNow();
+      hideStatus();
       bool ok = openSheet(false);
       if (ok && focus && ports_.sheet) ports_.sheet->focus();
       return ok;
@@ -145,7 +176,7 @@ bool App::openSelectedFile(int how, bool focus, bool remember) {
     if (!r.inUse) return false;
     selectViewer(Viewer::Text);
   }
-  status_.hideNow();
+  hideStatus();
   return loadNote(focus);
 }
 
@@ -168,16 +199,41 @@ void App::selectViewer(Viewer v) {
 
 // Every change of place begins here: the place may go on the Back list, and
 // a note with unsaved changes is saved.
-void App::leaveLocation(bool remember) {
+bool App::leaveLocation(bool remember) {
   RootLocation& r = roots_.current();
   if (remember && !r.selectedFile.empty()) history_.push(r);
   if (viewer_ == Viewer::Sheet) {
     saveSheet();  // a failed save keeps the sheet modified; closing it keeps a copy
+    return true;
+  }
+  if (!r.inUse || viewer_ != Viewer::Text || !noteLoaded_ || !modified_) return true;
+  // The editor is about to be emptied or refilled: text that cannot go to
+  // its file goes to rescued/.
+  if (!saveNoteFor(SaveCause::Leave) && modified_) rescueText(ports_.editor->text());
+  return !modified_;
+}
+
+void App::saveNow() {
+  RootLocation& r = roots_.current();
+  if (viewer_ == Viewer::Sheet) {
+    saveSheet();
     return;
   }
-  if (!r.inUse || viewer_ != Viewer::Text || !noteLoaded_ || !modified_) return;
-  saveNote();  // a failed save keeps the mark and the text; the next save tries again
+  if (!r.inUse || viewer_ != Viewer::Text) return;
+  if (noteLock_ != NoteLock::None) {
+    saveNoteFor(SaveCause::User);  // says why nothing is written
+    return;
+  }
+  if (!modified_) return;
+  saveNoteFor(SaveCause::User);  // a failed save keeps the mark and the text; the next save tries again
 }
+
+void App::sayKept(const std::string& text) {
+  say(text);
+  keptMessage_ = status_.message();
+}
+
+bool App::messageKept() const { return !keptMessage_.empty() && status_.message() == keptMessage_; }
 
 void App::rescueText(const std::string& text) {
   if (text.empty()) return;
@@ -190,15 +246,37 @@ void App::rescueText(const std::string& text) {
   for (int n = 2; pathExists(folder / name) && n < 1000; ++n) name = conflictName(base, now(), n);
   std::string err;
   if (writeFileAtomic(folder / name, text, &err)) {
-    say(format("Could not save the note; your text was kept in %s", (folder / name).c_str()));
+    sayKept(format("Could not save the note; your text was kept in %s", (folder / name).c_str()));
     modified_ = false;
     status_.clearModified();
   } else {
-    say(format("Could not save the note: %s", err.c_str()));
+    sayKept(format("Could not save the note: %s", err.c_str()));
   }
 }
 
 // ---------------------------------------------------------------- note files
+
+namespace {
+
+const char* lockMessage(App::NoteLock lock) {
+  switch (lock) {
+    case App::NoteLock::NulByte:
+      return "Read-only: the file holds a NUL byte; only the text in front of it is shown";
+    case App::NoteLock::NotWritable: return "Read-only: the file cannot be written";
+    case App::NoteLock::Help: return "Read-only: the program's help";
+    case App::NoteLock::None: break;
+  }
+  return "";
+}
+
+}  // namespace
+
+bool App::isHelpNote() const {
+  const RootLocation& help = roots_.shortcuts()[kHelpSlot];
+  if (help.rootFolder.empty()) return false;
+  std::error_code ec;
+  return std::filesystem::equivalent(parentOf(notePath()), help.rootFolder, ec) && !ec;
+}
 
 bool App::loadNote(bool focus) {
   ports_.multibar->setText("");
@@ -216,9 +294,19 @@ bool App::loadNote(bool focus) {
   ed.setWordWrap(wordWrap());
   ed.setText(note->text);
   noteStamp_ = note->stamp();
+  noteMtime_ = fileMark(path);
+  noteBaseline_ = NoteBaseline{std::move(note->bytes), std::move(note->text), note->format};
   noteLoaded_ = true;
+  noteGone_ = false;
   modified_ = false;
-  savedWords_ = countWords(note->text);
+  savedWords_.reset();
+  switch (note->readOnly) {
+    case ReadOnlyReason::NulByte: noteLock_ = NoteLock::NulByte; break;
+    case ReadOnlyReason::NotWritable: noteLock_ = NoteLock::NotWritable; break;
+    case ReadOnlyReason::None: noteLock_ = isHelpNote() ? NoteLock::Help : NoteLock::None; break;
+  }
+  ed.setReadOnly(noteLock_ != NoteLock::None);
+  if (noteLock_ != NoteLock::None && noteLock_ != NoteLock::Help && !messageKept()) say(lockMessage(noteLock_));
   status_.setTitle(roots_.current().selectedFile);
   ed.setVisible(true);
   ed.setEnabled(true);
@@ -233,6 +321,13 @@ void App::unloadNote(bool full) {
   removeNoteMenuItems();
   noteLoaded_ = false;
   noteStamp_.reset();
+  noteMtime_.reset();
+  noteBaseline_ = NoteBaseline{};
+  noteGone_ = false;
+  if (noteLock_ != NoteLock::None) {
+    noteLock_ = NoteLock::None;
+    ports_.editor->setReadOnly(false);
+  }
   if (modified_) {
     modified_ = false;
     status_.clearModified();
@@ -262,37 +357,113 @@ bool App::resolveNoteName() {
   return true;
 }
 
-bool App::saveNote() {
+bool App::saveNote() { return saveNoteFor(SaveCause::User); }
+
+bool App::saveNoteFor(SaveCause cause) {
+  if (noteLock_ != NoteLock::None) {
+    // Nothing is ever written to a read-only note.
+    if (cause == SaveCause::User) say(lockMessage(noteLock_));
+    return false;
+  }
+  const std::string path = notePath();
+  if (noteGone_ && cause != SaveCause::User) {
+    // Deleted by another program: only the user's own Save writes it back.
+    if (cause == SaveCause::Autosave) sayKept(format("The note's file is gone: %s", path.c_str()));
+    return false;
+  }
   if (!resolveNoteName()) return false;
   watch_.forget();  // our own write is no change from outside
   const std::string text = ports_.editor->text();
-  SaveResult res = saveNoteFile(notePath(), text, noteStamp_, now());
+  if (text.empty()) {
+    // An empty note is never written.
+    if (cause == SaveCause::User) say("An empty note is not saved");
+    return true;
+  }
+  const bool hadBaseline = noteLoaded_ && !noteBaseline_.bytes.empty();
+  const bool wasGone = noteGone_;
+  SaveResult res = saveNoteFile(notePath(), text, wasGone ? std::nullopt : noteStamp_, now(),
+                                hadBaseline ? &noteBaseline_ : nullptr);
+  RootLocation& r = roots_.current();
   switch (res.kind) {
     case SaveResult::Kind::Empty: return true;
     case SaveResult::Kind::Failed:
       say(format("Note not saved: %s", res.error.c_str()));
       return false;
     case SaveResult::Kind::Conflict: {
-      // Someone else changed the file: theirs stays, ours goes beside it and
-      // becomes the open note.
-      RootLocation& r = roots_.current();
-      r.selectedFile = lastComponent(res.path);
+      // Someone else changed the file: theirs stays, ours goes beside it.
+      const std::string copy = lastComponent(res.path);
+      const std::string keep = fileList_.selectedName();
       listing_.listFilesInPlace(r.filesFolder(), listingRules(), false);
-      fileList_.selectName(r.selectedFile);
-      status_.setTitle(r.selectedFile);
-      say(format("Note changed on disk; your text was saved as %s", r.selectedFile.c_str()));
+      if (cause == SaveCause::Leave) {
+        // The user is on the way to another file: that one opens, the copy
+        // is only named.
+        if (!keep.empty()) fileList_.selectName(keep);
+      } else {
+        // The copy becomes the open note.
+        r.selectedFile = copy;
+        fileList_.selectName(copy);
+        status_.setTitle(copy);
+      }
+      sayKept(format("Note changed on disk; your text was saved as %s", copy.c_str()));
       break;
     }
-    case SaveResult::Kind::Saved: say("Note saved"); break;
+    case SaveResult::Kind::Saved:
+      if (res.becameUtf8)
+        sayKept("Note saved as UTF-8: Windows-1252 cannot hold all of its characters");
+      else
+        say("Note saved");
+      if (wasGone) {
+        listing_.listFilesInPlace(r.filesFolder(), listingRules(), false);
+        fileList_.selectName(r.selectedFile);
+      }
+      break;
   }
   noteStamp_ = res.stamp;
-  savedWords_ = countWords(text);
+  noteGone_ = false;
+  if (res.kind == SaveResult::Kind::Saved || cause != SaveCause::Leave) {
+    noteBaseline_ = NoteBaseline{std::move(res.bytes), text, res.format};
+    noteMtime_ = fileMark(res.path);
+  }
+  savedWords_.reset();
   if (modified_) {
     modified_ = false;
     status_.clearModified();
   }
   updateCounters(true);
   return true;
+}
+
+void App::checkNoteOnDisk() {
+  if (viewer_ != Viewer::Text || !noteLoaded_ || !noteStamp_) return;
+  const std::string path = notePath();
+  const auto mtime = fileMark(path);
+  if (!mtime) {
+    if (!pathExists(path) && modified_ && !noteGone_) {
+      // The text stays in the editor, unsaved; nothing writes it back unasked.
+      noteGone_ = true;
+      sayKept(format("The note's file is gone: %s", path.c_str()));
+    }
+    return;
+  }
+  noteGone_ = false;
+  if (mtime == noteMtime_) return;
+  noteMtime_ = mtime;
+  auto bytes = readWholeFile(path);
+  if (!bytes || stampOf(*bytes) == *noteStamp_) return;
+  // With unsaved changes the next save writes the conflict copy; without,
+  // the editor shows what the other program wrote.
+  if (modified_ || noteLock_ == NoteLock::NulByte) return;
+  NoteFormat format;
+  bool nul = false;
+  std::string text = noteTextForEditor(*bytes, settings_.flag(setting::CheckForBOM),
+                                       settings_.flag(setting::FormatNewLines), &nul, &format);
+  if (nul) return;  // shown as it was; the next open makes it read-only
+  ports_.editor->setText(text);
+  noteStamp_ = stampOf(*bytes);
+  noteBaseline_ = NoteBaseline{std::move(*bytes), std::move(text), format};
+  savedWords_.reset();
+  updateCounters(true);
+  say("Note reloaded: another program changed it");
 }
 
 void App::closeDocument() {
@@ -317,9 +488,16 @@ void App::closeDocument() {
   removeNoteMenuItems();
   noteLoaded_ = false;
   noteStamp_.reset();
+  noteMtime_.reset();
+  noteBaseline_ = NoteBaseline{};
+  noteGone_ = false;
+  if (noteLock_ != NoteLock::None) {
+    noteLock_ = NoteLock::None;
+    ed.setReadOnly(false);
+  }
   modified_ = false;
   status_.setTitle("");
-  if (status_.useStatBar()) status_.show("");
+  if (status_.useStatBar() && !messageKept()) status_.show("");
   status_.setCharCount(std::nullopt);
   status_.setWordCount(std::nullopt);
   const Viewer was = viewer_;
@@ -374,6 +552,7 @@ void App::openNewFile() {
 
 void App::noteEdited() {
   if (!noteLoaded_ && !isUnsavedMarker(roots_.current().selectedFile)) return;
+  if (noteLock_ != NoteLock::None) return;  // the editor refuses typing; nothing to save
   status_.hideNow();
   if (!modified_) {
     modified_ = true;
@@ -386,16 +565,19 @@ void App::noteKeyReleased() { updateCounters(false); }
 
 void App::updateCounters(bool force) {
   if (!noteLoaded_ || !status_.useStatBar()) return;
-  status_.setCharCount(static_cast<long>(countChars(ports_.editor->text())));
+  // Per key release: the editor's own count, never a copy of the text.
+  if (status_.charCounterOn()) status_.setCharCount(static_cast<long>(ports_.editor->characterCount()));
   std::int64_t t = ports_.clock ? ports_.clock->nowNs() : 0;
   if (!force && t - lastWordCountNs_ < kWordCountPeriodNs) return;
   lastWordCountNs_ = t;
   // The word counter speaks of the file as saved; while the note has
-  // changes it stays empty.
-  if (modified_)
+  // changes it stays empty. The count is taken once per load or save.
+  if (modified_ || !status_.wordCounterOn()) {
     status_.setWordCount(std::nullopt);
-  else
-    status_.setWordCount(static_cast<long>(savedWords_));
+    return;
+  }
+  if (!savedWords_) savedWords_ = countWords(noteBaseline_.text);
+  status_.setWordCount(static_cast<long>(*savedWords_));
 }
 
 void App::autosaveTick() {
@@ -403,7 +585,7 @@ void App::autosaveTick() {
   if (++autosaveCount_ < period) return;
   autosaveCount_ = 0;
   if (ports_.editor->isEnabled() && roots_.current().inUse && viewer_ == Viewer::Text && modified_) {
-    if (saveNote() && !modified_) say("Note autosaved");
+    if (saveNoteFor(SaveCause::Autosave) && !modified_ && !messageKept()) say("Note autosaved");
   } else if (viewer_ == Viewer::Sheet && sheet_->modified()) {
     saveSheet(true);
   }

@@ -116,6 +116,7 @@ std::string readKey(const std::filesystem::path& file, std::string_view section,
   auto data = readWholeFile(file);
   if (!data) return std::string(def);
   bool in = false;
+  std::optional<std::string_view> found;
   for (std::string_view line : splitLines(*data)) {
     if (auto name = headerName(line)) {
       in = equalsNoCase(*name, section);
@@ -124,9 +125,9 @@ std::string readKey(const std::filesystem::path& file, std::string_view section,
     if (!in) continue;
     std::string_view t = trimBlanks(line);
     if (t.empty() || isCommentLine(t)) continue;
-    if (equalsNoCase(keyOf(t), key)) return std::string(valueOf(t));
+    if (equalsNoCase(keyOf(t), key)) found = valueOf(t);  // a later line of the same key wins
   }
-  return std::string(def);
+  return found ? std::string(*found) : std::string(def);
 }
 
 std::filesystem::path rewriteTarget(const std::filesystem::path& file) {
@@ -222,7 +223,7 @@ bool writeKey(const std::filesystem::path& file, std::string_view section, std::
     std::string_view t = trimBlanks(line);
     if (t.empty()) continue;
     if (firstOpen) lastLine = i;
-    if (replaceAt == npos && !isCommentLine(t) && equalsNoCase(keyOf(t), key)) {
+    if (!isCommentLine(t) && equalsNoCase(keyOf(t), key)) {  // the last one is the one read
       replaceAt = i;
       fileKey = keyOf(t);
     }

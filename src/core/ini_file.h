@@ -20,7 +20,10 @@
 //   splits "value;comment" itself).
 // - A section name that occurs in several headers is one section: its lines
 //   are the lines of every stretch, in file order.
-// - Writing a key replaces the first matching line of its section, or is
+// - A key written on several lines of a section reads as its last line (the
+//   settings store keeps the later duplicate too), and writing the key
+//   replaces that last line, so a change is what the next read sees.
+// - Writing a key replaces the last matching line of its section, or is
 //   appended at the end of the section's first stretch (after its last
 //   non-blank line); a missing section is appended at the end of the file
 //   (after one blank line); a missing file is created.
@@ -66,7 +69,7 @@ std::vector<std::string> sectionNames(const std::filesystem::path& file);
 // header, comment lines included, trimmed of blanks), from every stretch with
 // that name.
 std::vector<std::string> sectionLines(const std::filesystem::path& file, std::string_view section);
-// Reads one key of a section: the value of the first matching entry line in
+// Reads one key of a section: the value of the last matching entry line in
 // file order; def when the file, section or key is missing (or section or key
 // is empty). A key present with an empty value reads as "".
 std::string readKey(const std::filesystem::path& file, std::string_view section, std::string_view key,

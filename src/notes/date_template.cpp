@@ -32,60 +32,74 @@ std::string_view shortMonthName(int month) { return nameAt(kShortMonths, month -
 int templateHour12(int hour) { return hour <= 12 ? hour : hour - 12; }
 bool isMorning(int hour) { return hour < 12; }
 
-// Replaces every occurrence of token in text, left to right, never scanning
-// replaced text again. An occurrence whose replacement would make the text
-// longer than limits::kText is left as it is.
-void replaceAll(std::string& text, std::string_view token, std::string_view by) {
-  std::size_t pos = 0;
-  while ((pos = text.find(token, pos)) != std::string::npos) {
-    if (text.size() - token.size() + by.size() > limits::kText) {
-      pos += token.size();
-      continue;
-    }
-    text.replace(pos, token.size(), by);
-    pos += by.size();
-  }
-}
-
 std::string num(int v) { return std::to_string(v); }
 std::string num2(int v) { return format("%02d", v); }
+
+// Every token, longest first: at each place of the template the longest
+// token that stands there is taken ("MMMM" before "MMM" before "MM" before "M").
+constexpr std::array<std::string_view, 20> kTokens = {"yyyy", "MMMM", "dddd", "MMM", "ddd", "yy", "MM",
+                                                      "dd",   "HH",   "hh",   "mm",  "ss",  "tt", "M",
+                                                      "d",    "H",    "h",    "m",   "s",   "t"};
 
 }  // namespace
 
 std::string formatDate(std::string_view tmpl, const LocalTime& t) {
-  std::string s = cutUtf8(tmpl, limits::kText);
+  const std::string s = cutUtf8(tmpl, limits::kText);
   const std::string year = num(t.year);
   const int h12 = templateHour12(t.hour);
   const bool am = isMorning(t.hour);
+  auto expand = [&](std::string_view token) -> std::string {
+    switch (token.size() * 256 + static_cast<unsigned char>(token[0])) {
+      case 4 * 256 + 'y': return year;
+      case 2 * 256 + 'y': return year.size() > 2 ? year.substr(2, 2) : std::string();
+      case 4 * 256 + 'M': return std::string(monthName(t.month));
+      case 3 * 256 + 'M': return std::string(shortMonthName(t.month));
+      case 2 * 256 + 'M': return num2(t.month);
+      case 1 * 256 + 'M': return num(t.month);
+      case 4 * 256 + 'd': return std::string(nameAt(kWeekdays, t.weekday));
+      case 3 * 256 + 'd': return std::string(nameAt(kShortWeekdays, t.weekday));
+      case 2 * 256 + 'd': return num2(t.day);
+      case 1 * 256 + 'd': return num(t.day);
+      case 2 * 256 + 'H': return num2(t.hour);
+      case 1 * 256 + 'H': return num(t.hour);
+      case 2 * 256 + 'h': return num2(h12);
+      case 1 * 256 + 'h': return num(h12);
+      case 2 * 256 + 'm': return num2(t.minute);
+      case 1 * 256 + 'm': return num(t.minute);
+      case 2 * 256 + 's': return num2(t.second);
+      case 1 * 256 + 's': return num(t.second);
+      case 2 * 256 + 't': return am ? "AM" : "PM";
+      case 1 * 256 + 't': return am ? "A" : "P";
+      default: return std::string(token);
+    }
+  };
 
-  // The names go in through placeholders last, so that later tokens cannot
-  // eat their letters ("March" would lose its "M", "Monday" its "d").
-  replaceAll(s, "yyyy", year);
-  replaceAll(s, "yy", year.size() > 2 ? year.substr(2, 2) : std::string());
-  replaceAll(s, "MMMM", "^^^^");
-  replaceAll(s, "MMM", "^^^");
-  replaceAll(s, "MM", num2(t.month));
-  replaceAll(s, "M", num(t.month));
-  replaceAll(s, "dddd", "$$$$");
-  replaceAll(s, "ddd", "$$$");
-  replaceAll(s, "dd", num2(t.day));
-  replaceAll(s, "d", num(t.day));
-  replaceAll(s, "HH", num2(t.hour));
-  replaceAll(s, "H", num(t.hour));
-  replaceAll(s, "hh", num2(h12));
-  replaceAll(s, "h", num(h12));
-  replaceAll(s, "mm", num2(t.minute));
-  replaceAll(s, "m", num(t.minute));
-  replaceAll(s, "ss", num2(t.second));
-  replaceAll(s, "s", num(t.second));
-  replaceAll(s, "tt", "^^");
-  replaceAll(s, "t", am ? "A" : "P");
-  replaceAll(s, "^^^^", monthName(t.month));
-  replaceAll(s, "^^^", shortMonthName(t.month));
-  replaceAll(s, "$$$$", nameAt(kWeekdays, t.weekday));
-  replaceAll(s, "$$$", nameAt(kShortWeekdays, t.weekday));
-  replaceAll(s, "^^", am ? "AM" : "PM");
-  return s;
+  // One pass, left to right; replaced text is never scanned again, so names
+  // keep their letters and neighbouring tokens cannot run together. A token
+  // whose value would make the text longer than limits::kText stays as
+  // typed, whole.
+  std::string out;
+  out.reserve(limits::kText);
+  std::size_t i = 0;
+  while (i < s.size()) {
+    std::string_view token;
+    for (std::string_view k : kTokens)
+      if (std::string_view(s).substr(i, k.size()) == k) {
+        token = k;
+        break;
+      }
+    if (token.empty()) {
+      out.push_back(s[i++]);
+      continue;
+    }
+    i += token.size();
+    std::string value = expand(token);
+    if (out.size() + value.size() + (s.size() - i) <= limits::kText)
+      out += value;
+    else
+      out += token;
+  }
+  return out;
 }
 
 std::string pasteDateText(DateTarget target, std::string_view configuredTemplate, bool withTime,

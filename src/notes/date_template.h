@@ -12,8 +12,10 @@
 //   hh   04              h   4         (12-hour: 0-12 as they are, 13-23 minus 12)
 //   mm   01  m 1         ss  01        s  1
 //   tt   AM/PM           t   A/P
-// Names are English whatever the locale. The result is at most
-// limits::kText bytes.
+// Names are English whatever the locale. The template is read once, left to
+// right, taking the longest token at each place; what a token puts in is
+// never read again. The result is at most limits::kText bytes: a token whose
+// value would not fit stays as typed.
 #include <string>
 #include <string_view>
 

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -55,7 +57,7 @@ bool mayWrite(const std::filesystem::path& p, const struct stat& st, int* err) {
     *err = EACCES;
     return false;
   }
-  if (::access(p.c_str(), W_OK) != 0) {  // other users' files, read-only mounts
+  if (::faccessat(AT_FDCWD, p.c_str(), W_OK, AT_EACCESS) != 0) {  // other users' files, read-only mounts
     *err = errno;
     return false;
   }
@@ -192,13 +194,97 @@ std::uint64_t contentHash(std::string_view data) {
 
 DiskStamp stampOf(std::string_view data) { return {data.size(), contentHash(data)}; }
 
-std::string noteTextForEditor(std::string_view bytes, bool checkForBom, bool formatNewLines, bool* truncatedAtNul) {
+namespace {
+
+// UTF-8 bytes each Windows-1252 byte value decodes to.
+const std::array<unsigned char, 256>& cp1252Lengths() {
+  static const std::array<unsigned char, 256> table = [] {
+    std::array<unsigned char, 256> t{};
+    for (int b = 0; b < 256; ++b)
+      t[static_cast<std::size_t>(b)] =
+          static_cast<unsigned char>(cp1252ToUtf8(std::string(1, static_cast<char>(b))).size());
+    return t;
+  }();
+  return table;
+}
+
+bool isContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+
+// The file offset where the editor text's first textOffset bytes end; nullopt
+// when the offset falls inside one character of the file.
+std::optional<std::size_t> fileOffsetOf(std::string_view bytes, const NoteFormat& f, std::size_t textOffset) {
+  std::size_t i = f.bomBytes, t = 0;
+  const std::size_t n = bytes.size();
+  if (f.encoding == TextEncoding::Utf8 && !f.lineEndsConverted)
+    return i + textOffset <= n ? std::optional<std::size_t>(i + textOffset) : std::nullopt;
+  const auto& len = cp1252Lengths();
+  const bool legacy = f.encoding == TextEncoding::Windows1252;
+  while (t < textOffset) {
+    if (i >= n) return std::nullopt;
+    const unsigned char c = static_cast<unsigned char>(bytes[i]);
+    if (f.lineEndsConverted && c == '\r') {
+      i += (i + 1 < n && bytes[i + 1] == '\n') ? 2 : 1;
+      ++t;
+    } else {
+      t += legacy ? len[c] : 1;
+      ++i;
+    }
+  }
+  if (t != textOffset) return std::nullopt;
+  return i;
+}
+
+// Editor text to file bytes in the note's format: LF becomes the file's line
+// end, the text its encoding. *fellBack is set when Windows-1252 cannot hold
+// the text, which then comes back as UTF-8.
+std::string encodeStretch(std::string_view text, const NoteFormat& f, bool* fellBack) {
+  std::string lines;
+  if (f.lineEndsConverted && f.crlf) {
+    lines.reserve(text.size() + text.size() / 16);
+    for (char c : text) {
+      if (c == '\n') lines.push_back('\r');
+      lines.push_back(c);
+    }
+  } else {
+    lines.assign(text);
+  }
+  if (f.encoding == TextEncoding::Utf8) return lines;
+  if (auto legacy = utf8ToCp1252(lines)) return std::move(*legacy);
+  *fellBack = true;
+  return lines;
+}
+
+// What the next load of bytes would show, to check a save before it is made.
+bool readsBackAs(std::string_view bytes, const NoteFormat& f, std::string_view text) {
+  bool nul = false;
+  return noteTextForEditor(bytes, f.bomBytes > 0, f.lineEndsConverted, &nul) == text && !nul;
+}
+
+}  // namespace
+
+std::string noteTextForEditor(std::string_view bytes, bool checkForBom, bool formatNewLines, bool* truncatedAtNul,
+                              NoteFormat* format) {
+  NoteFormat f;
   // The editor takes the text up to the first NUL, as a C string would.
   const void* nul = std::memchr(bytes.data(), 0, bytes.size());
   if (truncatedAtNul) *truncatedAtNul = nul != nullptr;
   if (nul) bytes = bytes.substr(0, static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.data()));
-  if (checkForBom && bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-  if (!formatNewLines) return std::string(bytes);
+  if (checkForBom && bytes.starts_with("\xEF\xBB\xBF")) {
+    bytes.remove_prefix(3);
+    f.bomBytes = 3;
+  }
+  f.encoding = detectEncoding(bytes);
+  f.lineEndsConverted = formatNewLines;
+  if (auto le = bytes.find_first_of("\r\n"); le != std::string_view::npos)
+    f.crlf = bytes[le] == '\r' && le + 1 < bytes.size() && bytes[le + 1] == '\n';
+  if (format) *format = f;
+
+  std::string decoded;
+  if (f.encoding == TextEncoding::Windows1252) {
+    decoded = cp1252ToUtf8(bytes);
+    bytes = decoded;
+  }
+  if (!formatNewLines) return decoded.empty() ? std::string(bytes) : std::move(decoded);
 
   std::string out;
   out.reserve(bytes.size());
@@ -218,6 +304,13 @@ std::string noteTextForEditor(std::string_view bytes, bool checkForBom, bool for
   return out;
 }
 
+bool noteWritable(const std::filesystem::path& path, std::string* err) {
+  std::string e;
+  bool ok = checkWritable(writeTarget(path), &e);
+  if (err) *err = std::move(e);
+  return ok;
+}
+
 std::optional<LoadedNote> loadNoteFile(const std::filesystem::path& path, bool checkForBom, bool formatNewLines,
                                        std::string* error, LoadError* why) {
   auto fail = [&](LoadError kind, std::string message) -> std::optional<LoadedNote> {
@@ -234,9 +327,80 @@ std::optional<LoadedNote> loadNoteFile(const std::filesystem::path& path, bool c
   LoadedNote note;
   note.size = bytes->size();
   note.hash = contentHash(*bytes);
-  note.text = noteTextForEditor(*bytes, checkForBom, formatNewLines, &note.truncatedAtNul);
+  note.text = noteTextForEditor(*bytes, checkForBom, formatNewLines, &note.truncatedAtNul, &note.format);
+  note.bytes = std::move(*bytes);
+  if (note.truncatedAtNul)
+    note.readOnly = ReadOnlyReason::NulByte;
+  else if (!noteWritable(path))
+    note.readOnly = ReadOnlyReason::NotWritable;
   if (why) *why = LoadError::None;
   return note;
+}
+
+std::string noteBytesFor(const NoteBaseline* baseline, std::string_view newText, NoteFormat* format,
+                         bool* becameUtf8) {
+  if (becameUtf8) *becameUtf8 = false;
+  if (!baseline) {
+    if (format) *format = NoteFormat{};
+    return std::string(newText);
+  }
+  const std::string_view old = baseline->text;
+  const std::string_view bytes = baseline->bytes;
+  NoteFormat f = baseline->format;
+
+  // The changed stretch: [p, old.size() - s) of the old text became
+  // [p, newText.size() - s) of the new one, both cut at character boundaries.
+  std::size_t p = static_cast<std::size_t>(
+      std::mismatch(old.begin(), old.end(), newText.begin(), newText.end()).first - old.begin());
+  while (p > 0 && ((p < old.size() && isContinuation(old[p])) || (p < newText.size() && isContinuation(newText[p]))))
+    --p;
+  const std::size_t room = std::min(old.size(), newText.size()) - p;
+  std::size_t s = 0;
+  while (s < room && old[old.size() - 1 - s] == newText[newText.size() - 1 - s]) ++s;
+  while (s > 0 && isContinuation(old[old.size() - s])) --s;
+
+  const auto head = fileOffsetOf(bytes, f, p);
+  const auto tail = fileOffsetOf(bytes, f, old.size() - s);
+  const std::string_view bom = bytes.substr(0, f.bomBytes);
+  const auto middle = newText.substr(p, newText.size() - s - p);
+
+  std::string out;
+  bool fellBack = false;
+  if (head && tail && *head <= *tail) {
+    std::string mid = encodeStretch(middle, f, &fellBack);
+    if (!fellBack) {
+      out.reserve(*head + mid.size() + (bytes.size() - *tail));
+      out.append(bytes.substr(0, *head)).append(mid).append(bytes.substr(*tail));
+    }
+    // A Windows-1252 note whose new bytes would read back differently (a
+    // typed character 1252 lacks, or bytes that happen to form UTF-8)
+    // becomes UTF-8: the untouched stretches are transcoded, line ends kept.
+    if (f.encoding == TextEncoding::Windows1252 && (fellBack || !readsBackAs(out, f, newText))) {
+      NoteFormat u = f;
+      u.encoding = TextEncoding::Utf8;
+      bool unused = false;
+      std::string utf8Mid = encodeStretch(middle, u, &unused);
+      out.assign(bom);
+      out.append(cp1252ToUtf8(bytes.substr(f.bomBytes, *head - f.bomBytes)))
+          .append(utf8Mid)
+          .append(cp1252ToUtf8(bytes.substr(*tail)));
+      f = u;
+      if (becameUtf8) *becameUtf8 = true;
+    }
+  }
+  if (out.empty() || !readsBackAs(out, f, newText)) {
+    // Last resort: the whole text in the note's line end, UTF-8 unless
+    // Windows-1252 holds all of it.
+    bool fb = false;
+    out.assign(bom);
+    out.append(encodeStretch(newText, f, &fb));
+    if (fb) {
+      if (becameUtf8) *becameUtf8 = f.encoding != TextEncoding::Utf8;
+      f.encoding = TextEncoding::Utf8;
+    }
+  }
+  if (format) *format = f;
+  return out;
 }
 
 std::string conflictName(std::string_view noteName, const LocalTime& now, int n) {
@@ -256,7 +420,8 @@ std::string conflictName(std::string_view noteName, const LocalTime& now, int n)
 }
 
 SaveResult saveNoteFile(const std::filesystem::path& path, std::string_view editorText,
-                        const std::optional<DiskStamp>& expected, const LocalTime& now) {
+                        const std::optional<DiskStamp>& expected, const LocalTime& now,
+                        const NoteBaseline* baseline) {
   SaveResult r;
   r.path = path.string();
   if (editorText.empty()) {
@@ -264,6 +429,7 @@ SaveResult saveNoteFile(const std::filesystem::path& path, std::string_view edit
     return r;
   }
   const auto target = writeTarget(path);
+  const std::string data = noteBytesFor(baseline, editorText, &r.format, &r.becameUtf8);
 
   if (expected && changedOnDisk(target, *expected)) {
     // Someone else wrote the note since we loaded it: keep theirs, put ours beside it.
@@ -278,11 +444,12 @@ SaveResult saveNoteFile(const std::filesystem::path& path, std::string_view edit
     const std::string name = path.filename().string();
     for (int n = 1; n <= 1000; ++n) {
       auto copy = folder / conflictName(name, now, n);
-      switch (writeNewFile(copy, editorText, mode, &r.error)) {
+      switch (writeNewFile(copy, data, mode, &r.error)) {
         case NewFile::Written:
           r.kind = SaveResult::Kind::Conflict;
           r.path = copy.string();
-          r.stamp = stampOf(editorText);
+          r.stamp = stampOf(data);
+          r.bytes = data;
           return r;
         case NewFile::Exists:
           continue;
@@ -295,9 +462,11 @@ SaveResult saveNoteFile(const std::filesystem::path& path, std::string_view edit
   }
 
   if (!checkWritable(target, &r.error)) return r;
-  if (!writeFileAtomic(target, editorText, &r.error)) return r;
+  removeStaleTempFiles(folderOf(target));
+  if (!writeFileAtomic(target, data, &r.error)) return r;
   r.kind = SaveResult::Kind::Saved;
-  r.stamp = stampOf(editorText);
+  r.stamp = stampOf(data);
+  r.bytes = data;
   return r;
 }
 
@@ -330,8 +499,12 @@ NameResolution resolveNoteName(const std::filesystem::path& folder, std::string_
   }
   r.name = std::move(clean);
 
-  if (r.name.find('/') != std::string::npos || r.name.find('\0') != std::string::npos || r.name == "." ||
-      r.name == "..")
+  // A name of dots only would climb out of the folder ("..") or hide the note.
+  std::string_view typed = typedName;
+  typed.remove_prefix(std::min(typed.size(), typed.find_first_not_of(" \t")));
+  typed = typed.substr(0, typed.find_last_not_of(" \t") + 1);
+  if (r.name.find('/') != std::string::npos || r.name.find('\0') != std::string::npos ||
+      typed.find_first_not_of('.') == std::string_view::npos || r.name.find_first_not_of('.') == std::string::npos)
     r.check = NameCheck::Invalid;
   else if (r.name.size() > limits::kNameMax)
     r.check = NameCheck::TooLong;

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/encoding.h"
 #include "platform/fs.h"
 
 namespace vm {
@@ -39,11 +40,27 @@ DiskStamp stampOf(std::string_view data);
 
 // ---- Loading -------------------------------------------------------------
 
+// How a note's bytes became the editor's text, so that a save can put back
+// everything the user did not edit: the encoding, a byte-order mark, the
+// line ends.
+struct NoteFormat {
+  TextEncoding encoding = TextEncoding::Utf8;
+  std::size_t bomBytes = 0;        // a leading UTF-8 byte-order mark kept out of the editor (0 or 3)
+  bool lineEndsConverted = false;  // CR LF and lone CR became LF for the editor
+  bool crlf = false;               // new line breaks are written as CR LF (the file's first line end was)
+};
+
+// Why a note opens read-only; None: it may be edited.
+enum class ReadOnlyReason { None, NulByte, NotWritable };
+
 struct LoadedNote {
   std::string text;             // what the editor shows
+  std::string bytes;            // the file as on disk
+  NoteFormat format;
   std::uint64_t size = 0;       // the file as on disk (before any treatment)
   std::uint64_t hash = 0;       //   "
   bool truncatedAtNul = false;  // the file holds a NUL byte; text stops in front of it
+  ReadOnlyReason readOnly = ReadOnlyReason::None;
   DiskStamp stamp() const { return {size, hash}; }
 };
 
@@ -54,10 +71,13 @@ enum class LoadError {
 };
 
 // Reads the note at path for the editor:
-//  - the text ends in front of the first NUL byte (truncatedAtNul is set);
+//  - the text ends in front of the first NUL byte (truncatedAtNul is set and
+//    the note is read-only: a save would lose what follows);
 //  - checkForBom drops a leading UTF-8 byte-order mark (EF BB BF);
+//  - bytes that are valid UTF-8 are read as UTF-8, any others as Windows-1252;
 //  - formatNewLines turns CR LF and a lone CR into LF, the editor's line end;
-//    off, the bytes reach the editor unchanged.
+//    off, the line ends reach the editor unchanged;
+//  - a file (or folder) this process may not write is read-only too.
 // On failure returns nullopt; *why tells which failure, *error gets the
 // message ("File does not exist: <path>" or the system's reason).
 std::optional<LoadedNote> loadNoteFile(const std::filesystem::path& path, bool checkForBom, bool formatNewLines,
@@ -65,9 +85,32 @@ std::optional<LoadedNote> loadNoteFile(const std::filesystem::path& path, bool c
 
 // The text treatment of loadNoteFile on bytes already in memory.
 std::string noteTextForEditor(std::string_view fileBytes, bool checkForBom, bool formatNewLines,
-                              bool* truncatedAtNul = nullptr);
+                              bool* truncatedAtNul = nullptr, NoteFormat* format = nullptr);
+
+// True when this process may replace the note at path: the file (when it
+// exists) and its folder are writable. Permission bits that give nobody write
+// access count as read-only even for root. err gets the reason.
+bool noteWritable(const std::filesystem::path& path, std::string* err = nullptr);
 
 // ---- Saving --------------------------------------------------------------
+
+// The note as it was last read or written: the file's bytes, the editor
+// text they gave and how.
+struct NoteBaseline {
+  std::string bytes;
+  std::string text;
+  NoteFormat format;
+};
+
+// The bytes to write for the editor's text newText. Everything in front of
+// the first and after the last changed character is copied from the
+// baseline's bytes as it stood; only the changed stretch is encoded, in the
+// baseline's encoding and with its line end. When Windows-1252 cannot hold a
+// typed character the whole file becomes UTF-8 (the untouched stretches are
+// transcoded, their line ends kept), *format says so and *becameUtf8 is set.
+// Without a baseline the text is written as UTF-8 with LF line ends.
+std::string noteBytesFor(const NoteBaseline* baseline, std::string_view newText, NoteFormat* format,
+                         bool* becameUtf8 = nullptr);
 
 struct SaveResult {
   enum class Kind {
@@ -80,9 +123,12 @@ struct SaveResult {
   std::string path;   // the file written (the note or its conflict copy)
   DiskStamp stamp;    // what was written (Saved, Conflict)
   std::string error;  // system error text (Failed)
+  std::string bytes;  // what was written (Saved, Conflict)
+  NoteFormat format;  // how it was written
+  bool becameUtf8 = false;  // a Windows-1252 note had to be written as UTF-8
 };
 
-// Writes the editor's text (LF line ends, no byte-order mark) to path.
+// Writes the editor's text to path, as noteBytesFor makes it from baseline.
 // When expected is set and the file on disk no longer matches it, the note is
 // left alone and the text is written beside it as
 // "<base> (conflict yyyy-MM-dd hhmmss)<ext>" (" 2", " 3"... added after the
@@ -90,10 +136,11 @@ struct SaveResult {
 // "Note changed on disk; your text was saved as %s". A note that has vanished
 // from disk is not a conflict: it is written again.
 // The note itself is replaced atomically (temporary file + rename, its
-// permissions kept). A read-only file or folder fails without changing
-// anything, even for root.
+// permissions kept); stale save temporaries in its folder are cleared first.
+// A read-only file or folder fails without changing anything, even for root.
 SaveResult saveNoteFile(const std::filesystem::path& path, std::string_view editorText,
-                        const std::optional<DiskStamp>& expected, const LocalTime& now);
+                        const std::optional<DiskStamp>& expected, const LocalTime& now,
+                        const NoteBaseline* baseline = nullptr);
 
 // The conflict copy's name for a note file name and a time, with n > 1 giving
 // the n-th try ("a (conflict 2024-03-05 090702) 2.txt").
@@ -109,7 +156,7 @@ enum class NameCheck {
   Ok,
   Empty,    // empty or only blanks: "Please choose a note name"
   Exists,   // a file of that name is in the folder: "File exists"
-  Invalid,  // holds "/" or a NUL byte, or is "." or ".."
+  Invalid,  // holds "/" or a NUL byte, or is made of dots only ("." and ".." included)
   TooLong,  // longer than a file name may be (NAME_MAX bytes)
 };
 

@@ -10,7 +10,9 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <mutex>
 #include <random>
+#include <set>
 #include <sstream>
 
 namespace vm {
@@ -19,6 +21,49 @@ namespace {
 
 std::int64_t toNs(const struct timespec& t) {
   return static_cast<std::int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+}
+
+// Temporary files of saves running in this process, by device and inode:
+// the stale-file cleanup leaves them alone whatever their age.
+using FileId = std::pair<dev_t, ino_t>;
+std::mutex gLiveTempsMutex;
+std::set<FileId>& liveTemps() {
+  static std::set<FileId> ids;
+  return ids;
+}
+
+// Creates the temporary from its mkstemp template and records it, both under
+// the lock the cleanup takes before it removes anything, so the cleanup never
+// sees a temporary that is made but not yet recorded.
+struct LiveTemp {
+  FileId id{};
+  bool known = false;
+  int fd = -1;
+  explicit LiveTemp(char* tmpl) {
+    std::lock_guard lock(gLiveTempsMutex);
+    fd = ::mkstemp(tmpl);
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0) return;
+    id = {st.st_dev, st.st_ino};
+    known = true;
+    liveTemps().insert(id);
+  }
+  ~LiveTemp() {
+    if (!known) return;
+    std::lock_guard lock(gLiveTempsMutex);
+    liveTemps().erase(id);
+  }
+  LiveTemp(const LiveTemp&) = delete;
+  LiveTemp& operator=(const LiveTemp&) = delete;
+};
+
+// Makes a rename in folder durable; a folder that cannot be opened or synced
+// changes nothing (the rename itself already happened).
+void syncFolder(const fs::path& folder) {
+  int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd < 0) return;
+  ::fsync(dfd);
+  ::close(dfd);
 }
 
 }  // namespace
@@ -115,7 +160,8 @@ bool writeFileAtomic(const fs::path& p, std::string_view data, std::string* err)
   std::string tmpl = (dir / ".vm-save-XXXXXX").string();
   std::vector<char> name(tmpl.begin(), tmpl.end());
   name.push_back(0);
-  int fd = ::mkstemp(name.data());
+  LiveTemp live(name.data());
+  const int fd = live.fd;
   if (fd < 0) {
     if (err) *err = systemErrorText(errno);
     return false;
@@ -150,7 +196,30 @@ bool writeFileAtomic(const fs::path& p, std::string_view data, std::string* err)
     if (err) *err = systemErrorText(e);
     return false;
   }
+  syncFolder(dir);
   return true;
+}
+
+int removeStaleTempFiles(const fs::path& folder, std::int64_t olderThanNs) {
+  DIR* d = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!d) return 0;
+  struct timespec nowTs {};
+  ::clock_gettime(CLOCK_REALTIME, &nowTs);
+  const std::int64_t now = toNs(nowTs);
+  int dfd = ::dirfd(d);
+  int removed = 0;
+  while (struct dirent* e = ::readdir(d)) {
+    std::string_view n = e->d_name;
+    if (!n.starts_with(kSaveTempPrefix) || n.size() != kSaveTempPrefix.size() + 6) continue;
+    struct stat st;
+    if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) continue;
+    if (now - toNs(st.st_mtim) <= olderThanNs) continue;
+    std::lock_guard lock(gLiveTempsMutex);
+    if (liveTemps().count(FileId{st.st_dev, st.st_ino})) continue;
+    if (::unlinkat(dfd, e->d_name, 0) == 0) ++removed;
+  }
+  ::closedir(d);
+  return removed;
 }
 
 bool appendToFile(const fs::path& p, std::string_view data) {

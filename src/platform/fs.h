@@ -36,8 +36,18 @@ std::optional<std::int64_t> lastWriteNs(const fs::path& p);
 std::optional<std::string> readWholeFile(const fs::path& p);
 
 // Writes data to a temporary file in the same folder and renames it over p,
-// so a crash leaves the old or the new file. On failure err gets the reason.
+// so a crash leaves the old or the new file; the folder is synced after the
+// rename, so a power cut keeps the new name. On failure err gets the reason.
 bool writeFileAtomic(const fs::path& p, std::string_view data, std::string* err = nullptr);
+
+// Temporary files of writeFileAtomic are named this prefix and six characters.
+inline constexpr std::string_view kSaveTempPrefix = ".vm-save-";
+
+// Removes the save temporaries in folder that a save killed half-way left
+// behind: regular files named kSaveTempPrefix + six characters, last written
+// more than olderThanNs ago, that no save of this process is writing.
+// Returns how many were removed.
+int removeStaleTempFiles(const fs::path& folder, std::int64_t olderThanNs = 60'000'000'000LL);
 
 // Appends to a file, creating it. False when it cannot be opened.
 bool appendToFile(const fs::path& p, std::string_view data);

@@ -15,7 +15,6 @@ inline constexpr std::size_t kLogMessage = 1020;     // bytes of one log message
 inline constexpr std::size_t kIniLine = 519;         // line length read when deleting a section
 inline constexpr std::size_t kStatusMessage = 259;
 inline constexpr std::size_t kNoteFontName = 31;
-inline constexpr int kNoteCharLimit = 64000;
 inline constexpr std::size_t kPathMax = 4096;
 inline constexpr std::size_t kNameMax = 255;
 }  // namespace vm::limits

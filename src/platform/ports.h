@@ -56,6 +56,11 @@ class TextEditor {
   // Replaces the selection (undoable) and reports it as a user edit.
   virtual void replaceSelection(const std::string& text) = 0;
   virtual int scrollPosition() = 0;
+  // A read-only editor shows its text and refuses typing.
+  virtual void setReadOnly(bool on) = 0;
+  // Characters of the text (a line break counts 1), from the editor's own
+  // bookkeeping: called on every key release, it must not copy the text.
+  virtual std::size_t characterCount() = 0;
 };
 
 // A one-line entry: the Multibar.

@@ -43,15 +43,6 @@ constexpr ControlName kControls[] = {
     {cmd::kSheetTable, "sheetView"},  {cmd::kWebHost, "webView"},
 };
 
-// At most `room` characters of s, not splitting a surrogate pair.
-QString leftChars(const QString& s, int room) {
-  if (room >= s.size()) return s;
-  if (room <= 0) return {};
-  QString out = s.left(room);
-  if (out.back().isHighSurrogate()) out.chop(1);
-  return out;
-}
-
 }  // namespace
 
 std::int64_t QtClock::nowNs() {
@@ -148,63 +139,9 @@ void NoteEdit::setGutter(int pixels) {
   setViewportMargins(std::max(0, pixels), 0, 0, 0);
 }
 
-int NoteEdit::room() const {
-  if (limit_ < 0) return INT_MAX;
-  const QTextCursor c = textCursor();
-  const int kept = document()->characterCount() - 1 - (c.selectionEnd() - c.selectionStart());
-  return std::max(0, limit_ - kept);
-}
-
-void NoteEdit::keyPressEvent(QKeyEvent* e) {
-  if (limit_ >= 0 && !isReadOnly()) {
-    int adds = 0;
-    if (e->matches(QKeySequence::InsertParagraphSeparator) || e->matches(QKeySequence::InsertLineSeparator)) {
-      adds = 1;
-    } else {
-      const QString t = e->text();
-      if (!t.isEmpty() && (t.at(0).isPrint() || (t.at(0) == u'\t' && !tabChangesFocus()))) adds = int(t.size());
-    }
-    if (adds > room()) {
-      e->accept();
-      return;
-    }
-  }
-  QPlainTextEdit::keyPressEvent(e);
-}
-
-void NoteEdit::inputMethodEvent(QInputMethodEvent* e) {
-  const int room = this->room();
-  if (limit_ < 0 || e->commitString().size() <= room) {
-    QPlainTextEdit::inputMethodEvent(e);
-    return;
-  }
-  QInputMethodEvent cut(e->preeditString(), e->attributes());
-  cut.setCommitString(leftChars(e->commitString(), room), e->replacementStart(), e->replacementLength());
-  QPlainTextEdit::inputMethodEvent(&cut);
-  e->accept();
-}
-
-void NoteEdit::insertFromMimeData(const QMimeData* source) {
-  if (limit_ < 0 || !source || !source->hasText()) {
-    QPlainTextEdit::insertFromMimeData(source);
-    return;
-  }
-  const QString text = source->text();
-  const int room = this->room();
-  if (text.size() <= room) {
-    QPlainTextEdit::insertFromMimeData(source);
-    return;
-  }
-  if (room == 0) return;
-  QMimeData cut;
-  cut.setText(leftChars(text, room));
-  QPlainTextEdit::insertFromMimeData(&cut);
-}
-
 void QtTextEditor::attach(NoteEdit* editor) {
   editor_ = editor;
   if (!editor) return;
-  editor->setCharLimit(limits::kNoteCharLimit);
   connect(editor, &QPlainTextEdit::textChanged, this, [this] {
     if (!programChange_) edited();
   });
@@ -288,6 +225,15 @@ void QtTextEditor::replaceSelection(const std::string& text) {
 }
 
 int QtTextEditor::scrollPosition() { return editor_ ? editor_->verticalScrollBar()->value() : 0; }
+
+void QtTextEditor::setReadOnly(bool on) {
+  if (editor_) editor_->setReadOnly(on);
+}
+
+// The document keeps its length; it counts one closing paragraph separator.
+std::size_t QtTextEditor::characterCount() {
+  return editor_ ? static_cast<std::size_t>(std::max(0, editor_->document()->characterCount() - 1)) : 0;
+}
 
 // ---- Multibar ------------------------------------------------------------
 

@@ -69,9 +69,8 @@ class QtWindowPort : public WindowPort {
   std::function<void()> quit_;
 };
 
-// The note editor's widget: a plain text editor that refuses typed, pasted,
-// dropped or composed text beyond a number of characters (line ends count
-// one). Text set by the program is not limited.
+// The note editor's widget. Notes of any size load whole and can be typed
+// in: there is no limit on the characters it takes.
 class NoteEdit : public QPlainTextEdit {
   Q_OBJECT
  public:
@@ -79,18 +78,6 @@ class NoteEdit : public QPlainTextEdit {
   // The blank strip left of the text, in pixels.
   void setGutter(int pixels);
   int gutter() const { return viewportMargins().left(); }
-  void setCharLimit(int chars) { limit_ = chars; }
-  int charLimit() const { return limit_; }
-  // Characters that may still be typed in place of the selection.
-  int room() const;
-
- protected:
-  void keyPressEvent(QKeyEvent* e) override;
-  void inputMethodEvent(QInputMethodEvent* e) override;
-  void insertFromMimeData(const QMimeData* source) override;
-
- private:
-  int limit_ = -1;  // no limit
 };
 
 // The TextEditor port over the note editor. The widget is attached once the
@@ -118,6 +105,8 @@ class QtTextEditor : public QObject, public TextEditor {
   std::size_t selectionEnd() override;
   void replaceSelection(const std::string& text) override;
   int scrollPosition() override;
+  void setReadOnly(bool on) override;
+  std::size_t characterCount() override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "core/app.h"
 #include "core/commands.h"
@@ -25,13 +26,13 @@ TEST(Notes, OpenEditSaveAutosaveAndLeave) {
   h.type("three");
   EXPECT_EQ(h.title(), "a.txt*");
   app.command(cmd::kCtrlS);
-  EXPECT_EQ(h.file("a.txt"), "line one\nline two\nthree");
+  EXPECT_EQ(h.file("a.txt"), "\xEF\xBB\xBFline one\r\nline two\r\nthree");  // its BOM and CR LF kept
   EXPECT_EQ(h.title(), "a.txt");
   EXPECT_EQ(h.message(), "Note saved");
 
   h.type("!");
   h.open("b.txt");  // leaving saves
-  EXPECT_EQ(h.file("a.txt"), "line one\nline two\nthree!");
+  EXPECT_EQ(h.file("a.txt"), "\xEF\xBB\xBFline one\r\nline two\r\nthree!");
   EXPECT_EQ(h.editor.content, "bee");
   EXPECT_EQ(h.menuText(cmd::kShortcutFirst), "a.txt");  // a recent file now
 
@@ -205,6 +206,216 @@ TEST(Notes, DroppedTextLinksAndLogBack) {
   EXPECT_NE(h.dir.read("home/LogFile.log")
                 .find(" PUSH root:'" + h.root + "' path:'" + h.root + "' folder:'' file:'a.txt'\n"),
             std::string::npos);
+}
+
+
+// The bytes a user never touched come back as they were, whatever their encoding.
+TEST(NoteBytes, LegacyNoteKeepsItsEncodingUntilATypedCharacterNeedsUtf8) {
+  RootHarness h;
+  App& app = h.startWith("old.txt", "caf\xE9\r\nna\xEFve\r\n");
+  EXPECT_EQ(h.editor.content, "caf\xC3\xA9\nna\xC3\xAFve\n");
+  h.editor.content = "caf\xC3\xA9\nna\xC3\xAFve!\n";  // an edit in the middle
+  app.noteEdited();
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.file("old.txt"), "caf\xE9\r\nna\xEFve!\r\n");
+  EXPECT_EQ(h.message(), "Note saved");
+  h.type("\xE2\x82\xAC\n");  // the euro sign is in Windows-1252
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.file("old.txt"), "caf\xE9\r\nna\xEFve!\r\n\x80\r\n");
+  h.type("\xCE\xA9");  // omega is not: the note becomes UTF-8 and says so
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.file("old.txt"), "caf\xC3\xA9\r\nna\xC3\xAFve!\r\n\xE2\x82\xAC\r\n\xCE\xA9");
+  EXPECT_EQ(h.message(), "Note saved as UTF-8: Windows-1252 cannot hold all of its characters");
+  h.open("old.txt");
+  EXPECT_EQ(h.editor.content, "caf\xC3\xA9\nna\xC3\xAFve!\n\xE2\x82\xAC\n\xCE\xA9");
+}
+
+TEST(NoteBytes, ReadOnlyNotesAreNeverWritten) {
+  RootHarness h;
+  const std::string withNul("shown\0hidden\r\n", 14);
+  h.dir.write("notes/other.txt", "other");
+  h.dir.write("notes/ro.txt", "locked");
+  ::chmod((h.root + "/ro.txt").c_str(), 0444);
+  App& app = h.startWith("nul.txt", withNul);
+  EXPECT_EQ(h.editor.content, "shown");
+  EXPECT_TRUE(h.editor.readOnly);
+  EXPECT_EQ(app.noteLock(), App::NoteLock::NulByte);
+  EXPECT_EQ(h.message(), "Read-only: the file holds a NUL byte; only the text in front of it is shown");
+  h.type(" more");  // refused
+  app.noteEdited();  // even an edit the editor let through marks nothing
+  EXPECT_EQ(h.title(), "nul.txt");
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.message(), "Read-only: the file holds a NUL byte; only the text in front of it is shown");
+  h.open("other.txt");
+  EXPECT_FALSE(h.editor.readOnly);  // the next note is editable again
+  EXPECT_EQ(h.file("nul.txt"), withNul);
+
+  h.open("ro.txt");
+  EXPECT_EQ(h.message(), "Read-only: the file cannot be written");
+  EXPECT_TRUE(h.editor.readOnly);
+  h.type("x");
+  h.open("other.txt");
+  app.shutDown();
+  EXPECT_EQ(h.file("ro.txt"), "locked");
+  EXPECT_FALSE(fs::exists(h.home + "/rescued"));  // nothing was typed, nothing to rescue
+}
+
+TEST(NoteBytes, HelpNoteIsReadOnly) {
+  RootHarness h;
+  App& app = h.start();
+  app.command(cmd::kHelp);
+  ASSERT_EQ(h.editor.content, "Help text\n");
+  EXPECT_EQ(app.noteLock(), App::NoteLock::Help);
+  h.type("scribble");
+  app.shutDown();
+  EXPECT_EQ(h.dir.read("home/support/help/1_help.txt"), "Help text\n");
+}
+
+TEST(NoteBytes, FailedSaveOnLeavingGoesToRescued) {
+  RootHarness h;
+  h.dir.write("notes/b.txt", "bee");
+  App& app = h.startWith("a.txt", "old");
+  h.type(" typed");
+  ::chmod(h.root.c_str(), 0555);  // the note can no longer be replaced
+  h.open("b.txt");
+  ::chmod(h.root.c_str(), 0755);
+  EXPECT_EQ(h.editor.content, "bee");
+  EXPECT_EQ(h.file("a.txt"), "old");
+  const std::string lead = "Could not save the note; your text was kept in ";
+  ASSERT_TRUE(h.message().starts_with(lead + h.home + "/rescued/a (conflict ")) << h.message();
+  EXPECT_EQ(readWholeFile(h.message().substr(lead.size())).value_or("<none>"), "old typed");
+
+  EXPECT_EQ(app.noteLock(), App::NoteLock::NotWritable);  // b.txt was opened in the locked folder
+  ::chmod(h.root.c_str(), 0755);
+  h.open("b.txt");
+  h.type("!");
+  ::chmod(h.root.c_str(), 0555);
+  app.shutDown();  // quitting rescues the same way
+  ::chmod(h.root.c_str(), 0755);
+  EXPECT_TRUE(h.message().starts_with(lead + h.home + "/rescued/b (conflict ")) << h.message();
+  EXPECT_EQ(h.file("b.txt"), "bee");
+  EXPECT_EQ(std::distance(fs::directory_iterator(h.home + "/rescued"), {}), 2);
+}
+
+TEST(NoteBytes, NoteThatCanBeNeitherSavedNorRescuedStaysOpen) {
+  RootHarness h;
+  h.dir.write("notes/b.txt", "bee");
+  App& app = h.startWith("a.txt", "old");
+  h.type(" typed");
+  ::chmod(h.root.c_str(), 0555);
+  h.dir.write("home/rescued", "a file where the folder would be");  // no rescued/ either
+  h.open("b.txt");
+  ::chmod(h.root.c_str(), 0755);
+  EXPECT_EQ(h.editor.content, "old typed");
+  EXPECT_EQ(h.title(), "a.txt*");
+  EXPECT_EQ(app.fileList().selectedName(), "a.txt");
+  EXPECT_TRUE(h.message().starts_with("Could not save the note: ")) << h.message();
+  app.command(cmd::kCtrlS);  // the folder is writable again
+  EXPECT_EQ(h.file("a.txt"), "old typed");
+}
+
+TEST(NoteBytes, AnotherProgramChangesTheOpenNote) {
+  RootHarness h("AutoSave=1");
+  h.dir.write("notes/b.txt", "bee");
+  App& app = h.startWith("a.txt", "v1");
+  h.dir.write("notes/a.txt", "v2 from elsewhere");
+  app.timer(cmd::kTimerFolderWatch);  // no unsaved edits: reloaded
+  EXPECT_EQ(h.editor.content, "v2 from elsewhere");
+  h.type(" mine");
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.file("a.txt"), "v2 from elsewhere mine");  // the reload is the new base: no conflict
+
+  h.dir.write("notes/a.txt", "v3");
+  h.type(" again");
+  app.timer(cmd::kTimerFolderWatch);  // unsaved edits stay in the editor
+  EXPECT_EQ(h.editor.content, "v2 from elsewhere mine again");
+  h.open("b.txt");  // leaving: the copy is written and named, the clicked file opens
+  EXPECT_EQ(h.editor.content, "bee");
+  EXPECT_EQ(app.fileList().selectedName(), "b.txt");
+  ASSERT_TRUE(h.message().starts_with("Note changed on disk; your text was saved as a (conflict ")) << h.message();
+  const std::string copy = h.message().substr(std::string("Note changed on disk; your text was saved as ").size());
+  EXPECT_EQ(h.file(copy), "v2 from elsewhere mine again");
+  EXPECT_EQ(h.file("a.txt"), "v3");
+
+  h.type(" b");
+  h.dir.write("notes/b.txt", "bee changed");
+  app.timer(cmd::kTimerAutosave);  // autosave says so too
+  EXPECT_TRUE(h.message().starts_with("Note changed on disk; your text was saved as b (conflict ")) << h.message();
+  EXPECT_EQ(h.file("b.txt"), "bee changed");
+}
+
+TEST(NoteBytes, DeletedNoteWithUnsavedTextIsNotWrittenBackSilently) {
+  RootHarness h("AutoSave=1");
+  App& app = h.startWith("a.txt", "text");
+  h.type(" more");
+  fs::remove(h.root + "/a.txt");
+  app.timer(cmd::kTimerFolderWatch);
+  EXPECT_EQ(h.editor.content, "text more");
+  EXPECT_TRUE(app.noteGone());
+  EXPECT_EQ(h.title(), "a.txt*");
+  EXPECT_EQ(h.message(), "The note's file is gone: " + h.root + "/a.txt");
+  app.timer(cmd::kTimerAutosave);
+  EXPECT_EQ(h.file("a.txt"), "<missing>");
+  app.command(cmd::kCtrlS);  // the user's own save writes it back
+  EXPECT_EQ(h.file("a.txt"), "text more");
+  EXPECT_EQ(app.fileList().selectedName(), "a.txt");
+}
+
+TEST(NoteBytes, EmptiedNoteAndDottedNames) {
+  RootHarness h;
+  App& app = h.startWith("a.txt", "text");
+  h.editor.content.clear();
+  app.noteEdited();
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.message(), "An empty note is not saved");
+  EXPECT_EQ(h.file("a.txt"), "text");
+  for (const char* name : {"..", "../escape", "a/b"}) {
+    h.enter(name);
+    EXPECT_TRUE(h.message().starts_with("Not a usable note name: ")) << name;
+  }
+  EXPECT_FALSE(fs::exists(h.root + "/...txt"));
+  EXPECT_FALSE(fs::exists(h.dir.path() / "escape.txt"));
+}
+
+TEST(NoteBytes, KeyReleasesNeverCopyTheText) {
+  RootHarness h("UseStatBar=1");
+  App& app = h.startWith("big.txt", std::string(100000, 'x') + "\n\xC3\xA9");
+  h.editor.textCopies = 0;
+  for (int i = 0; i < 5; ++i) {
+    h.type("y");
+    h.clock.now += 2'000'000'000;  // past the word counter's second
+    app.noteKeyReleased();
+  }
+  EXPECT_EQ(h.editor.textCopies, 0);
+  EXPECT_EQ(app.status().charCounter(), "Ch 100007");
+  EXPECT_EQ(app.status().wordCounter(), "");  // unsaved: no word count
+  app.command(cmd::kCtrlS);
+  h.clock.now += 2'000'000'000;
+  app.noteKeyReleased();
+  EXPECT_EQ(app.status().wordCounter(), "Wd 2");  // counted on the saved text
+  EXPECT_EQ(h.editor.textCopies, 1);              // by the save alone
+}
+
+TEST(NoteBytes, StaleSaveTemporariesAreCleared) {
+  RootHarness h;
+  auto old = [&](const std::string& rel) {
+    auto p = h.dir.write(rel, "half");
+    fs::last_write_time(p, fs::file_time_type::clock::now() - std::chrono::minutes(5));
+    return p;
+  };
+  auto homeOld = old("home/.vm-save-aB3xY9");
+  auto fresh = h.dir.write("home/.vm-save-Zz9Zz9", "running");
+  auto noteOld = old("notes/.vm-save-q1w2e3");
+  auto notMine = old("notes/.vm-save-toolong1");
+  App& app = h.startWith("a.txt", "a");
+  EXPECT_FALSE(fs::exists(homeOld));
+  EXPECT_TRUE(fs::exists(fresh));
+  EXPECT_TRUE(fs::exists(noteOld));  // until something is saved there
+  h.type("b");
+  app.command(cmd::kCtrlS);
+  EXPECT_FALSE(fs::exists(noteOld));
+  EXPECT_TRUE(fs::exists(notMine));
+  EXPECT_EQ(h.file("a.txt"), "ab");
 }
 
 }  // namespace

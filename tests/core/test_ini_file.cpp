@@ -36,9 +36,9 @@ TEST(IniFile, Reading) {
   TempDir t;
   auto f = t.write("a.ini", "orphan=1\n[General]\r\nA=1\r\nB = two words \r\n;K=comment\nK=first\nK=second\n"
                             "Empty=\nBare\nV=a;b\n\n[Other]\nA=3\n[general]\nW=4\n[Broken\nA=5\n[Ärger]\nÖl=6\n");
-  // Any case; the first of duplicates; no comment split; both stretches of a section; none before a header.
+  // Any case; the last of duplicates; no comment split; both stretches of a section; none before a header.
   for (auto [section, key, value] : std::vector<std::array<const char*, 3>>{
-           {"General", "A", "1"}, {"general", "b", "two words"}, {"OTHER", "a", "3"}, {"General", "K", "first"},
+           {"General", "A", "1"}, {"general", "b", "two words"}, {"OTHER", "a", "3"}, {"General", "K", "second"},
            {"General", "Empty", ""}, {"General", "Bare", ""}, {"General", "V", "a;b"}, {"General", ";K", "d"},
            {"General", "W", "4"}, {"General", "orphan", "d"}, {"Broken", "A", "5"}, {"ärger", "öL", "6"},
            {"General", "C", "d"}, {"Missing", "A", "d"}, {"", "A", "d"}, {"General", "", "d"}})
@@ -63,9 +63,9 @@ TEST(IniFile, WritePlacesKeys) {
     ASSERT_TRUE(ini::writeKey(f, section, key, value)) << before;
     EXPECT_EQ(t.read("a.ini"), after) << before;
   };
-  // First match in its own section; the file's spelling of the key is kept.
+  // The last match in its own section (the line a read takes); the file's spelling of the key is kept.
   check("[Other]\nkey=o\n[General]\n  KEY = old ; c\nkey=second\n", "general", "Key", "new",
-        "[Other]\nkey=o\n[General]\nKEY=new\nkey=second\n");
+        "[Other]\nkey=o\n[General]\n  KEY = old ; c\nkey=new\n");
   check("[General]\nA=1\n; c\n\n\n[Next]\nB=2\n", "General", "C", "3", "[General]\nA=1\n; c\nC=3\n\n\n[Next]\nB=2\n");
   check("[General]\n\n[Next]\n", "General", "A", "1", "[General]\nA=1\n\n[Next]\n");
   check("[S]\nA=1\n[T]\n[s]\nB=2\n", "S", "B", "3", "[S]\nA=1\n[T]\n[s]\nB=3\n");  // in the second stretch
@@ -76,6 +76,26 @@ TEST(IniFile, WritePlacesKeys) {
   check("[General]\nA=1\n[Broken\nA=2\n", "Broken", "B", "3", "[General]\nA=1\n[Broken\nA=2\nB=3\n");
   check("[Ärger]\nÖl=1\n", "ÄRGER", "öl", "2", "[Ärger]\nÖl=2\n");
   check("", "General", "A", "one\n[Evil]\nB=2", "[General]\nA=one\n");  // cut at the line break
+}
+
+TEST(IniFile, DuplicateKeysWriteTheLineThatIsRead) {
+  TempDir t;
+  auto f = t.write("d.ini", "[General]\nk=1\nother=x\nk=2\n[Other]\nk=9\n[general]\nK = 3\n");
+  EXPECT_EQ(ini::readKey(f, "General", "k", "d"), "3");  // the later stretch holds the last line
+  ASSERT_TRUE(ini::writeKey(f, "General", "k", "4"));
+  EXPECT_EQ(t.read("d.ini"), "[General]\nk=1\nother=x\nk=2\n[Other]\nk=9\n[general]\nK=4\n");
+  EXPECT_EQ(ini::readKey(f, "General", "k", "d"), "4");
+
+  f = t.write("e.ini", "[General]\nk=1\nk=2\n");
+  ASSERT_TRUE(ini::writeKey(f, "General", "k", "5"));
+  EXPECT_EQ(t.read("e.ini"), "[General]\nk=1\nk=5\n");
+  vm::SettingsStore store;  // the store reads the later line as well
+  ASSERT_TRUE(store.load(f));
+  EXPECT_EQ(store.getText("k", ""), "5");
+  store.set("k", "6");
+  ASSERT_TRUE(store.reload());
+  EXPECT_EQ(store.getText("k", ""), "6");
+  EXPECT_EQ(t.read("e.ini"), "[General]\nk=1\nk=6\n");
 }
 
 TEST(IniFile, WriteCreatesRenamesAndRefuses) {

@@ -5,6 +5,12 @@
 
 namespace vm::test {
 
+std::size_t FakeTextEditor::characterCount() {
+  std::size_t n = 0;
+  for (char c : content) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return n;
+}
+
 AppHarness::AppHarness() {
   home = dir.mkdir("home").string();
   docs = dir.mkdir("docs").string();
@@ -67,6 +73,7 @@ std::string RootHarness::file(const std::string& name) const {
 }
 
 void RootHarness::type(const std::string& text) {
+  if (editor.readOnly) return;
   editor.content += text;
   app().noteEdited();
 }

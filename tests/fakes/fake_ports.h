@@ -42,16 +42,21 @@ class FakeWindow : public WindowPort {
   void focusControl(int id) override { focused = id; }
 };
 
-// The note editor: selection offsets are bytes of `content`.
+// The note editor: selection offsets are bytes of `content`. A read-only
+// editor refuses replaceSelection, as the real one refuses typing.
 class FakeTextEditor : public TextEditor {
  public:
   std::string content;
-  bool enabled = false, visible = true, wrap = false;
+  bool enabled = false, visible = true, wrap = false, readOnly = false;
+  int textCopies = 0;  // calls of text(): the key-release path must make none
   std::size_t selStart = 0, selEnd = 0;
   int focusCount = 0;
   int scroll = 0;
   std::function<void()> onReplace;  // called after replaceSelection, as the shell reports an edit
-  std::string text() override { return content; }
+  std::string text() override {
+    ++textCopies;
+    return content;
+  }
   void setText(const std::string& t) override {
     content = t;
     selStart = selEnd = 0;
@@ -64,12 +69,15 @@ class FakeTextEditor : public TextEditor {
   std::size_t selectionStart() override { return std::min(selStart, content.size()); }
   std::size_t selectionEnd() override { return std::min(std::max(selStart, selEnd), content.size()); }
   void replaceSelection(const std::string& t) override {
+    if (readOnly) return;
     const std::size_t a = selectionStart(), b = selectionEnd();
     content.replace(a, b - a, t);
     selStart = selEnd = a + t.size();
     if (onReplace) onReplace();
   }
   int scrollPosition() override { return scroll; }
+  void setReadOnly(bool on) override { readOnly = on; }
+  std::size_t characterCount() override;
 };
 
 // The Multibar; the caret is taken to be at the end.
@@ -252,7 +260,8 @@ struct RootHarness : AppHarness {
   std::string message() { return app().status().message(); }
   const MenuItem* menu(int id) { return app().menus().find(id); }
   std::string menuText(int id) { return menu(id) ? menu(id)->text : "<no item>"; }
-  // Adds text at the end of the note, as the user's edit.
+  // Adds text at the end of the note, as the user's edit (a read-only
+  // editor refuses it).
   void type(const std::string& text);
   // Types a line in the Multibar and presses Enter (Ctrl+Enter with skipWeb).
   void enter(const std::string& text, bool skipWeb = false);

@@ -47,10 +47,16 @@ TEST(FormatDate, OverlappingTokensAndWords) {
   EXPECT_EQ(formatDate("MMMM dddd", at(2025, 3, 3, 9, 0, 0, 1)), "March Monday");
   EXPECT_EQ(formatDate("Date d", wed), "DaAe 5");
   EXPECT_EQ(formatDate("status Monday", wed), "8AaAu8 3on5ay");
-  // Placeholders run together: "^^^" + "^^" is five "^", the long one goes first.
-  EXPECT_EQ(formatDate("MMMtt", at(2026, 12, 4, 16, 0)), "December^");
-  // Placeholder runs typed by the user are replaced like the program's own.
-  EXPECT_EQ(formatDate("^^^^ $$$ ^^ $$$$", wed), "March Wed AM Wednesday");
+  // Neighbouring tokens stay apart.
+  const LocalTime sepPm = at(2026, 9, 4, 16, 0, 0, 5);
+  EXPECT_EQ(formatDate("tttt", sepPm), "PMPM");
+  EXPECT_EQ(formatDate("MMMtt", sepPm), "SepPM");
+  EXPECT_EQ(formatDate("MMMMtt ddddt", sepPm), "SeptemberPM FridayP");
+  EXPECT_EQ(formatDate("MMMMMMM", sepPm), "SeptemberSep");
+  // What a token puts in is never read again ("March" keeps its "M", "Tuesday" its "d", "s" and "a").
+  EXPECT_EQ(formatDate("MMMM dddd", at(2025, 3, 4, 9, 0, 0, 2)), "March Tuesday");
+  // Characters of the template are only text.
+  EXPECT_EQ(formatDate("^^^^ $$$ ^^ $$$$", wed), "^^^^ $$$ ^^ $$$$");
 }
 
 TEST(FormatDate, LengthCap) {
@@ -60,8 +66,10 @@ TEST(FormatDate, LengthCap) {
   EXPECT_EQ(formatDate(std::string(258, 'x') + "\xc3\xa9", sep), std::string(258, 'x'));
   // A growing replacement is made only while the text stays within 259 bytes.
   EXPECT_EQ(formatDate(std::string(250, 'x') + "MMMM", sep), std::string(250, 'x') + "September");
-  // "September" does not fit; the short-name placeholder inside "^^^^" then does.
-  EXPECT_EQ(formatDate(std::string(251, 'x') + "MMMM", sep), std::string(251, 'x') + "Sep^");
+  // "September" does not fit: the token stays whole, never half replaced.
+  EXPECT_EQ(formatDate(std::string(251, 'x') + "MMMM", sep), std::string(251, 'x') + "MMMM");
+  EXPECT_EQ(formatDate(std::string(251, 'x') + "MMMMtt", at(2025, 9, 5, 16, 0)), std::string(251, 'x') + "MMMMPM");
+  EXPECT_EQ(formatDate(std::string(254, 'x') + "dddd", sep), std::string(254, 'x') + "dddd");
   // Occurrence by occurrence, left to right.
   const LocalTime dec = at(2025, 12, 5, 9, 7, 8, 5);
   EXPECT_EQ(formatDate(std::string(255, 'x') + "M M", dec), std::string(255, 'x') + "12 M");

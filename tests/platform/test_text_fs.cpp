@@ -2,6 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
 #include "fakes/temp_dir.h"
 #include "platform/app_paths.h"
 #include "platform/fs.h"
@@ -53,6 +57,39 @@ TEST(Fs, PathsAndAtomicWrites) {
   EXPECT_FALSE(writeFileAtomic(d.path() / "no/such/dir/f", "x", &err));
   EXPECT_FALSE(err.empty());
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(d.path()), {}), 1);  // no temporary files left
+}
+
+TEST(Fs, StaleSaveTemporariesGoYoungOnesAndOthersStay) {
+  test::TempDir d;
+  namespace sfs = std::filesystem;
+  auto age = [&](const char* name, int minutes) {
+    auto p = d.write(name, "half a note");
+    sfs::last_write_time(p, sfs::file_time_type::clock::now() - std::chrono::minutes(minutes));
+    return p;
+  };
+  auto stale = age(".vm-save-Ab12Cd", 2);
+  auto young = age(".vm-save-Ef34Gh", 0);
+  auto longer = age(".vm-save-Ab12Cd7", 5);  // not a name a save makes
+  auto note = age("vm-save-Ab12Cd", 5);
+  auto folder = d.mkdir(".vm-save-Ij56Kl");
+  sfs::last_write_time(folder, sfs::file_time_type::clock::now() - std::chrono::minutes(5));
+  EXPECT_EQ(removeStaleTempFiles(d.path()), 1);
+  EXPECT_FALSE(sfs::exists(stale));
+  for (const auto& p : {young, longer, note, folder}) EXPECT_TRUE(sfs::exists(p)) << p;
+  EXPECT_EQ(removeStaleTempFiles(d.path() / "missing"), 0);
+
+  // A running save's temporary is never taken for a stale one, even with no age limit.
+  EXPECT_EQ(removeStaleTempFiles(d.path(), -1), 1);  // the young leftover
+  std::atomic<bool> done{false};
+  int saved = 0;
+  std::thread saver([&] {
+    for (int i = 0; i < 10; ++i) saved += writeFileAtomic(d.path() / "n.txt", std::string(2 << 20, char('a' + i)));
+    done = true;
+  });
+  while (!done) removeStaleTempFiles(d.path(), -1);
+  saver.join();
+  EXPECT_EQ(saved, 10);
+  EXPECT_EQ(d.read("n.txt"), std::string(2 << 20, 'j'));
 }
 
 TEST(Fs, DirectoryReadingAndMountPoints) {
