@@ -47,6 +47,10 @@ constexpr std::size_t kMaxListNumberDigits = 9;
 // a few milliseconds of md4c's time.
 constexpr unsigned long long kMaxLinkWork = 4'000'000;
 
+// Strikethrough, and "#Title" without a blank is a heading too (the
+// wiki pass writes "+Title" that way).
+constexpr unsigned kMd4cFlags = MD_FLAG_STRIKETHROUGH | MD_FLAG_PERMISSIVEATXHEADERS;
+
 constexpr std::size_t kMaxStyleSheets = 20;
 constexpr std::size_t kWriteBuffer = 64 * 1024;
 constexpr std::size_t kSearchQuery = 260;       // bytes of a web-search query
@@ -361,7 +365,7 @@ std::string plainTextBody(string_view text) {
 bool markdownTo(string_view text, Sink sink, void* user) {
   std::string storage;
   const string_view input = prepareForMd4c(text, storage);
-  return md_html(input.data(), static_cast<MD_SIZE>(input.size()), sink, user, MD_FLAG_STRIKETHROUGH, 0) == 0;
+  return md_html(input.data(), static_cast<MD_SIZE>(input.size()), sink, user, kMd4cFlags, 0) == 0;
 }
 
 // The body for the switches. `source`, when given, holds `text` and is

@@ -19,10 +19,13 @@ constexpr std::size_t kTarget = limits::kWikiLinkTarget;
 constexpr std::size_t kAddress = limits::kWikiLinkAddress;
 constexpr std::size_t kCell = limits::kWikiCell;
 constexpr std::size_t kCells = limits::kWikiCells;
-// Every step provably ends (each round consumes a marker that no
-// replacement creates); this bound only guards against a future table row
-// that would break that.
-constexpr int kMaxRounds = 1 << 20;
+// Every step rebuilds the line once per round, and a piece can hold hundreds
+// of markers, so the rounds of one piece share a fixed allowance of bytes
+// rebuilt or scanned, and stop growing a line past a fixed size. A piece is
+// at most kPiece bytes, so the work of a whole text is linear in its size
+// whatever its bytes; lines people write use a small part of either bound.
+constexpr std::size_t kPieceWork = 256 * 1024;
+constexpr std::size_t kMaxLineGrowth = 32 * 1024;
 
 struct Block {
   string_view open, close, htmlOpen, htmlClose;
@@ -269,7 +272,7 @@ class MarkupChars {
 template <typename Step>
 bool repeat(Step step) {
   bool any = false;
-  for (int round = 0; round < kMaxRounds && step(); ++round) any = true;
+  while (step()) any = true;
   return any;
 }
 
@@ -277,8 +280,13 @@ class Converter {
  public:
   explicit Converter(bool markLineEnds) : markLineEnds_(markLineEnds) {}
 
+  // Bytes scanned or rebuilt by the repeated steps, over all pieces.
+  std::size_t work() const { return work_; }
+
   void convert(std::string line, std::string& out) {
     bool changed = false;
+    std::size_t spent = 0;
+    const std::size_t maxLine = line.size() + kMaxLineGrowth;
     MarkupChars chars(line);
     // Outside a block only "[<", "[{", "[|" and "-->" matter here.
     if (block_ == kInside || chars.any("[-")) blockStep(line, changed);
@@ -305,7 +313,10 @@ class Converter {
       // again after every change.
       auto step = [&](string_view needs, auto&& run) {
         return repeat([&] {
-          if (!chars.any(needs) || !run()) return false;
+          if (!chars.any(needs) || spent >= kPieceWork || line.size() >= maxLine) return false;
+          spent += line.size();
+          work_ += line.size();
+          if (!run()) return false;
           chars = MarkupChars(line);
           return true;
         });
@@ -398,6 +409,7 @@ class Converter {
   }
 
   bool markLineEnds_;
+  std::size_t work_ = 0;
   int block_ = kOutside;
   int openBlock_ = kNoBlock;
   int table_ = kNoTable;
@@ -429,6 +441,7 @@ std::string wikiToHtml(std::string_view text, const WikiOptions& options) {
     }
     converter.convert(std::move(piece), out);
   }
+  if (options.work) *options.work += converter.work();
   return out;
 }
 

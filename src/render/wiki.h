@@ -7,6 +7,7 @@
 // (markers removed, contents escaped), tables of "|" rows, " =italic=",
 // " _underlined_", rules "___" "***" "* * *", pictures "[$src$]", and
 // "+" heading marks that become "#" for the Markdown renderer.
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -18,6 +19,9 @@ struct WikiOptions {
   // follow. Lines that a step changed get the mark either way (except table
   // rows and "+" heading lines).
   bool markLineEnds = true;
+  // When set, receives the bytes the repeated link and markup steps scanned
+  // or rebuilt: at most a fixed amount per input piece, whatever the input.
+  std::size_t* work = nullptr;
 };
 
 // Converts a whole text (LF or CR LF line ends) and returns the page body with
