@@ -1,5 +1,6 @@
 #include "render/wiki.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -381,6 +382,10 @@ class Converter {
   // line end) follows the row's "</tr>".
   void tableRow(std::string& line) {
     if (table_ == kNoTable) table_ = kFirstRow;
+    if (isDelimiterRow(line)) {
+      line.clear();  // the table goes on; its first row may still be pending
+      return;
+    }
     std::string out = table_ == kFirstRow ? "<table><tr>" : "<tr>";
     const string_view view(line);
     string_view last;
@@ -406,6 +411,28 @@ class Converter {
     if (haveLast) out += last;
     line = std::move(out);
     table_ = kInTable;
+  }
+
+  // "|---|:--:|": every cell dashes with optional colons at the ends.
+  static bool isDelimiterRow(string_view line) {
+    bool dashes = false;
+    std::size_t i = 0;
+    while (i < line.size()) {
+      const std::size_t end = std::min(line.find('|', i), line.size());
+      string_view cell = line.substr(i, end - i);
+      while (!cell.empty() && string_view(" \t\r\n").find(cell.front()) != npos) cell.remove_prefix(1);
+      while (!cell.empty() && string_view(" \t\r\n").find(cell.back()) != npos) cell.remove_suffix(1);
+      if (!cell.empty() && cell.front() == ':') cell.remove_prefix(1);
+      if (!cell.empty() && cell.back() == ':') cell.remove_suffix(1);
+      if (!cell.empty()) {
+        if (cell.find_first_not_of('-') != npos) return false;
+        dashes = true;
+      } else if (end > i && line.substr(i, end - i).find(':') != npos) {
+        return false;  // a colon alone
+      }
+      i = end + 1;
+    }
+    return dashes;
   }
 
   bool markLineEnds_;
