@@ -69,7 +69,7 @@ void App::openInWebViewer() {
       switches = kRenderWiki | (settings_.flag(setting::WikiDoMarkdown) ? kRenderMarkdown : 0);
       break;
     case PageSource::Markdown:
-      switches = kRenderMarkdown | (settings_.flag(setting::MarkdownDoPreWiki) ? kRenderWiki : 0);
+      switches = kRenderMarkdown | kRenderMarkdownNote | (settings_.flag(setting::MarkdownDoPreWiki) ? kRenderWiki : 0);
       break;
   }
   if (switches != 0) {

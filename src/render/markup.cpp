@@ -16,6 +16,7 @@
 #include "platform/fs.h"
 #include "platform/limits.h"
 #include "platform/text.h"
+#include "render/markdown_note.h"
 #include "render/wiki.h"
 
 namespace vm {
@@ -375,7 +376,11 @@ void renderBodyTo(string_view text, unsigned switches, Sink sink, void* user, st
   const bool markdown = (switches & kRenderMarkdown) != 0;
   const bool lineBreaks = (switches & kRenderLineBreaks) != 0;
   std::string work;
-  if (switches & kRenderWiki) {
+  if (markdown && (switches & kRenderMarkdownNote) && (switches & (kRenderWiki | kRenderLineBreaks))) {
+    work = prepareMarkdownNote(text, {.wiki = (switches & kRenderWiki) != 0, .lineBreaks = lineBreaks});
+    if (source) std::string().swap(*source);
+    text = work;
+  } else if (switches & kRenderWiki) {
     work = wikiToHtml(text, WikiOptions{.markLineEnds = !(markdown && lineBreaks)});
     if (source) std::string().swap(*source);
     if (!markdown) return emit(sink, user, work);

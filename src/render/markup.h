@@ -13,6 +13,9 @@ namespace vm {
 inline constexpr unsigned kRenderMarkdown = 2;
 inline constexpr unsigned kRenderWiki = 4;
 inline constexpr unsigned kRenderLineBreaks = 8;
+// The source is a Markdown note (not a wiki note run through Markdown): the
+// wiki and line-break passes touch its prose only.
+inline constexpr unsigned kRenderMarkdownNote = 16;
 
 // What the browser viewer does with a file, by its extension (case ignored),
 // tested in this order: image, wiki, Markdown, else shown directly.
