@@ -1,7 +1,10 @@
 #include "render/markdown_note.h"
 
+#include <utf8proc.h>
+
 #include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -76,7 +79,8 @@ std::size_t listContentStart(string_view s) {
     if (i == digits || i >= s.size() || (s[i] != '.' && s[i] != ')')) return npos;
     ++i;
   }
-  if (i >= s.size() || !isBlank(s[i])) return npos;
+  if (i >= s.size()) return i;  // an empty item
+  if (!isBlank(s[i])) return npos;
   while (i < s.size() && isBlank(s[i])) ++i;
   return i;
 }
@@ -293,9 +297,19 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
     }
     if (!isBlankLine(s) && !html.kind) {
       const std::size_t columns = indentOf(s).first;
-      if (const std::size_t content = listContentStart(s); content != npos && columns < listIndent + 4) {
-        listIndent = content;
-        inParagraph = true;  // the item's text
+      const std::size_t content = isThematicBreak(s) ? npos : listContentStart(s);
+      if (content != npos && columns < listIndent + 4) {
+        const std::size_t markerEnd = std::min(s.find_first_of(" \t", indentOf(s).second), s.size());
+        const std::size_t inside = indentOf(s.substr(markerEnd)).first;
+        // "1.     code": code inside the item, which starts one column
+        // after its marker.
+        listIndent = content >= s.size() ? markerEnd + 1 : inside > 4 ? markerEnd + 1 : content;
+        inParagraph = content < s.size();  // the item's text
+        if (content < s.size() && inside > 4) {
+          line.kind = Kind::Verbatim;
+          inParagraph = false;
+          continue;
+        }
         definitionLines = 0;
         indentedCode = false;
         if (const Fence open = fenceOpen(s.substr(content)); open.mark) {  // "- ```sh"
@@ -456,10 +470,20 @@ class Protector {
       protect(s.substr(i, end - i));
       i = end;
     }
+    if (noMoreCommentEnd_ || endsInsideTag(s)) noBreak_ = true;
   }
 
   // A blank line or a block ends the paragraph a code span could go on in.
   void endParagraph() { pendingRun_ = 0; }
+
+  // A tag or comment that goes on on the next line takes no hard break
+  // inside it.
+  static bool endsInsideTag(string_view s) {
+    const std::size_t lt = s.rfind('<');
+    if (lt == npos || lt + 1 >= s.size() || s.find('>', lt) != npos) return false;
+    const char c = s[lt + 1];
+    return isAsciiLetter(c) || c == '/' || c == '!';
+  }
 
   const std::string& line() const { return out_; }
   bool noBreak() const { return noBreak_; }
@@ -704,7 +728,15 @@ std::string normalizeLabel(std::string_view label) {
     blank = false;
     collapsed += c;
   }
-  return foldCase(collapsed);
+  // Full case folding, as Markdown compares labels ("ẞ" matches "SS").
+  utf8proc_uint8_t* folded = nullptr;
+  const utf8proc_ssize_t n =
+      utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(collapsed.data()),
+                   static_cast<utf8proc_ssize_t>(collapsed.size()), &folded, UTF8PROC_CASEFOLD);
+  if (n < 0) return foldCase(collapsed);  // not UTF-8: simple folding, which keeps such bytes
+  std::string out(reinterpret_cast<char*>(folded), static_cast<std::size_t>(n));
+  std::free(folded);
+  return out;
 }
 
 std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions& options) {

@@ -241,9 +241,13 @@ bool lineReplacement(std::string& line, bool& markAllowed, bool markdownNote) {
     std::size_t at = 0;
     if (row.atStart) {
       if (!string_view(line).starts_with(row.text)) continue;
-      if (markdownNote && row.text == "+" &&
-          (line.size() == 1 || line[1] == ' ' || line[1] == '\t' || line[1] == '\n' || line[1] == '\r'))
-        continue;
+      if (markdownNote && row.text[0] == '+') {
+        // "+ item" is a list marker, and "+++" alone no heading.
+        const std::size_t run = line.find_first_not_of('+');
+        const bool rest = run != npos && line.find_first_not_of(" \t\r\n", run) != npos;
+        const bool blankAfter = run == npos || string_view(" \t\r\n").find(line[run]) != npos;
+        if (!rest || (run == 1 && blankAfter)) continue;
+      }
     } else {
       at = line.find(row.text);
       if (at == npos) continue;
