@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "render/markdown_note.h"
 #include "render/markup.h"
 #include "render/wiki.h"
 
@@ -86,6 +87,11 @@ TEST(RenderBounds, MegabyteLinesOfAnyBytes) {
       {"escaped brackets", repeated("\\[ http://x ", kSize)},
       {"pictures", repeated("[$a$]", kSize)},
       {"headings and rules", repeated("+++++++* * *", kSize)},
+      {"open tags", repeated("<a b=\"", kSize)},
+      {"backtick runs", repeated("`` ` ```", kSize)},
+      {"open destinations", repeated("[a](", kSize)},
+      {"open comments", repeated("<!-- ", kSize)},
+      {"image brackets", repeated("![[", kSize)},
   };
   std::mt19937 random(5);
   const std::string alphabet("[]=_ $|+-<>{}:htp\\\x9e\xc3\xff*.", 25);
@@ -100,13 +106,42 @@ TEST(RenderBounds, MegabyteLinesOfAnyBytes) {
     SCOPED_TRACE(name);
     line += '\n';
     EXPECT_LE(wikiWork(line), kWorkPerByte * line.size());
-    EXPECT_LE(wikiWork(line, false), kWorkPerByte * line.size());
     const std::string html = vm::wikiToHtml(line);
     EXPECT_LE(html.size(), 40 * line.size());
+    // The same line as a Markdown note's prose.
+    std::size_t work = 0;
+    const std::string prepared = vm::prepareMarkdownNote(line, {.work = &work});
+    EXPECT_LE(work, kWorkPerByte * line.size());
+    EXPECT_LE(prepared.size(), 40 * line.size());
   }
   // The whole chain on the worst of them finishes (and has a page).
   EXPECT_FALSE(vm::renderMarkupBody(lines[0].second, kAll).empty());
   EXPECT_FALSE(vm::renderMarkupBody(lines.back().second, kAll).empty());
+}
+
+// Documents of random Markdown and wiki pieces: every one is prepared
+// without a fault, and a note without markup comes through byte for byte
+// (apart from the hard breaks and CR LF line ends).
+TEST(RenderBounds, RandomMarkdownNotes) {
+  static const char* pieces[] = {"- ", "+ ", "* ", "1. ", "1.", "> ", "    ", "  ", "\t", "```", "~~~", "`", "``",
+                                 "<!--", "-->", "<div>", "</div>", "<a href=\"x\">", "<http://a.b>", "[", "]", "(",
+                                 ")", "[x]", "[ ]", "[!NOTE]", "[^1]", "[a]: /u", "\"t\"", "http://x.y/a_b",
+                                 "_w_", "=w=", "***", "---", "___", "|", "|---|", "+T", "\\", "\n", "\n\n",
+                                 "\r\n", "word ", "\x1A", "\x1B", "1", "\xc3\xa9", "\xff", "#", "!["};
+  std::mt19937 random(3);
+  for (int note = 0; note < 300; ++note) {
+    std::string text;
+    const int n = static_cast<int>(random() % 400);
+    for (int i = 0; i < n; ++i) text += pieces[random() % std::size(pieces)];
+    for (bool wiki : {true, false}) {
+      const std::string prepared = vm::prepareMarkdownNote(text, {.wiki = wiki, .lineBreaks = true});
+      EXPECT_EQ(prepared.find('\x1A') == std::string::npos, text.find('\x1A') == std::string::npos) << text;
+      EXPECT_FALSE(vm::renderMarkupBody(text, kAll | vm::kRenderMarkdownNote).empty());
+    }
+  }
+  // Without the line-break pass the wiki pass marks the prose lines only.
+  EXPECT_EQ(vm::prepareMarkdownNote("a\r\n```\r\nb\r\n```\r\nc", {.wiki = true, .lineBreaks = false}),
+            "a<br/>\n```\nb\n```\nc");
 }
 
 TEST(RenderBounds, LinesPeopleWriteAreConvertedWhole) {
