@@ -457,6 +457,10 @@ class Protector {
         end = angleEnd(s, i);
       } else if (i == taskBox) {
         end = i + 3;
+      } else if (const std::size_t wikiEnd = c == '[' ? pageLinkEnd(s, i) : npos; wikiEnd != npos) {
+        out_.append(s.substr(i, wikiEnd - i));  // "[[Name][text]]" is the wiki pass's
+        i = wikiEnd;
+        continue;
       } else if (c == '[' || (c == '!' && i + 1 < s.size() && s[i + 1] == '[')) {
         end = linkEnd(s, c == '!' ? i + 1 : i);
       } else if (c == ']' && i + 1 < s.size() && s[i + 1] == '(' && unmatchedClose_.count(i)) {
@@ -619,8 +623,21 @@ class Protector {
       while (m < limit && (isAsciiLetter(t[m]) || isDigit(t[m]) || t[m] == '-' || t[m] == '.')) ++m;
       if (m > k + 1 && m < limit && t[m] == '>') return i + m + 1;
     }
+    // A tag without anything the wiki pass reacts to ("<br/>", "</b>") is
+    // left in the line, where "<br/>" at its end still counts as a mark.
     const std::size_t end = tagEnd(s, i);
+    if (end != npos && s.substr(i, end - i).find_first_of("[]=_*$+|:-") == npos) return npos;
     return end;
+  }
+
+  // Past "[[Name][text]]" at s[i], or npos.
+  std::size_t pageLinkEnd(string_view s, std::size_t i) const {
+    if (i + 1 >= s.size() || s[i + 1] != '[') return npos;
+    const std::size_t name = match_[i + 1];
+    if (name == npos || name + 1 >= s.size() || s[name + 1] != '[') return npos;
+    const std::size_t text = match_[name + 1];
+    if (text == npos || text + 1 >= s.size() || s[text + 1] != ']') return npos;
+    return text + 2;
   }
 
   // Past the ")" that ends a link destination starting at s[from]; the

@@ -362,8 +362,11 @@ class WikiConverter::Converter {
 
     // A Markdown note's changed lines are marked like the others: by the
     // line-break pass when it follows, else here.
-    const bool mark = changed && !markdownNote_ ? table_ != kInTable && markAllowed
-                                                : markLineEnds_ && (!changed || (table_ != kInTable && markAllowed));
+    // A blank line of a Markdown note stays blank: it ends paragraphs.
+    const bool blank = markdownNote_ && line.find_first_not_of(" \t\r\n") == npos;
+    const bool mark = changed && !markdownNote_
+                          ? table_ != kInTable && markAllowed
+                          : markLineEnds_ && !blank && (!changed || (table_ != kInTable && markAllowed));
     if (mark) addLineEndMark(line);
     out += line;
     position_ += lineBytes;

@@ -127,6 +127,73 @@ TEST(MarkdownNote, RealDocumentsLookAsMd4cShowsThem) {
   EXPECT_GE(documents, 30);
 }
 
+string note(const string& text) { return vm::renderMarkupBody(text, kDefault); }
+bool has(const string& html, const string& part) { return html.find(part) != string::npos; }
+
+// What used to break in real notes: each comes out as md4c alone shows it.
+TEST(MarkdownNote, MarkdownStaysMarkdown) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<!-- note -->\nText after\n", "comment ending in -->"},
+      {"See https://a.org\n```\ncode\n```\n", "address before a closing fence"},
+      {"- a https://a.org\n- b\n", "address ending a list item"},
+      {"Use `x[i]` and `[{a}]`.\n\n```\nv = x[i] + [{b}]\n```\n", "brackets in code"},
+      {"Version [1.0.0] and thanks [alice].\n\n[1.0.0]: https://a.org/1\n[alice]: https://a.org/al\n",
+       "references with definitions"},
+      {"- [ ] todo\n- [x] done\n", "task boxes"},
+      {"> [!NOTE]\n> Careful.\n", "alert block"},
+      {"+ one\n+ two\n", "plus list"},
+      {"An _emphasised_ word\n", "underscore emphasis"},
+      {"Autolink <https://a.org/x_y_z> here\n", "autolink"},
+      {"a\n\n***\n\nb\n", "thematic break"},
+      {"line\\\nnext\n", "backslash hard break"},
+      {"[link](\n/url)\n", "destination on the next line"},
+      {"[![badge](https://a.org/b.svg)](https://a.org)\n", "image inside a link"},
+      {"<div>\n[x] *y*\n</div>\n", "HTML block"},
+      {"    [indented] code\n", "indented code"},
+  };
+  for (const auto& [text, what] : cases) {
+    SCOPED_TRACE(what);
+    const string chain = note(text);
+    EXPECT_EQ(normalise(chain), normalise(vm::markdownToHtml(text))) << chain;
+    EXPECT_FALSE(has(chain, "tn:")) << chain;
+  }
+}
+
+// Wiki features in the prose of a Markdown note still work.
+TEST(MarkdownNote, WikiFeaturesInProse) {
+  const string html = note(
+      "+Shopping\n\nBuy [Shopping list] and [[Plans][the plans]], =soon= at https://a.org/x.\n"
+      "Next line\n\n|Item|Price|\n|---|:-:|\n|Tea|3|\n\nAfter the table\n");
+  EXPECT_TRUE(has(html, "<h1>Shopping</h1>")) << html;
+  EXPECT_TRUE(has(html, "<a class='tnClass' href=\"tn:Shopping%20list\">Shopping list</a>")) << html;
+  EXPECT_TRUE(has(html, "<a class='tnClass' href=\"tn:Plans\">the plans</a>")) << html;
+  EXPECT_TRUE(has(html, "<i>soon</i>")) << html;
+  EXPECT_TRUE(has(html, "<a href=\"https://a.org/x\">https://a.org/x</a>.<br>\nNext line")) << html;
+  EXPECT_TRUE(has(html, "<table><tr><td>Item</td><td>Price</td></tr>")) << html;
+  EXPECT_FALSE(has(html, "---")) << html;
+  EXPECT_TRUE(has(html, "<p>After the table</p>")) << html;
+  // A bare address that ends the line keeps its line end.
+  EXPECT_EQ(note("see http://a.org\n```\nx\n```\n"),
+            "<p>see <a href=\"http://a.org\">http://a.org</a></p>\n<pre><code>x\n</code></pre>\n");
+  // "_word_" is underlined in a wiki note only.
+  EXPECT_TRUE(has(vm::renderMarkupBody("a _w_ b\n", vm::kRenderWiki), "<u>w</u>"));
+  EXPECT_TRUE(has(note("a _w_ b\n"), "<em>w</em>"));
+  // A page link without a definition, beside a reference with one.
+  const string mixed = note("[Home] and [ref]\n\n[ref]: https://a.org\n");
+  EXPECT_TRUE(has(mixed, "href=\"tn:Home\"")) << mixed;
+  EXPECT_TRUE(has(mixed, "<a href=\"https://a.org\">ref</a>")) << mixed;
+  // Without the wiki pass only the breaks are added, to prose.
+  EXPECT_EQ(vm::renderMarkupBody("a\nb\n```\nc\nd\n```\n",
+                                 vm::kRenderMarkdown | vm::kRenderLineBreaks | vm::kRenderMarkdownNote),
+            "<p>a<br>\nb</p>\n<pre><code>c\nd\n</code></pre>\n");
+}
+
+TEST(MarkdownNote, LabelsCompareAsMarkdownDoes) {
+  EXPECT_EQ(vm::normalizeLabel("  Foo \n\t Bar "), "foo bar");
+  EXPECT_EQ(vm::normalizeLabel("\xE1\xBA\x9E"), "ss");  // capital sharp s folds fully
+  EXPECT_EQ(vm::normalizeLabel("\xff A"), "\xff a");    // bytes that are not UTF-8 are kept
+}
+
 // spec.json: an array of objects with string and number values.
 struct Example {
   string markdown, section;
