@@ -492,8 +492,10 @@ class Protector {
   const std::string& line() const { return out_; }
   bool noBreak() const { return noBreak_; }
 
-  // The converted text with the pieces put back.
+  // The converted text with the pieces put back. In a wiki table's rows (an
+  // HTML block, where Markdown is not read) code spans are written as HTML.
   void restore(string_view converted, std::string& out) const {
+    const bool tableRow = converted.starts_with("<table><tr>") || converted.starts_with("<tr>");
     for (std::size_t i = 0; i < converted.size();) {
       const std::size_t open = converted.find(kOpen, i);
       if (open == npos) {
@@ -504,12 +506,37 @@ class Protector {
       std::size_t j = open + 1, n = 0;
       while (j < converted.size() && isDigit(converted[j])) n = n * 10 + static_cast<std::size_t>(converted[j++] - '0');
       if (j < converted.size() && converted[j] == kClose && n < pieces_.size()) {
-        out.append(pieces_[n]);
+        if (tableRow) {
+          appendCellPiece(out, pieces_[n]);
+        } else {
+          out.append(pieces_[n]);
+        }
         i = j + 1;
       } else {
         i = open + 1;  // cannot happen: the note's own such bytes are pieces
       }
     }
+  }
+
+  // "`a < b`" as "<code>a &lt; b</code>"; other pieces as they are.
+  static void appendCellPiece(std::string& out, string_view piece) {
+    std::size_t n = 0;
+    while (n < piece.size() && piece[n] == '`') ++n;
+    if (n == 0 || piece.size() < 2 * n || piece.substr(piece.size() - n).find_first_not_of('`') != npos) {
+      out.append(piece);
+      return;
+    }
+    string_view code = piece.substr(n, piece.size() - 2 * n);
+    if (code.size() >= 2 && code.front() == ' ' && code.back() == ' ' && code.find_first_not_of(' ') != npos)
+      code = code.substr(1, code.size() - 2);
+    out += "<code>";
+    for (char c : code) {
+      if (c == '&') out += "&amp;";
+      else if (c == '<') out += "&lt;";
+      else if (c == '>') out += "&gt;";
+      else out += c;
+    }
+    out += "</code>";
   }
 
  private:

@@ -170,6 +170,7 @@ TEST(MarkdownNote, WikiFeaturesInProse) {
   EXPECT_TRUE(has(html, "<i>soon</i>")) << html;
   EXPECT_TRUE(has(html, "<a href=\"https://a.org/x\">https://a.org/x</a>.<br>\nNext line")) << html;
   EXPECT_TRUE(has(html, "<table><tr><td>Item</td><td>Price</td></tr>")) << html;
+  EXPECT_TRUE(has(note("|`a<b`|``x|y``|\n"), "<td><code>a&lt;b</code></td><td><code>x|y</code></td>"));
   EXPECT_FALSE(has(html, "---")) << html;
   EXPECT_TRUE(has(html, "<p>After the table</p>")) << html;
   // A bare address that ends the line keeps its line end.

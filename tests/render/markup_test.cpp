@@ -43,7 +43,7 @@ void allFinish(const Inputs& inputs, const std::function<std::string(const std::
     const auto start = std::chrono::steady_clock::now();
     const std::string html = render(text);
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    EXPECT_LT(ms.count(), 2000);  // a hang guard, not a speed test
+    EXPECT_LT(ms.count(), 10000);  // a hang guard on a shared machine, not a speed test
     EXPECT_FALSE(html.empty());
   }
 }
