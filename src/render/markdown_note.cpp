@@ -27,6 +27,8 @@ constexpr char kClose = '\x1B';
 // Longest HTML tag or autolink looked for on a line; longer ones are text.
 constexpr std::size_t kMaxTag = 1024;
 constexpr std::size_t kMaxLabel = 999;  // Markdown's limit on a reference label
+// Bytes where a protected piece may start (and the task box's "[").
+constexpr string_view kSpecial("`<[]!\\\x1A\x1B", 8);
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -427,6 +429,11 @@ class Protector {
       protect(s.substr(0, close));
       s.remove_prefix(close);
     }
+    // Most lines hold nothing to protect.
+    if (s.find_first_of(kSpecial) == npos) {
+      out_.append(s);
+      return;
+    }
     scanLine(s);
     std::size_t taskBox = npos;
     const string_view quoted = afterQuotes(s);
@@ -463,7 +470,7 @@ class Protector {
         continue;
       } else if (c == '[' || (c == '!' && i + 1 < s.size() && s[i + 1] == '[')) {
         end = linkEnd(s, c == '!' ? i + 1 : i);
-      } else if (c == ']' && i + 1 < s.size() && s[i + 1] == '(' && unmatchedClose_.count(i)) {
+      } else if (c == ']' && i + 1 < s.size() && s[i + 1] == '(' && match_[i] == kUnmatched) {
         end = destinationEnd(s, i + 2);  // the end of a link whose text began on an earlier line
       }
       if (end == npos || end <= i) {
@@ -553,8 +560,7 @@ class Protector {
   // The end of the code span that starts at s[i] (a run of n backticks up
   // to the next run of exactly n), or of the lone run there.
   std::size_t codeSpanEnd(std::size_t i) const {
-    const auto it = spanEnd_.find(i);
-    return it == spanEnd_.end() ? npos : it->second;
+    return spanEnd_[i];
   }
 
   // Code spans first (found once per line: the next run of each length is
@@ -581,7 +587,7 @@ class Protector {
       if (it != lastOfLength.end()) runs[r].next = it->second;
       lastOfLength[runs[r].length] = r;
     }
-    spanEnd_.clear();
+    spanEnd_.assign(s.size(), npos);
     firstLoneRun_ = npos;
     std::vector<std::pair<std::size_t, std::size_t>> spans;
     for (std::size_t r = 0; r < runs.size();) {
@@ -598,7 +604,6 @@ class Protector {
       r = run.next + 1;
     }
     match_.assign(s.size(), npos);
-    unmatchedClose_.clear();
     std::vector<std::size_t> open;
     std::size_t span = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
@@ -610,7 +615,7 @@ class Protector {
         open.push_back(i);
       } else if (s[i] == ']') {
         if (open.empty()) {
-          unmatchedClose_.insert(i);
+          match_[i] = kUnmatched;
         } else {
           match_[open.back()] = i;
           open.pop_back();
@@ -708,8 +713,8 @@ class Protector {
   const std::unordered_set<std::string>& labels_;
   std::vector<std::string> pieces_;
   std::vector<std::size_t> match_;
-  std::unordered_map<std::size_t, std::size_t> spanEnd_;
-  std::unordered_set<std::size_t> unmatchedClose_;
+  static constexpr std::size_t kUnmatched = npos - 1;  // in match_: a "]" without its "["
+  std::vector<std::size_t> spanEnd_;  // per backtick run's first byte: the end of its span
   std::size_t firstLoneRun_ = npos;
   std::size_t pendingRun_ = 0;  // backticks of a code span open at the line's end
   std::string out_;
