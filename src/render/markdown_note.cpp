@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "render/markup.h"
 #include "render/wiki.h"
 
 namespace vm {
@@ -499,10 +500,8 @@ class Protector {
   const std::string& line() const { return out_; }
   bool noBreak() const { return noBreak_; }
 
-  // The converted text with the pieces put back. In a wiki table's rows (an
-  // HTML block, where Markdown is not read) code spans are written as HTML.
+  // The converted text with the pieces put back.
   void restore(string_view converted, std::string& out) const {
-    const bool tableRow = converted.starts_with("<table><tr>") || converted.starts_with("<tr>");
     for (std::size_t i = 0; i < converted.size();) {
       const std::size_t open = converted.find(kOpen, i);
       if (open == npos) {
@@ -513,37 +512,12 @@ class Protector {
       std::size_t j = open + 1, n = 0;
       while (j < converted.size() && isDigit(converted[j])) n = n * 10 + static_cast<std::size_t>(converted[j++] - '0');
       if (j < converted.size() && converted[j] == kClose && n < pieces_.size()) {
-        if (tableRow) {
-          appendCellPiece(out, pieces_[n]);
-        } else {
-          out.append(pieces_[n]);
-        }
+        out.append(pieces_[n]);
         i = j + 1;
       } else {
         i = open + 1;  // cannot happen: the note's own such bytes are pieces
       }
     }
-  }
-
-  // "`a < b`" as "<code>a &lt; b</code>"; other pieces as they are.
-  static void appendCellPiece(std::string& out, string_view piece) {
-    std::size_t n = 0;
-    while (n < piece.size() && piece[n] == '`') ++n;
-    if (n == 0 || piece.size() < 2 * n || piece.substr(piece.size() - n).find_first_not_of('`') != npos) {
-      out.append(piece);
-      return;
-    }
-    string_view code = piece.substr(n, piece.size() - 2 * n);
-    if (code.size() >= 2 && code.front() == ' ' && code.back() == ' ' && code.find_first_not_of(' ') != npos)
-      code = code.substr(1, code.size() - 2);
-    out += "<code>";
-    for (char c : code) {
-      if (c == '&') out += "&amp;";
-      else if (c == '<') out += "&lt;";
-      else if (c == '>') out += "&gt;";
-      else out += c;
-    }
-    out += "</code>";
   }
 
  private:
@@ -763,6 +737,37 @@ void appendWithBreaks(std::string& out, string_view converted, bool lineBreaks, 
   }
 }
 
+// A wiki table's row is an HTML block, where md4c reads no Markdown: each
+// cell's text is rendered as Markdown here ("`-v`", "[x](u)", "*y*"), when
+// it makes one paragraph.
+std::string markdownCells(string_view row) {
+  std::string out;
+  std::size_t i = 0;
+  while (true) {
+    const std::size_t open = row.find("<td>", i);
+    const std::size_t close = open == npos ? npos : row.find("</td>", open + 4);
+    if (close == npos) break;
+    out.append(row.substr(i, open + 4 - i));
+    const string_view cell = row.substr(open + 4, close - open - 4);
+    i = close;
+    // md4c only where there is markup to read; plain text trimmed as it
+    // would trim it.
+    if (cell.find_first_of("`*_[]!\\~") == npos) {
+      const std::size_t first = cell.find_first_not_of(" \t");
+      if (first != npos) out.append(cell.substr(first, cell.find_last_not_of(" \t") + 1 - first));
+      continue;
+    }
+    const std::string html = markdownToHtml(cell);
+    if (html.starts_with("<p>") && html.ends_with("</p>\n") && html.find("<p>", 3) == npos) {
+      out.append(string_view(html).substr(3, html.size() - 8));
+    } else {
+      out.append(cell);
+    }
+  }
+  out.append(row.substr(i));
+  return out;
+}
+
 }  // namespace
 
 std::string normalizeLabel(std::string_view label) {
@@ -822,6 +827,7 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), converted);
     restored.clear();
     protector.restore(converted, restored);
+    if (restored.starts_with("<table><tr>") || restored.starts_with("<tr>")) restored = markdownCells(restored);
     appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
   }
   return out;

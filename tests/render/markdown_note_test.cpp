@@ -171,6 +171,9 @@ TEST(MarkdownNote, WikiFeaturesInProse) {
   EXPECT_TRUE(has(html, "<a href=\"https://a.org/x\">https://a.org/x</a>.<br>\nNext line")) << html;
   EXPECT_TRUE(has(html, "<table><tr><td>Item</td><td>Price</td></tr>")) << html;
   EXPECT_TRUE(has(note("|`a<b`|``x|y``|\n"), "<td><code>a&lt;b</code></td><td><code>x|y</code></td>"));
+  EXPECT_TRUE(has(note("|[Arch](https://a.org) *new*|[Home]|# 1|\n"),
+                  "<td><a href=\"https://a.org\">Arch</a> <em>new</em></td>"
+                  "<td><a class='tnClass' href=\"tn:Home\">Home</a></td><td># 1</td>"));
   EXPECT_FALSE(has(html, "---")) << html;
   EXPECT_TRUE(has(html, "<p>After the table</p>")) << html;
   // A bare address that ends the line keeps its line end.
