@@ -165,6 +165,8 @@ TEST(MarkdownNote, WikiFeaturesInProse) {
       "+Shopping\n\nBuy [Shopping list] and [[Plans][the plans]], =soon= at https://a.org/x.\n"
       "Next line\n\n|Item|Price|\n|---|:-:|\n|Tea|3|\n\nAfter the table\n");
   EXPECT_TRUE(has(html, "<h1>Shopping</h1>")) << html;
+  EXPECT_EQ(note("#Title\n"), "<h1>Title</h1>\n");  // no blank needed after the hash marks
+  EXPECT_EQ(note("++Sub title\n"), "<h2>Sub title</h2>\n");
   EXPECT_TRUE(has(html, "<a class='tnClass' href=\"tn:Shopping%20list\">Shopping list</a>")) << html;
   EXPECT_TRUE(has(html, "<a class='tnClass' href=\"tn:Plans\">the plans</a>")) << html;
   EXPECT_TRUE(has(html, "<i>soon</i>")) << html;
