@@ -497,7 +497,7 @@ class Protector {
     return isAsciiLetter(c) || c == '/' || c == '!';
   }
 
-  const std::string& line() const { return out_; }
+  std::string& line() { return out_; }
   bool noBreak() const { return noBreak_; }
 
   // The converted text with the pieces put back.
@@ -804,24 +804,26 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
   wikiOptions.work = options.work;
   WikiConverter wiki(wikiOptions, text);
   Protector protector(labels);
-  std::string converted, restored;
+  std::string converted, restored, kept;
   for (const Line& line : lines) {
     const string_view content = text.substr(line.begin, line.end - line.begin);
     const bool ended = line.next > line.end;
     if (line.kind == Kind::Verbatim || isBlankLine(content)) protector.endParagraph();
     if (line.kind == Kind::Verbatim || !options.wiki) {
-      std::string kept(content);
-      if (ended) kept += '\n';
       if (line.kind == Kind::Verbatim) {
-        if (options.wiki) wiki.passThrough(kept, out);
-        else out += kept;
+        if (options.wiki) wiki.passThrough({}, out);  // ends a table
+        out += content;
+        if (ended) out += '\n';
+        if (options.wiki) wiki.skip(line.next - line.begin);
       } else {
+        kept.assign(content);
+        if (ended) kept += '\n';
         appendWithBreaks(out, kept, options.lineBreaks, false);
       }
       continue;
     }
     protector.run(content);
-    std::string tokens = protector.line();
+    std::string& tokens = protector.line();
     if (ended) tokens += '\n';
     converted.clear();
     for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), converted);
