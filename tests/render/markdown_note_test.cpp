@@ -200,7 +200,7 @@ TEST(MarkdownNote, LabelsCompareAsMarkdownDoes) {
   EXPECT_EQ(vm::normalizeLabel("\xff A"), "\xff a");    // bytes that are not UTF-8 are kept
 }
 
-// spec.json: an array of objects with string and number values.
+// The examples file: an array of objects with string and number values.
 struct Example {
   string markdown, section;
   int number = 0;
@@ -283,7 +283,7 @@ const std::map<int, const char*> kKnownDifferences = {
 };
 
 TEST(MarkdownNote, CommonMarkExamplesLookAsMd4cShowsThem) {
-  const auto json = vm::readWholeFile(fs::path(VELLUMARK_TEST_DATA) / "commonmark" / "spec.json");
+  const auto json = vm::readWholeFile(fs::path(VELLUMARK_TEST_DATA) / "commonmark" / "examples.json");
   ASSERT_TRUE(json);
   const std::vector<Example> examples = readExamples(*json);
   ASSERT_GE(examples.size(), 650u);
