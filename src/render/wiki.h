@@ -6,7 +6,9 @@
 // blocks "[| |]" (preformatted), "--> <--" (centred), "[< >]" and "[{ }]"
 // (markers removed, contents escaped), tables of "|" rows, " =italic=",
 // " _underlined_", rules "___" "***" "* * *", pictures "[$src$]", and
-// "+" heading marks that become "#" for the Markdown renderer.
+// "+" heading marks that become "#" for the Markdown renderer. A "-->"
+// opens a centring block only when a "<--" follows somewhere after it, and a
+// table's delimiter row ("|---|:--:|") is dropped.
 #include <cstddef>
 #include <memory>
 #include <string>
