@@ -111,7 +111,9 @@ void BM_RenderWhole(benchmark::State& state) {
   const std::string page = vm::newPagePath(dir.path());
   const vm::PageContext context{dir.path(), ""};
   for (auto _ : state) {
-    if (!vm::renderMarkupFile(source, page, vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks, context)) {
+    if (!vm::renderMarkupFile(source, page,
+                              vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks | vm::kRenderMarkdownNote,
+                              context)) {
       state.SkipWithError("render failed");
       break;
     }
@@ -119,5 +121,40 @@ void BM_RenderWhole(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * note().size()));
 }
 BENCHMARK(BM_RenderWhole)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// One line of 1 MB built to make the passes repeat as much as they can: the
+// whole chain must stay well under a second on each.
+std::string adversarialLine(int kind) {
+  static const char* units[] = {"[]", "[a] ", "[a[b] ]", "[[a][b]]", " =a=", "http:\x9e ", "[$a$]", "|a",
+                                "<a b=\"", "`` ` ```", "[a](", "<!-- ", "<x:", "![[", "\\`"};
+  std::string line;
+  if (kind < static_cast<int>(std::size(units))) {
+    while (line.size() < (1 << 20)) line += units[kind];
+  } else {
+    unsigned seed = 99;
+    const std::string alphabet("[]=_ $|+-<>{}:htp\\\x9e\xc3\xff*.", 25);
+    line.resize(1 << 20);
+    for (char& c : line) {
+      seed = seed * 1103515245u + 12345u;
+      c = alphabet[(seed >> 16) % alphabet.size()];
+    }
+  }
+  return line + "\n";
+}
+
+void BM_RenderAdversarialLine(benchmark::State& state) {
+  const std::string line = adversarialLine(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    std::string html = vm::renderMarkupBody(
+        line, vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks | vm::kRenderMarkdownNote);
+    benchmark::DoNotOptimize(html.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * line.size()));
+}
+BENCHMARK(BM_RenderAdversarialLine)->DenseRange(0, 15)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -177,6 +177,11 @@ class App {
   // page); the shown page's title changed.
   void pageLinkClicked(const std::string& url);
   void pageTitleChanged(const std::string& title);
+  // A link in a shown page to a local file: true when the file is a note of
+  // the File List (text, Markdown or wiki), which noteFileLinkClicked then
+  // opens by its kind, as a page link would.
+  bool isNoteFileLink(const std::string& path) const;
+  void noteFileLinkClicked(const std::string& path);
   // Kind of the page last shown: 0 none, 1 image page, 2 rendered note,
   // 3 a file or address shown directly.
   int pageKind() const { return pageKind_; }
@@ -380,6 +385,9 @@ class App {
   int pageKind_ = 0;
   bool webBusy_ = false;
   bool followTitle_ = false;  // after Back or Forward: the next title may name a listed file
+  // The window title shows the page's own title only for addresses shown
+  // directly and after Back or Forward; a note's page keeps its file name.
+  bool titleFromPage_ = false;
   std::vector<std::string> markdownExts_;
   std::vector<std::string> styleSheets_;
   std::string styleSheet_;  // chosen from the menu; empty: MarkupCSS

@@ -58,6 +58,7 @@ void App::openInWebViewer() {
   if (r.selectedFile.empty()) return;
   const std::string path = notePath();
   if (!isRegularFile(path)) return;
+  titleFromPage_ = false;
   status_.setTitle(r.selectedFile);
 
   unsigned switches = 0;
@@ -68,7 +69,7 @@ void App::openInWebViewer() {
       switches = kRenderWiki | (settings_.flag(setting::WikiDoMarkdown) ? kRenderMarkdown : 0);
       break;
     case PageSource::Markdown:
-      switches = kRenderMarkdown | (settings_.flag(setting::MarkdownDoPreWiki) ? kRenderWiki : 0);
+      switches = kRenderMarkdown | kRenderMarkdownNote | (settings_.flag(setting::MarkdownDoPreWiki) ? kRenderWiki : 0);
       break;
   }
   if (switches != 0) {
@@ -114,6 +115,7 @@ void App::closeWebViewer() {
   }
   pageKind_ = 0;
   followTitle_ = false;
+  titleFromPage_ = false;
   removeWebMenuItems();
   updateToolbar();
 }
@@ -122,6 +124,7 @@ void App::closeWebViewer() {
 void App::showAddress(const std::string& text) {
   if (webBusy_) return;
   webBusy_ = true;
+  titleFromPage_ = true;
   navigatePane(3, startsWithNoCase(text, "???") ? searchAddress(text, settings_.text(setting::BrowserSearchString))
                                                 : text);
   rebuildWebMenu();
@@ -166,11 +169,11 @@ void App::removeWebMenuItems() {
 }
 
 void App::webBack() {
-  if (ports_.web && ports_.web->back()) followTitle_ = true;
+  if (ports_.web && ports_.web->back()) followTitle_ = titleFromPage_ = true;
 }
 
 void App::webForward() {
-  if (ports_.web && ports_.web->forward()) followTitle_ = true;
+  if (ports_.web && ports_.web->forward()) followTitle_ = titleFromPage_ = true;
 }
 
 void App::printPage() {
@@ -180,7 +183,7 @@ void App::printPage() {
 }
 
 void App::pageTitleChanged(const std::string& title) {
-  if (viewer_ != Viewer::Web || title.empty()) return;
+  if (viewer_ != Viewer::Web || title.empty() || !titleFromPage_) return;
   status_.setTitle(cutUtf8(title, limits::kText));
   // After Back or Forward the page of a listed file is that file again.
   if (!followTitle_) return;
@@ -195,6 +198,23 @@ void App::pageTitleChanged(const std::string& title) {
 // root's default extension or DefaultExtension, created when none exists.
 // The page that had the focus goes away, so a text note takes the focus.
 void App::pageLinkClicked(const std::string& url) { openLinkedNote(linkNoteName(url)); }
+
+bool App::isNoteFileLink(const std::string& path) const {
+  const RootLocation& r = roots_.current();
+  if (!r.inUse || path.empty()) return false;
+  const std::filesystem::path file = std::filesystem::path(path).lexically_normal();
+  const std::filesystem::path folder = std::filesystem::path(r.filesFolder() + "/").lexically_normal();
+  if (file.parent_path() != folder.parent_path()) return false;
+  const std::string name = file.filename().string();
+  if (fileList_.find(name) < 0 || !isRegularFile(file.string())) return false;
+  const PageSource source = classifyPageSource(name, markdownExts_);
+  return source == PageSource::Markdown || source == PageSource::Wiki ||
+         tables_.kindOf(name) == kKindText;
+}
+
+void App::noteFileLinkClicked(const std::string& path) {
+  if (isNoteFileLink(path)) openLinkedNote(lastComponent(path));
+}
 
 // A note named by a link: the listed file of that name, else with the
 // root's default extension, else with DefaultExtension; else a new empty

@@ -167,10 +167,19 @@ std::string displayUtf8(std::string_view s) {
   return out;
 }
 
+// Byte by byte, ASCII letters folded: every prefix is ASCII, so whatever
+// follows it (a stray continuation byte, a half sequence) cannot change the
+// answer, and a scan that found "http:" or "https:" in the bytes always
+// agrees that the text starting there is a web address.
 bool startsWithWebPrefix(std::string_view s) {
   static constexpr std::string_view kPrefixes[] = {"http:", "ftp:", "https:", "mailto:", "www.", "???"};
-  for (auto p : kPrefixes)
-    if (startsWithNoCase(s, p)) return true;
+  auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+  for (auto p : kPrefixes) {
+    if (s.size() < p.size()) continue;
+    bool same = true;
+    for (std::size_t i = 0; i < p.size() && same; ++i) same = lower(s[i]) == p[i];
+    if (same) return true;
+  }
   return false;
 }
 

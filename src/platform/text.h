@@ -28,7 +28,8 @@ long leadingNumber(std::string_view s);
 std::string displayUtf8(std::string_view s);
 
 // True when s begins with a web address prefix ("http:", "ftp:", "https:",
-// "mailto:", "www.") or the web-search prefix "???", ignoring case.
+// "mailto:", "www.") or the web-search prefix "???", ignoring the case of
+// ASCII letters; compared byte by byte, so any bytes may follow.
 bool startsWithWebPrefix(std::string_view s);
 
 // printf into a std::string.

@@ -16,6 +16,7 @@
 #include "platform/fs.h"
 #include "platform/limits.h"
 #include "platform/text.h"
+#include "render/markdown_note.h"
 #include "render/wiki.h"
 
 namespace vm {
@@ -46,6 +47,10 @@ constexpr std::size_t kMaxListNumberDigits = 9;
 // Bracket pairs times the lines before them in one block (see prepareForMd4c);
 // a few milliseconds of md4c's time.
 constexpr unsigned long long kMaxLinkWork = 4'000'000;
+
+// Strikethrough, and "#Title" without a blank is a heading too (the
+// wiki pass writes "+Title" that way).
+constexpr unsigned kMd4cFlags = MD_FLAG_STRIKETHROUGH | MD_FLAG_PERMISSIVEATXHEADERS;
 
 constexpr std::size_t kMaxStyleSheets = 20;
 constexpr std::size_t kWriteBuffer = 64 * 1024;
@@ -361,7 +366,7 @@ std::string plainTextBody(string_view text) {
 bool markdownTo(string_view text, Sink sink, void* user) {
   std::string storage;
   const string_view input = prepareForMd4c(text, storage);
-  return md_html(input.data(), static_cast<MD_SIZE>(input.size()), sink, user, MD_FLAG_STRIKETHROUGH, 0) == 0;
+  return md_html(input.data(), static_cast<MD_SIZE>(input.size()), sink, user, kMd4cFlags, 0) == 0;
 }
 
 // The body for the switches. `source`, when given, holds `text` and is
@@ -371,7 +376,11 @@ void renderBodyTo(string_view text, unsigned switches, Sink sink, void* user, st
   const bool markdown = (switches & kRenderMarkdown) != 0;
   const bool lineBreaks = (switches & kRenderLineBreaks) != 0;
   std::string work;
-  if (switches & kRenderWiki) {
+  if (markdown && (switches & kRenderMarkdownNote) && (switches & (kRenderWiki | kRenderLineBreaks))) {
+    work = prepareMarkdownNote(text, {.wiki = (switches & kRenderWiki) != 0, .lineBreaks = lineBreaks});
+    if (source) std::string().swap(*source);
+    text = work;
+  } else if (switches & kRenderWiki) {
     work = wikiToHtml(text, WikiOptions{.markLineEnds = !(markdown && lineBreaks)});
     if (source) std::string().swap(*source);
     if (!markdown) return emit(sink, user, work);

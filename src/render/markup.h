@@ -13,6 +13,9 @@ namespace vm {
 inline constexpr unsigned kRenderMarkdown = 2;
 inline constexpr unsigned kRenderWiki = 4;
 inline constexpr unsigned kRenderLineBreaks = 8;
+// The source is a Markdown note (not a wiki note run through Markdown): the
+// wiki and line-break passes touch its prose only.
+inline constexpr unsigned kRenderMarkdownNote = 16;
 
 // What the browser viewer does with a file, by its extension (case ignored),
 // tested in this order: image, wiki, Markdown, else shown directly.
@@ -40,10 +43,11 @@ inline constexpr std::string_view kPageFoot = "</body></html>\n";
 // and list lines ("- ", "+ ", "* ") gets a hard break ("  \n") at its end.
 std::string lineBreakPass(std::string_view text);
 
-// md4c with strikethrough only; raw HTML passes through. Lines with more than
-// 16 container markers (">", "-", "1." ...) keep the first 16, and a run of
-// thousands of lines full of links is cut into paragraphs, since md4c's time
-// grows with depth times lines and with links times lines.
+// md4c with strikethrough and headings without a blank after "#"; raw HTML
+// passes through. Lines with more than 16 container markers (">", "-",
+// "1." ...) keep the first 16, and a run of thousands of lines full of links
+// is cut into paragraphs, since md4c's time grows with depth times lines and
+// with links times lines.
 std::string markdownToHtml(std::string_view text);
 
 // The body of a page for the given switches (neither Markdown nor Wiki set

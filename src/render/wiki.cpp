@@ -1,8 +1,10 @@
 #include "render/wiki.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "platform/limits.h"
 #include "platform/text.h"
@@ -19,10 +21,13 @@ constexpr std::size_t kTarget = limits::kWikiLinkTarget;
 constexpr std::size_t kAddress = limits::kWikiLinkAddress;
 constexpr std::size_t kCell = limits::kWikiCell;
 constexpr std::size_t kCells = limits::kWikiCells;
-// Every step provably ends (each round consumes a marker that no
-// replacement creates); this bound only guards against a future table row
-// that would break that.
-constexpr int kMaxRounds = 1 << 20;
+// Every step rebuilds the line once per round, and a piece can hold hundreds
+// of markers, so the rounds of one piece share a fixed allowance of bytes
+// rebuilt or scanned, and stop growing a line past a fixed size. A piece is
+// at most kPiece bytes, so the work of a whole text is linear in its size
+// whatever its bytes; lines people write use a small part of either bound.
+constexpr std::size_t kPieceWork = 256 * 1024;
+constexpr std::size_t kMaxLineGrowth = 32 * 1024;
 
 struct Block {
   string_view open, close, htmlOpen, htmlClose;
@@ -34,6 +39,7 @@ constexpr Block kBlocks[] = {
     {"-->", "<--", "<center>", "</center>"},
 };
 constexpr int kNoBlock = -1;
+constexpr int kCenterBlock = 3;
 
 struct InlineMark {
   char marker;
@@ -142,12 +148,16 @@ bool pageLink(std::string& line) {
   return true;
 }
 
-// "[target]", or else the first bare "http:" / "https:" address.
-bool bracketOrWebLink(std::string& line) {
+// "[target]", or else the first bare "http:" / "https:" address. In a
+// Markdown note an address at the end of the line keeps its line end, and
+// "[!NOTE]" and "[^1]" are no page links.
+bool bracketOrWebLink(std::string& line, bool markdownNote) {
   const string_view view(line);
   const std::size_t bracket = view.find('[');
   if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
     if (bracket + 1 < view.size() && string_view("$<[{|").find(view[bracket + 1]) != npos) return false;
+    if (markdownNote && bracket + 1 < view.size() && (view[bracket + 1] == '!' || view[bracket + 1] == '^'))
+      return false;
     const std::size_t end = view.find(']', bracket + 1);
     if (end == npos) return false;
     if (end + 1 < view.size() && string_view("(:[").find(view[end + 1]) != npos) return false;
@@ -166,10 +176,18 @@ bool bracketOrWebLink(std::string& line) {
   const bool atSpace = end != npos;
   if (!atSpace) end = view.find('\n', start);
   if (end == npos) return false;
-  const string_view target = view.substr(start, end - start);
+  string_view target = view.substr(start, end - start);
+  // In a Markdown note, punctuation and emphasis marks that end the address
+  // belong to the text around it.
+  std::size_t keep = target.size();
+  if (markdownNote)
+    while (keep > 7 && string_view(".,:;!?*_~'\")").find(target[keep - 1]) != npos) --keep;
+  const string_view after = target.substr(keep);
+  target = target.substr(0, keep);
   std::string out(view.substr(0, start));
   out += anchor(target, trimSpaces(cut(target, kTarget)));
-  out += atSpace ? " " : "<br />";
+  out += after;
+  out += atSpace ? " " : markdownNote ? "\n" : "<br />";
   out += view.substr(end + 1);
   line = std::move(out);
   return true;
@@ -184,9 +202,11 @@ std::size_t findPair(string_view s, char a, char b, std::size_t from = 0) {
 }
 
 // " =italic=" and " _underlined_", closed by a marker before a delimiter.
-bool inlineMarkup(std::string& line) {
+// In a Markdown note "_" is Markdown's emphasis.
+bool inlineMarkup(std::string& line, bool markdownNote) {
   const string_view view(line);
   for (const InlineMark& row : kInline) {
+    if (markdownNote && row.marker == '_') continue;
     std::size_t keep = findPair(view, ' ', row.marker);
     std::size_t open = keep + 1;
     if (keep == npos) {
@@ -214,11 +234,20 @@ bool inlineMarkup(std::string& line) {
   return false;
 }
 
-bool lineReplacement(std::string& line, bool& markAllowed) {
+// In a Markdown note a "+" followed by a blank (or nothing) is a list
+// marker, not a heading mark.
+bool lineReplacement(std::string& line, bool& markAllowed, bool markdownNote) {
   for (const LineReplacement& row : kReplacements) {
     std::size_t at = 0;
     if (row.atStart) {
       if (!string_view(line).starts_with(row.text)) continue;
+      if (markdownNote && row.text[0] == '+') {
+        // "+ item" is a list marker, and "+++" alone no heading.
+        const std::size_t run = line.find_first_not_of('+');
+        const bool rest = run != npos && line.find_first_not_of(" \t\r\n", run) != npos;
+        const bool blankAfter = run == npos || string_view(" \t\r\n").find(line[run]) != npos;
+        if (!rest || (run == 1 && blankAfter)) continue;
+      }
     } else {
       at = line.find(row.text);
       if (at == npos) continue;
@@ -269,19 +298,32 @@ class MarkupChars {
 template <typename Step>
 bool repeat(Step step) {
   bool any = false;
-  for (int round = 0; round < kMaxRounds && step(); ++round) any = true;
+  while (step()) any = true;
   return any;
 }
 
-class Converter {
+}  // namespace
+
+class WikiConverter::Converter {
  public:
-  explicit Converter(bool markLineEnds) : markLineEnds_(markLineEnds) {}
+  Converter(const WikiOptions& options, string_view text)
+      : markLineEnds_(options.markLineEnds), markdownNote_(options.markdownNote) {
+    // A centring block opens only where its close marker follows somewhere
+    // later in the text; a lone "-->" (an arrow, a comment's end) is text.
+    lastCenterClose_ = text.rfind(kBlocks[kCenterBlock].close);
+  }
+
+  // Bytes scanned or rebuilt by the repeated steps, over all pieces.
+  std::size_t work() const { return work_; }
 
   void convert(std::string line, std::string& out) {
     bool changed = false;
+    std::size_t spent = 0;
+    const std::size_t maxLine = line.size() + kMaxLineGrowth;
     MarkupChars chars(line);
-    // Outside a block only "[<", "[{", "[|" and "-->" matter here.
-    if (block_ == kInside || chars.any("[-")) blockStep(line, changed);
+    // Outside a block only "[<", "[{", "[|" and "-->" matter here. A
+    // Markdown note has Markdown's own code blocks instead.
+    if (!markdownNote_ && (block_ == kInside || chars.any("[-"))) blockStep(line, changed);
 
     if (block_ == kClosed) {
       block_ = kOutside;
@@ -293,9 +335,8 @@ class Converter {
     if (!line.empty() && line[0] == '|') {
       tableRow(line);
       changed = true;
-    } else if (table_ == kInTable) {
-      out += "</table><br/>\n";
-      table_ = kNoTable;
+    } else {
+      endTable(out);
     }
 
     bool markAllowed = true;
@@ -305,20 +346,50 @@ class Converter {
       // again after every change.
       auto step = [&](string_view needs, auto&& run) {
         return repeat([&] {
-          if (!chars.any(needs) || !run()) return false;
+          if (!chars.any(needs) || spent >= kPieceWork || line.size() >= maxLine) return false;
+          spent += line.size();
+          work_ += line.size();
+          if (!run()) return false;
           chars = MarkupChars(line);
           return true;
         });
       };
       changed = step("[", [&] { return pageLink(line); }) || changed;
-      changed = step("[:", [&] { return bracketOrWebLink(line); }) || changed;
-      changed = step("=_", [&] { return inlineMarkup(line); }) || changed;
-      changed = step("_*[$]+", [&] { return lineReplacement(line, markAllowed); }) || changed;
+      changed = step("[:", [&] { return bracketOrWebLink(line, markdownNote_); }) || changed;
+      changed = step("=_", [&] { return inlineMarkup(line, markdownNote_); }) || changed;
+      changed = step("_*[$]+", [&] { return lineReplacement(line, markAllowed, markdownNote_); }) || changed;
     }
 
-    if (changed ? (table_ != kInTable && markAllowed) : markLineEnds_) addLineEndMark(line);
+    // A Markdown note's changed lines are marked like the others: by the
+    // line-break pass when it follows, else here.
+    // A blank line of a Markdown note stays blank: it ends paragraphs.
+    const bool blank = markdownNote_ && line.find_first_not_of(" \t\r\n") == npos;
+    const bool mark = changed && !markdownNote_
+                          ? table_ != kInTable && markAllowed
+                          : markLineEnds_ && !blank && (!changed || (table_ != kInTable && markAllowed));
+    if (mark) addLineEndMark(line);
+    out += line;
+    position_ += lineBytes;
+  }
+
+  // A line that takes no part in the markup (Markdown code, HTML, a rule)
+  // still ends a table.
+  void passThrough(string_view line, std::string& out) {
+    endTable(out);
     out += line;
   }
+
+  void endTable(std::string& out) {
+    if (table_ != kInTable) return;
+    // In a Markdown note the table is an HTML block: a blank line ends it,
+    // so what follows is Markdown again.
+    out += markdownNote_ ? "</table><br/>\n\n" : "</table><br/>\n";
+    table_ = kNoTable;
+  }
+
+  // Where the next piece starts in the text, for the centring rule.
+  void advance(std::size_t bytes) { position_ += bytes; }
+  std::size_t lineBytes = 0;  // bytes of the current piece in the text
 
  private:
   void blockStep(std::string& line, bool& changed) {
@@ -337,6 +408,7 @@ class Converter {
         for (int i = 0; i < static_cast<int>(std::size(kBlocks)); ++i) {
           const std::size_t at = line.find(kBlocks[i].open);
           if (at == npos) continue;
+          if (i == kCenterBlock && (lastCenterClose_ == npos || lastCenterClose_ < position_ + at)) continue;
           line.replace(at, kBlocks[i].open.size(), kBlocks[i].htmlOpen);
           block_ = kOpened;
           openBlock_ = i;
@@ -370,6 +442,10 @@ class Converter {
   // line end) follows the row's "</tr>".
   void tableRow(std::string& line) {
     if (table_ == kNoTable) table_ = kFirstRow;
+    if (isDelimiterRow(line)) {
+      line.clear();  // the table goes on; its first row may still be pending
+      return;
+    }
     std::string out = table_ == kFirstRow ? "<table><tr>" : "<tr>";
     const string_view view(line);
     string_view last;
@@ -397,38 +473,81 @@ class Converter {
     table_ = kInTable;
   }
 
+  // "|---|:--:|": every cell dashes with optional colons at the ends.
+  static bool isDelimiterRow(string_view line) {
+    bool dashes = false;
+    std::size_t i = 0;
+    while (i < line.size()) {
+      const std::size_t end = std::min(line.find('|', i), line.size());
+      string_view cell = line.substr(i, end - i);
+      while (!cell.empty() && string_view(" \t\r\n").find(cell.front()) != npos) cell.remove_prefix(1);
+      while (!cell.empty() && string_view(" \t\r\n").find(cell.back()) != npos) cell.remove_suffix(1);
+      if (!cell.empty() && cell.front() == ':') cell.remove_prefix(1);
+      if (!cell.empty() && cell.back() == ':') cell.remove_suffix(1);
+      if (!cell.empty()) {
+        if (cell.find_first_not_of('-') != npos) return false;
+        dashes = true;
+      } else if (end > i && line.substr(i, end - i).find(':') != npos) {
+        return false;  // a colon alone
+      }
+      i = end + 1;
+    }
+    return dashes;
+  }
+
   bool markLineEnds_;
+  bool markdownNote_;
+  std::size_t lastCenterClose_ = npos;  // where the text's last "<--" starts
+  std::size_t position_ = 0;            // where the current piece starts in the text
+  std::size_t work_ = 0;
   int block_ = kOutside;
   int openBlock_ = kNoBlock;
   int table_ = kNoTable;
 };
 
-}  // namespace
+WikiConverter::WikiConverter(const WikiOptions& options, std::string_view text)
+    : converter_(std::make_unique<Converter>(options, text)), work_(options.work) {}
+
+WikiConverter::~WikiConverter() {
+  if (work_) *work_ += converter_->work();
+}
+
+// One line (through its LF, CR LF read as LF), in pieces of at most kPiece
+// bytes once a CR before the LF is dropped (so the search window is one byte
+// longer); only the last piece has the line end. Returns the bytes used.
+std::size_t WikiConverter::line(std::string_view text, std::string& out) {
+  const string_view window = text.substr(0, kPiece + 1);
+  const std::size_t lf = window.find('\n');
+  const bool crlf = lf != npos && lf > 0 && window[lf - 1] == '\r';
+  std::string piece;
+  std::size_t used;
+  if (lf != npos && (crlf || lf < kPiece)) {
+    const std::size_t keep = crlf ? lf - 1 : lf;
+    piece.reserve(keep + 1);
+    piece.append(window.substr(0, keep));
+    piece += '\n';
+    used = lf + 1;
+  } else {
+    piece.assign(window.substr(0, kPiece));
+    used = piece.size();
+  }
+  converter_->lineBytes = used;
+  converter_->convert(std::move(piece), out);
+  return used;
+}
+
+void WikiConverter::passThrough(std::string_view text, std::string& out) {
+  converter_->passThrough(text, out);
+  converter_->advance(text.size());
+}
+
+void WikiConverter::skip(std::size_t bytes) { converter_->advance(bytes); }
 
 std::string wikiToHtml(std::string_view text, const WikiOptions& options) {
-  Converter converter(options.markLineEnds);
   std::string out;
   out.reserve(text.size() + text.size() / 2);
-  std::size_t i = 0;
-  while (i < text.size()) {
-    // One piece: through its LF, at most kPiece bytes once a CR before the
-    // LF is dropped (so the search window is one byte longer).
-    const string_view window = text.substr(i, kPiece + 1);
-    const std::size_t lf = window.find('\n');
-    const bool crlf = lf != npos && lf > 0 && window[lf - 1] == '\r';
-    std::string piece;
-    if (lf != npos && (crlf || lf < kPiece)) {
-      const std::size_t keep = crlf ? lf - 1 : lf;
-      piece.reserve(keep + 1);
-      piece.append(window.substr(0, keep));
-      piece += '\n';
-      i += lf + 1;
-    } else {
-      piece.assign(window.substr(0, kPiece));
-      i += piece.size();
-    }
-    converter.convert(std::move(piece), out);
-  }
+  WikiConverter converter(options, text);
+  for (std::size_t i = 0; i < text.size();) i += converter.line(text.substr(i), out);
   return out;
 }
 

@@ -6,7 +6,11 @@
 // blocks "[| |]" (preformatted), "--> <--" (centred), "[< >]" and "[{ }]"
 // (markers removed, contents escaped), tables of "|" rows, " =italic=",
 // " _underlined_", rules "___" "***" "* * *", pictures "[$src$]", and
-// "+" heading marks that become "#" for the Markdown renderer.
+// "+" heading marks that become "#" for the Markdown renderer. A "-->"
+// opens a centring block only when a "<--" follows somewhere after it, and a
+// table's delimiter row ("|---|:--:|") is dropped.
+#include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -18,6 +22,40 @@ struct WikiOptions {
   // follow. Lines that a step changed get the mark either way (except table
   // rows and "+" heading lines).
   bool markLineEnds = true;
+  // When set, receives the bytes the repeated link and markup steps scanned
+  // or rebuilt: at most a fixed amount per input piece, whatever the input.
+  std::size_t* work = nullptr;
+  // The text is a Markdown note, given a line of prose at a time: no wiki
+  // blocks (Markdown has its own code), "_" stays Markdown's emphasis, a
+  // "+" followed by a blank is a list marker, "[!NOTE]" and "[^1]" are no
+  // page links, a bare address keeps its line end, and a blank line after
+  // a table ends its HTML block. Lines are marked only when markLineEnds.
+  bool markdownNote = false;
+};
+
+// The converter, a line at a time, for callers that hand it only some of a
+// text's lines.
+class WikiConverter {
+ public:
+  // `text` is the whole text the lines come from.
+  WikiConverter(const WikiOptions& options, std::string_view text);
+  ~WikiConverter();
+  WikiConverter(const WikiConverter&) = delete;
+  WikiConverter& operator=(const WikiConverter&) = delete;
+
+  // Converts the first piece of `text` (through its LF, at most 1023 bytes)
+  // onto out; returns the bytes of text it used.
+  std::size_t line(std::string_view text, std::string& out);
+  // A line that takes no part in the markup: written as it is, after the
+  // end of a table it ends. `text` is its bytes in the text.
+  void passThrough(std::string_view text, std::string& out);
+  // Bytes of the text that were handled elsewhere.
+  void skip(std::size_t bytes);
+
+ private:
+  class Converter;
+  std::unique_ptr<Converter> converter_;
+  std::size_t* work_;
 };
 
 // Converts a whole text (LF or CR LF line ends) and returns the page body with

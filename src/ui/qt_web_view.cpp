@@ -100,6 +100,8 @@ class LinkPage : public QWebEnginePage {
  public:
   explicit LinkPage(QObject* parent) : QWebEnginePage(parent) {}
   std::function<void(const QUrl&)> onPageLink;
+  // A clicked link to a local file; true when the program takes it.
+  std::function<bool(const QUrl&)> onFileLink;
 
  protected:
   bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
@@ -108,6 +110,9 @@ class LinkPage : public QWebEnginePage {
       if (onPageLink) onPageLink(url);
       return false;
     }
+    // A link to a note opens the note, not its raw text in the page.
+    if (type == NavigationTypeLinkClicked && isMainFrame && url.isLocalFile() && onFileLink && onFileLink(url))
+      return false;
     if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0) {
       if (type == NavigationTypeLinkClicked) QDesktopServices::openUrl(url);
       return false;
@@ -194,6 +199,7 @@ QWebEngineView* QtWebView::ensureView() {
   };
   auto* page = new LinkPage(view);
   page->onPageLink = [this](const QUrl& url) { pageLinkClicked(url); };
+  page->onFileLink = [this](const QUrl& url) { return fileLinkClicked(url); };
   QWebEngineSettings* s = page->settings();
   // The program's pages are local files that show local pictures and the
   // style sheet; they may not reach out to the network.
@@ -221,7 +227,8 @@ QWebEngineView* QtWebView::ensureView() {
   connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
     if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
     // A refused page link ends as a stopped load of its own; it is no page.
-    if (isPageLink(info.url())) {
+    if (isPageLink(info.url()) ||
+        (!refusedFile_.isEmpty() && info.url().adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) == refusedFile_)) {
       if (!pendingLink_.empty()) {
         QPointer<QtWebView> self(this);
         QTimer::singleShot(kLinkAfterStopMs, this, [self] {
@@ -259,12 +266,32 @@ void QtWebView::pageLinkClicked(const QUrl& url) {
   });
 }
 
+bool QtWebView::fileLinkClicked(const QUrl& url) {
+  const std::string path = QFile::encodeName(url.toLocalFile()).toStdString();
+  if (path.empty() || !isNoteFile || !isNoteFile(path)) return false;
+  pendingLink_ = path;
+  pendingIsFile_ = true;
+  refusedFile_ = url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery);
+  QPointer<QtWebView> self(this);
+  QTimer::singleShot(kLinkSettleMs, this, [self] {
+    if (self) self->handOnPageLink();
+  });
+  return true;
+}
+
 void QtWebView::handOnPageLink() {
   if (pendingLink_.empty()) return;
   const std::string link = std::move(pendingLink_);
   pendingLink_.clear();
+  const bool file = pendingIsFile_;
+  pendingIsFile_ = false;
+  refusedFile_.clear();
   const int before = navigations_;
-  if (onPageLink) onPageLink(link);
+  if (file) {
+    if (onNoteFileLink) onNoteFileLink(link);
+  } else if (onPageLink) {
+    onPageLink(link);
+  }
   // The App showed nothing else: the view stays on a blank page.
   if (navigations_ == before && view_) view_->setUrl(QUrl(QStringLiteral("about:blank")));
 }

@@ -5,6 +5,7 @@
 // shown), inside the host widget the main window provides.
 #include <QObject>
 #include <QPointer>
+#include <QUrl>
 #include <QWebEngineView>
 #include <QWidget>
 #include <functional>
@@ -32,6 +33,11 @@ class QtWebView : public QObject, public WebView {
   // ("tn:Meeting%20notes"); called from the event loop. When the handler
   // shows no other page, the view goes to a blank page.
   std::function<void(const std::string&)> onPageLink;
+  // A clicked link to a local file: isNoteFile answers whether the program
+  // opens that file itself (a note); then the view does not go there and
+  // onNoteFileLink gets the path, from the event loop, as for page links.
+  std::function<bool(const std::string& path)> isNoteFile;
+  std::function<void(const std::string& path)> onNoteFileLink;
   // "Copy" was chosen in the page's context menu.
   std::function<void()> onCopyCommand;
   // The page's title changed (empty for a blank page or one without title).
@@ -71,6 +77,7 @@ class QtWebView : public QObject, public WebView {
  private:
   QWebEngineView* ensureView();
   void pageLinkClicked(const QUrl& url);
+  bool fileLinkClicked(const QUrl& url);
   void handOnPageLink();
   void titleChanged();
   void printDone(bool ok);
@@ -80,7 +87,9 @@ class QtWebView : public QObject, public WebView {
   QPointer<QWebEngineView> view_;
   std::unique_ptr<QPrinter> ownPrinter_;  // the printer of print(), until printing ends
   bool printing_ = false;
-  std::string pendingLink_;  // a page link not yet handed on
+  std::string pendingLink_;  // a page link (or a note's path) not yet handed on
+  bool pendingIsFile_ = false;
+  QUrl refusedFile_;         // the note link refused last, until handed on
   int navigations_ = 0;      // navigate() calls, to see whether a page link showed something
   std::string lastTitle_;
 };

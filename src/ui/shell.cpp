@@ -82,6 +82,8 @@ void QtShell::connect(App& app, MainWindow& window) {
   multibar.attach(window.multibar());
   web.attach(window.webHost());
   web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };
+  web.isNoteFile = [&app](const std::string& path) { return app.isNoteFileLink(path); };
+  web.onNoteFileLink = [&app](const std::string& path) { app.noteFileLinkClicked(path); };
   web.onTitleChanged = [&app](const std::string& title) { app.pageTitleChanged(title); };
   web.onCopyCommand = [&app] { app.command(cmd::kWebCopy); };
 

@@ -126,6 +126,48 @@ TEST(WebViewer, PageLinksOpenOrCreateNotes) {
   EXPECT_EQ(app.fileList().selectedName(), "Ideas_ new_.txt");
 }
 
+TEST(WebViewer, LinksToNoteFiles) {
+  WebHarness h;
+  h.dir.write("notes/Other.txt", "plain");
+  h.dir.write("notes/Next.md", "# Next\n");
+  h.dir.write("notes/pic.png", "png");
+  h.dir.write("notes/page.html", "<p>x</p>");
+  h.dir.write("notes/sub/Deep.txt", "deep");
+  App& app = h.startWith("Start.md", "[a](Other.txt) [b](Next.md)\n");
+  EXPECT_TRUE(app.isNoteFileLink(h.root + "/Other.txt"));
+  EXPECT_TRUE(app.isNoteFileLink(h.root + "/./Next.md"));
+  for (const std::string& other : {h.root + "/pic.png", h.root + "/page.html", h.root + "/sub/Deep.txt",
+                                   h.root + "/Gone.txt", h.root + "/sub", std::string()})
+    EXPECT_FALSE(app.isNoteFileLink(other)) << other;
+
+  app.noteFileLinkClicked(h.root + "/Next.md");  // rendered, as a Markdown note is in View mode
+  EXPECT_EQ(app.fileList().selectedName(), "Next.md");
+  EXPECT_EQ(app.currentViewer(), Viewer::Web);
+  EXPECT_TRUE(h.pageHas("<h1>Next</h1>"));
+  app.noteFileLinkClicked(h.root + "/Other.txt");
+  EXPECT_EQ(app.currentViewer(), Viewer::Text);
+  EXPECT_EQ(h.editor.content, "plain");
+  app.noteFileLinkClicked(h.root + "/pic.png");  // not a note: nothing happens
+  EXPECT_EQ(app.fileList().selectedName(), "Other.txt");
+}
+
+TEST(WebViewer, WindowTitleNamesTheFileUnlessTheViewMoved) {
+  WebHarness h("WebExtraExtensions=page\n");
+  h.dir.write("notes/b.page", "<title>Inner</title>");
+  App& app = h.startWith("Plan.md", "# Plan\n");
+  app.pageTitleChanged("Plan page");
+  EXPECT_EQ(h.title(), "Plan.md");
+  h.open("b.page");
+  app.pageTitleChanged("Inner");
+  EXPECT_EQ(h.title(), "b.page");
+  app.command(cmd::kToolNewBack);  // the view's own Back: its page names the window
+  app.pageTitleChanged("Somewhere");
+  EXPECT_EQ(h.title(), "Somewhere");
+  h.open("Plan.md");
+  app.pageTitleChanged("Plan page");
+  EXPECT_EQ(h.title(), "Plan.md");
+}
+
 TEST(WebViewer, MultibarAddressesAndSearches) {
   WebHarness h("BrowserSearchString=https://search.example/search?q=");
   App& app = h.startWith("a.txt", "text");

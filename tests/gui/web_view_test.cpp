@@ -295,7 +295,8 @@ TEST_F(WebViewTest, PrintsWithTheHeaderAndRemovesIt) {
 using WebChain = test::ShellTest;
 
 TEST_F(WebChain, RenderedNoteLinkOpensTheNamedNote) {
-  h.dir.write("docs/Start.md", "# Start\n\nSee [Meeting notes] for *today*.\n\n- one\n- two\n");
+  h.dir.write("docs/Start.md",
+              "# Start\n\nSee [Meeting notes] for *today*.\n\n- one\n- two\n\nAnd [the other](Other.txt#top).\n");
   h.dir.write("docs/Other.txt", "plain");
   bool pageShown = false;  // a rendered page in the private folder
   const std::string pages = fileUrl(h.env.tempDir).toStdString();
@@ -327,6 +328,17 @@ TEST_F(WebChain, RenderedNoteLinkOpensTheNamedNote) {
   EXPECT_EQ(app->currentViewer(), Viewer::Text);
   EXPECT_TRUE(win->noteEditor()->isVisible());
   EXPECT_FALSE(win->webHost()->isVisible());
+
+  // A Markdown link to a listed note opens that note by its kind (a text
+  // note in the editor), not its raw text in the page.
+  pageShown = false;
+  app->fileClicked(app->fileList().find("Start.md"));
+  ASSERT_TRUE(waitFor([&] { return pageShown; }, kLoadMs));
+  ASSERT_TRUE(runScript(web.view(), "var a = document.querySelector('a[href^=\"Other\"]'); if (a) a.click(); !!a")
+                  .toBool());
+  EXPECT_TRUE(waitFor([&] { return app->fileList().selectedName() == "Other.txt"; }, 5000));
+  EXPECT_EQ(app->currentViewer(), Viewer::Text);
+  EXPECT_EQ(win->noteEditor()->toPlainText(), "plain");
 }
 
 }  // namespace

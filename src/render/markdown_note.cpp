@@ -1,0 +1,838 @@
+#include "render/markdown_note.h"
+
+#include <utf8proc.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "platform/text.h"
+#include "render/markup.h"
+#include "render/wiki.h"
+
+namespace vm {
+
+namespace {
+
+using std::string_view;
+constexpr std::size_t npos = std::string::npos;
+
+// Stand-ins for the protected pieces of a prose line while the wiki pass
+// runs: kOpen, the piece's number in decimal, kClose. No wiki step reacts to
+// these bytes; the same bytes in the note are protected pieces themselves.
+constexpr char kOpen = '\x1A';
+constexpr char kClose = '\x1B';
+// Longest HTML tag or autolink looked for on a line; longer ones are text.
+constexpr std::size_t kMaxTag = 1024;
+constexpr std::size_t kMaxLabel = 999;  // Markdown's limit on a reference label
+// Bytes where a protected piece may start (and the task box's "[").
+constexpr string_view kSpecial("`<[]!\\\x1A\x1B", 8);
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isAsciiPunct(char c) {
+  return (c >= '!' && c <= '/') || (c >= ':' && c <= '@') || (c >= '[' && c <= '`') || (c >= '{' && c <= '~');
+}
+char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool startsWithAsciiNoCase(string_view s, string_view prefix) {
+  if (s.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (lower(s[i]) != prefix[i]) return false;
+  return true;
+}
+
+bool isBlankLine(string_view line) { return line.find_first_not_of(" \t") == npos; }
+
+// Columns of leading blanks (a tab to the next multiple of 4) and where the
+// rest starts.
+std::pair<std::size_t, std::size_t> indentOf(string_view s) {
+  std::size_t columns = 0, i = 0;
+  for (; i < s.size() && isBlank(s[i]); ++i) columns = s[i] == '\t' ? (columns / 4 + 1) * 4 : columns + 1;
+  return {columns, i};
+}
+
+// The line after its block-quote markers ("> ", up to three blanks before
+// each).
+string_view afterQuotes(string_view s) {
+  while (true) {
+    const auto [columns, at] = indentOf(s);
+    if (columns > 3 || at >= s.size() || s[at] != '>') return s;
+    s.remove_prefix(at + 1);
+    if (!s.empty() && s[0] == ' ') s.remove_prefix(1);
+  }
+}
+
+// Where a list item's content starts after its marker ("- ", "+ ", "* ",
+// "1. ", "1) "), or npos.
+std::size_t listContentStart(string_view s) {
+  const auto [columns, at] = indentOf(s);
+  (void)columns;
+  std::size_t i = at;
+  if (i >= s.size()) return npos;
+  if (s[i] == '-' || s[i] == '+' || s[i] == '*') {
+    ++i;
+  } else {
+    const std::size_t digits = i;
+    while (i < s.size() && isDigit(s[i]) && i - digits < 9) ++i;
+    if (i == digits || i >= s.size() || (s[i] != '.' && s[i] != ')')) return npos;
+    ++i;
+  }
+  if (i >= s.size()) return i;  // an empty item
+  if (!isBlank(s[i])) return npos;
+  while (i < s.size() && isBlank(s[i])) ++i;
+  return i;
+}
+
+// "***", "- - -", "___": three or more of one of them, blanks between.
+bool isThematicBreak(string_view s) {
+  const auto [columns, at] = indentOf(s);
+  if (columns > 3 || at >= s.size()) return false;
+  const char c = s[at];
+  if (c != '*' && c != '-' && c != '_') return false;
+  std::size_t n = 0;
+  for (std::size_t i = at; i < s.size(); ++i) {
+    if (s[i] == c)
+      ++n;
+    else if (!isBlank(s[i]))
+      return false;
+  }
+  return n >= 3;
+}
+
+bool isSetextUnderline(string_view s) {
+  const auto [columns, at] = indentOf(s);
+  if (columns > 3 || at >= s.size() || s[at] != '=') return false;
+  std::size_t i = s.find_first_not_of('=', at);
+  return i == npos || isBlankLine(s.substr(i));
+}
+
+struct Fence {
+  char mark = 0;
+  std::size_t length = 0;
+};
+
+// An opening code fence: three or more "`" or "~" (a "`" fence's info has
+// no "`").
+Fence fenceOpen(string_view s) {
+  const auto [columns, at] = indentOf(s);
+  if (columns > 3 || at >= s.size() || (s[at] != '`' && s[at] != '~')) return {};
+  const char mark = s[at];
+  std::size_t end = s.find_first_not_of(mark, at);
+  if (end == npos) end = s.size();
+  if (end - at < 3) return {};
+  if (mark == '`' && s.find('`', end) != npos) return {};
+  return {mark, end - at};
+}
+
+bool fenceCloses(string_view s, const Fence& open) {
+  const auto [columns, at] = indentOf(s);
+  if (columns > 3 || at >= s.size() || s[at] != open.mark) return false;
+  std::size_t end = s.find_first_not_of(open.mark, at);
+  if (end == npos) end = s.size();
+  return end - at >= open.length && isBlankLine(s.substr(end));
+}
+
+constexpr std::array<string_view, 62> kBlockTags = {
+    "address", "article", "aside",    "base",     "basefont", "blockquote", "body",     "caption",  "center",
+    "col",     "colgroup", "dd",      "details",  "dialog",   "dir",        "div",      "dl",       "dt",
+    "fieldset", "figcaption", "figure", "footer", "form",     "frame",      "frameset", "h1",       "h2",
+    "h3",      "h4",       "h5",      "h6",       "head",     "header",     "hr",       "html",     "iframe",
+    "legend",  "li",       "link",    "main",     "menu",     "menuitem",   "nav",      "noframes", "ol",
+    "optgroup", "option",  "p",       "param",    "section",  "source",     "summary",  "table",    "tbody",
+    "td",      "tfoot",    "th",      "thead",    "title",    "tr",         "track",    "ul"};
+
+std::size_t tagNameEnd(string_view s, std::size_t i) {
+  if (i >= s.size() || !isAsciiLetter(s[i])) return npos;
+  while (i < s.size() && (isAsciiLetter(s[i]) || isDigit(s[i]) || s[i] == '-')) ++i;
+  return i;
+}
+
+// The end (one past ">") of an HTML open or closing tag starting at s[i]
+// == '<', or npos. At most kMaxTag bytes are looked at.
+std::size_t tagEnd(string_view s, std::size_t i) {
+  const std::size_t limit = std::min(s.size(), i + kMaxTag);
+  std::size_t j = i + 1;
+  const bool closing = j < limit && s[j] == '/';
+  if (closing) ++j;
+  j = tagNameEnd(s.substr(0, limit), j);
+  if (j == npos) return npos;
+  if (closing) {
+    while (j < limit && isBlank(s[j])) ++j;
+    return j < limit && s[j] == '>' ? j + 1 : npos;
+  }
+  while (true) {
+    const std::size_t before = j;
+    while (j < limit && (isBlank(s[j]) || s[j] == '\n')) ++j;
+    if (j >= limit) return npos;
+    if (s[j] == '>') return j + 1;
+    if (s[j] == '/') return j + 1 < limit && s[j + 1] == '>' ? j + 2 : npos;
+    if (j == before) return npos;  // an attribute needs a blank before it
+    if (!(isAsciiLetter(s[j]) || s[j] == '_' || s[j] == ':')) return npos;
+    while (j < limit && (isAsciiLetter(s[j]) || isDigit(s[j]) || string_view("_.:-").find(s[j]) != npos)) ++j;
+    std::size_t k = j;
+    while (k < limit && isBlank(s[k])) ++k;
+    if (k < limit && s[k] == '=') {
+      ++k;
+      while (k < limit && isBlank(s[k])) ++k;
+      if (k >= limit) return npos;
+      if (s[k] == '"' || s[k] == '\'') {
+        const std::size_t close = s.substr(0, limit).find(s[k], k + 1);
+        if (close == npos) return npos;
+        j = close + 1;
+      } else {
+        const std::size_t start = k;
+        while (k < limit && !isBlank(s[k]) && string_view("\"'=<>`").find(s[k]) == npos) ++k;
+        if (k == start) return npos;
+        j = k;
+      }
+    }
+  }
+}
+
+// The kind of HTML block a line starts (1 to 7, 0 none) and the text that
+// ends kinds 1 to 5.
+struct HtmlStart {
+  int kind = 0;
+  string_view end;
+};
+
+HtmlStart htmlBlockStart(string_view s, bool inParagraph) {
+  const auto [columns, at] = indentOf(s);
+  if (columns > 3 || at >= s.size() || s[at] != '<') return {};
+  const string_view t = s.substr(at);
+  for (const auto& [open, close] : {std::pair<string_view, string_view>{"<script", "</script>"},
+                                    {"<pre", "</pre>"},
+                                    {"<style", "</style>"},
+                                    {"<textarea", "</textarea>"}}) {
+    if (startsWithAsciiNoCase(t, open) &&
+        (t.size() == open.size() || isBlank(t[open.size()]) || t[open.size()] == '>'))
+      return {1, close};
+  }
+  if (t.starts_with("<!--")) return {2, "-->"};
+  if (t.starts_with("<?")) return {3, "?>"};
+  if (t.starts_with("<![CDATA[")) return {5, "]]>"};
+  if (t.size() > 2 && t[1] == '!' && isAsciiLetter(t[2])) return {4, ">"};
+  const std::size_t nameStart = t.size() > 1 && t[1] == '/' ? 2 : 1;
+  const std::size_t nameEnd = tagNameEnd(t, nameStart);
+  if (nameEnd != npos) {
+    std::string name;
+    for (char c : t.substr(nameStart, nameEnd - nameStart)) name += lower(c);
+    if (std::find(kBlockTags.begin(), kBlockTags.end(), name) != kBlockTags.end() &&
+        (nameEnd == t.size() || isBlank(t[nameEnd]) || t[nameEnd] == '>' || t.substr(nameEnd).starts_with("/>")))
+      return {6, {}};
+  }
+  if (!inParagraph) {
+    const std::size_t end = tagEnd(t, 0);
+    if (end != npos && isBlankLine(t.substr(end))) return {7, {}};
+  }
+  return {};
+}
+
+bool containsNoCase(string_view s, string_view lowerNeedle) {
+  if (lowerNeedle.empty()) return true;
+  for (std::size_t i = s.find(lowerNeedle[0] == '<' ? '<' : lowerNeedle[0]); i != npos && i < s.size();
+       i = s.find(lowerNeedle[0], i + 1))
+    if (startsWithAsciiNoCase(s.substr(i), lowerNeedle)) return true;
+  return false;
+}
+
+// "[label]:" at the start of a line: the label, and where the rest starts.
+bool definitionStart(string_view s, std::string& label, std::size_t& rest) {
+  const auto [columns, at] = indentOf(s);
+  if (columns > 3 || at >= s.size() || s[at] != '[') return false;
+  std::size_t i = at + 1;
+  while (i < s.size() && s[i] != ']') {
+    if (s[i] == '[') return false;
+    if (s[i] == '\\' && i + 1 < s.size()) ++i;
+    ++i;
+  }
+  if (i >= s.size() || i + 1 >= s.size() || s[i + 1] != ':' || i - at - 1 > kMaxLabel) return false;
+  label = normalizeLabel(s.substr(at + 1, i - at - 1));
+  if (label.empty()) return false;
+  rest = i + 2;
+  return true;
+}
+
+enum class Kind { Prose, Verbatim };
+
+struct Line {
+  std::size_t begin, end, next;  // content [begin, end) without line end; next line
+  Kind kind = Kind::Prose;
+};
+
+// Splits the text into lines (LF, CR LF) and sorts them into prose and
+// lines that reach md4c as written; collects the reference labels defined.
+std::vector<Line> classify(string_view text, std::unordered_set<std::string>& labels) {
+  std::vector<Line> lines;
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t lf = text.find('\n', i);
+    const std::size_t next = lf == npos ? text.size() : lf + 1;
+    std::size_t end = lf == npos ? text.size() : lf;
+    if (end > i && text[end - 1] == '\r') --end;
+    lines.push_back({i, end, next});
+    i = next;
+  }
+  Fence fence;
+  HtmlStart html;
+  bool inParagraph = false, indentedCode = false;
+  int definitionLines = 0;
+  // After a definition: 2 when its destination is on the next line, 1 when
+  // the next line may hold its title.
+  std::size_t listIndent = 0, fenceIndent = 0;  // columns of the list item's content
+  // The line without the indentation of the list item it continues.
+  auto inItem = [](string_view s, std::size_t columns) {
+    std::size_t i = 0;
+    while (i < s.size() && i < columns && s[i] == ' ') ++i;
+    return i == columns ? s.substr(i) : s;
+  };
+  for (Line& line : lines) {
+    const string_view raw = text.substr(line.begin, line.end - line.begin);
+    string_view s = afterQuotes(raw);
+    if (fence.mark) {
+      line.kind = Kind::Verbatim;
+      if (fenceCloses(inItem(s, fenceIndent), fence)) fence = {};
+      continue;
+    }
+    if (!isBlankLine(s) && !html.kind) {
+      const std::size_t columns = indentOf(s).first;
+      const std::size_t content = isThematicBreak(s) ? npos : listContentStart(s);
+      if (content != npos && columns < listIndent + 4) {
+        const std::size_t markerEnd = std::min(s.find_first_of(" \t", indentOf(s).second), s.size());
+        const std::size_t inside = indentOf(s.substr(markerEnd)).first;
+        // "1.     code": code inside the item, which starts one column
+        // after its marker.
+        listIndent = content >= s.size() ? markerEnd + 1 : inside > 4 ? markerEnd + 1 : content;
+        inParagraph = content < s.size();  // the item's text
+        if (content < s.size() && inside > 4) {
+          line.kind = Kind::Verbatim;
+          inParagraph = false;
+          continue;
+        }
+        definitionLines = 0;
+        indentedCode = false;
+        if (const Fence open = fenceOpen(s.substr(content)); open.mark) {  // "- ```sh"
+          fence = open;
+          fenceIndent = content;
+          line.kind = Kind::Verbatim;
+          inParagraph = false;
+        }
+        continue;
+      }
+      if (listIndent > 0 && columns >= listIndent) {
+        s = inItem(s, listIndent);
+      } else if (!inParagraph) {
+        listIndent = 0;
+      }
+    }
+    if (html.kind) {
+      if (html.kind >= 6 && isBlankLine(s)) {
+        html = {};
+      } else {
+        line.kind = Kind::Verbatim;
+        if (html.kind <= 5 && containsNoCase(s, html.end)) html = {};
+        continue;
+      }
+    }
+    if (isBlankLine(s)) {
+      inParagraph = false;
+      definitionLines = 0;
+      continue;  // prose: a blank line ends a table
+    }
+    if (definitionLines == 2) {  // the destination
+      definitionLines = 1;
+      line.kind = Kind::Verbatim;
+      continue;
+    }
+    if (definitionLines == 1) {
+      definitionLines = 0;
+      const std::size_t first = s.find_first_not_of(" \t");
+      if (s[first] == '"' || s[first] == '\'' || s[first] == '(') {  // the title
+        line.kind = Kind::Verbatim;
+        continue;
+      }
+    }
+    const auto [columns, at] = indentOf(s);
+    (void)at;
+    if (columns >= 4 && (!inParagraph || indentedCode)) {
+      line.kind = Kind::Verbatim;
+      indentedCode = true;
+      continue;
+    }
+    indentedCode = false;
+    if (const Fence open = fenceOpen(s); open.mark) {
+      fence = open;
+      fenceIndent = listIndent;
+      line.kind = Kind::Verbatim;
+      inParagraph = false;
+      continue;
+    }
+    if (const HtmlStart start = htmlBlockStart(s, inParagraph); start.kind) {
+      line.kind = Kind::Verbatim;
+      inParagraph = false;
+      if (start.kind > 5 || !containsNoCase(s.substr(s.find('<') + 1), start.end)) html = start;
+      continue;
+    }
+    if (isThematicBreak(s) || (inParagraph && isSetextUnderline(s))) {
+      line.kind = Kind::Verbatim;
+      inParagraph = false;
+      continue;
+    }
+    std::string label;
+    std::size_t rest = 0;
+    if (!inParagraph && definitionStart(s, label, rest)) {
+      labels.insert(label);
+      line.kind = Kind::Verbatim;
+      // The destination on the next line, or a title there.
+      definitionLines = isBlankLine(s.substr(rest)) ? 2 : 1;
+      continue;
+    }
+    inParagraph = s.find_first_not_of(" \t") != npos && s[s.find_first_not_of(" \t")] != '#';
+  }
+  return lines;
+}
+
+// The protected pieces of one prose line and the line with stand-ins.
+class Protector {
+ public:
+  explicit Protector(const std::unordered_set<std::string>& labels) : labels_(labels) {}
+
+  // Fills line_ (the stand-in text) from `s`; `noBreak` tells whether the
+  // line ends inside a link's destination, where no hard break may go.
+  void run(string_view s) {
+    pieces_.clear();
+    out_.clear();
+    noBreak_ = false;
+    if (pendingRun_ > 0) {
+      // A code span from an earlier line of the paragraph: up to its
+      // closing run, or the whole line.
+      const std::size_t n = pendingRun_;
+      std::size_t close = npos;
+      for (std::size_t k = s.find('`'); k != npos;) {
+        std::size_t m = 0;
+        while (k + m < s.size() && s[k + m] == '`') ++m;
+        if (m == n) {
+          close = k + m;
+          break;
+        }
+        k = s.find('`', k + m);
+      }
+      if (close == npos) {
+        protect(s);
+        noBreak_ = true;
+        return;
+      }
+      pendingRun_ = 0;
+      protect(s.substr(0, close));
+      s.remove_prefix(close);
+    }
+    // Most lines hold nothing to protect.
+    if (s.find_first_of(kSpecial) == npos) {
+      out_.append(s);
+      return;
+    }
+    scanLine(s);
+    std::size_t taskBox = npos;
+    const string_view quoted = afterQuotes(s);
+    if (const std::size_t content = listContentStart(quoted); content != npos) {
+      const string_view box = quoted.substr(content, 3);
+      if (box == "[ ]" || box == "[x]" || box == "[X]") taskBox = static_cast<std::size_t>(quoted.data() - s.data()) + content;
+    }
+    noMoreCommentEnd_ = false;
+    std::size_t i = 0;
+    while (i < s.size()) {
+      const char c = s[i];
+      std::size_t end = npos;
+      if (c == kOpen || c == kClose) {
+        end = i + 1;
+      } else if (c == '\\' && i + 1 < s.size() && isAsciiPunct(s[i + 1])) {
+        end = i + 2;
+      } else if (c == '`') {
+        end = codeSpanEnd(i);
+        if (i == firstLoneRun_) {
+          // A code span that goes on on the next line.
+          std::size_t n = 0;
+          while (i + n < s.size() && s[i + n] == '`') ++n;
+          pendingRun_ = n;
+          noBreak_ = true;
+          end = s.size();
+        }
+      } else if (c == '<') {
+        end = angleEnd(s, i);
+      } else if (i == taskBox) {
+        end = i + 3;
+      } else if (const std::size_t wikiEnd = c == '[' ? pageLinkEnd(s, i) : npos; wikiEnd != npos) {
+        out_.append(s.substr(i, wikiEnd - i));  // "[[Name][text]]" is the wiki pass's
+        i = wikiEnd;
+        continue;
+      } else if (c == '[' || (c == '!' && i + 1 < s.size() && s[i + 1] == '[')) {
+        end = linkEnd(s, c == '!' ? i + 1 : i);
+      } else if (c == ']' && i + 1 < s.size() && s[i + 1] == '(' && match_[i] == kUnmatched) {
+        end = destinationEnd(s, i + 2);  // the end of a link whose text began on an earlier line
+      }
+      if (end == npos || end <= i) {
+        out_ += c;
+        ++i;
+        continue;
+      }
+      protect(s.substr(i, end - i));
+      i = end;
+    }
+    if (noMoreCommentEnd_ || endsInsideTag(s)) noBreak_ = true;
+  }
+
+  // A blank line or a block ends the paragraph a code span could go on in.
+  void endParagraph() { pendingRun_ = 0; }
+
+  // A tag or comment that goes on on the next line takes no hard break
+  // inside it.
+  static bool endsInsideTag(string_view s) {
+    const std::size_t lt = s.rfind('<');
+    if (lt == npos || lt + 1 >= s.size() || s.find('>', lt) != npos) return false;
+    const char c = s[lt + 1];
+    return isAsciiLetter(c) || c == '/' || c == '!';
+  }
+
+  std::string& line() { return out_; }
+  bool noBreak() const { return noBreak_; }
+
+  // The converted text with the pieces put back.
+  void restore(string_view converted, std::string& out) const {
+    for (std::size_t i = 0; i < converted.size();) {
+      const std::size_t open = converted.find(kOpen, i);
+      if (open == npos) {
+        out.append(converted.substr(i));
+        return;
+      }
+      out.append(converted.substr(i, open - i));
+      std::size_t j = open + 1, n = 0;
+      while (j < converted.size() && isDigit(converted[j])) n = n * 10 + static_cast<std::size_t>(converted[j++] - '0');
+      if (j < converted.size() && converted[j] == kClose && n < pieces_.size()) {
+        out.append(pieces_[n]);
+        i = j + 1;
+      } else {
+        i = open + 1;  // cannot happen: the note's own such bytes are pieces
+      }
+    }
+  }
+
+ private:
+  void protect(string_view piece) {
+    out_ += kOpen;
+    out_ += std::to_string(pieces_.size());
+    out_ += kClose;
+    std::string kept(piece);
+    // A picture in the notes' imgs folder written with a backslash.
+    if (const std::size_t at = kept.find("](imgs\\"); at != npos) kept[at + 6] = '/';
+    pieces_.push_back(std::move(kept));
+  }
+
+  // The end of the code span that starts at s[i] (a run of n backticks up
+  // to the next run of exactly n), or of the lone run there.
+  std::size_t codeSpanEnd(std::size_t i) const {
+    return spanEnd_[i];
+  }
+
+  // Code spans first (found once per line: the next run of each length is
+  // looked up from the right), then the matching "]" for every "[" outside
+  // them, skipping escaped brackets.
+  void scanLine(string_view s) {
+    struct Run {
+      std::size_t at, length, next;
+    };
+    std::vector<Run> runs;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == '\\') {
+        ++i;
+      } else if (s[i] == '`') {
+        std::size_t n = 0;
+        while (i + n < s.size() && s[i + n] == '`') ++n;
+        runs.push_back({i, n, npos});
+        i += n - 1;
+      }
+    }
+    std::unordered_map<std::size_t, std::size_t> lastOfLength;
+    for (std::size_t r = runs.size(); r-- > 0;) {
+      const auto it = lastOfLength.find(runs[r].length);
+      if (it != lastOfLength.end()) runs[r].next = it->second;
+      lastOfLength[runs[r].length] = r;
+    }
+    spanEnd_.assign(s.size(), npos);
+    firstLoneRun_ = npos;
+    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    for (std::size_t r = 0; r < runs.size();) {
+      const Run& run = runs[r];
+      if (run.next == npos) {
+        spanEnd_[run.at] = run.at + run.length;  // literal backticks, unless closed later
+        if (firstLoneRun_ == npos) firstLoneRun_ = run.at;
+        ++r;
+        continue;
+      }
+      const Run& closer = runs[run.next];
+      spanEnd_[run.at] = closer.at + closer.length;
+      spans.emplace_back(run.at, closer.at + closer.length);
+      r = run.next + 1;
+    }
+    match_.assign(s.size(), npos);
+    std::vector<std::size_t> open;
+    std::size_t span = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (span < spans.size() && i == spans[span].first) {
+        i = spans[span++].second - 1;
+      } else if (s[i] == '\\') {
+        ++i;
+      } else if (s[i] == '[') {
+        open.push_back(i);
+      } else if (s[i] == ']') {
+        if (open.empty()) {
+          match_[i] = kUnmatched;
+        } else {
+          match_[open.back()] = i;
+          open.pop_back();
+        }
+      }
+    }
+  }
+
+  // "<scheme:...>", "<a@b.c>", a comment on this line, or an HTML tag.
+  std::size_t angleEnd(string_view s, std::size_t i) {
+    const string_view t = s.substr(i);
+    if (t.starts_with("<!--")) {
+      if (noMoreCommentEnd_) return npos;
+      const std::size_t close = s.find("-->", i + 4);
+      if (close == npos) {
+        noMoreCommentEnd_ = true;
+        return npos;
+      }
+      return close + 3;
+    }
+    const std::size_t limit = std::min(t.size(), kMaxTag);
+    // Autolink: a scheme of 2 to 32 characters, ":", no blank, "<" or ">".
+    std::size_t j = 1;
+    if (j < limit && isAsciiLetter(t[j])) {
+      while (j < limit && (isAsciiLetter(t[j]) || isDigit(t[j]) || t[j] == '+' || t[j] == '.' || t[j] == '-')) ++j;
+      if (j - 1 >= 2 && j - 1 <= 32 && j < limit && t[j] == ':') {
+        std::size_t k = j + 1;
+        while (k < limit && t[k] != '>' && t[k] != '<' && static_cast<unsigned char>(t[k]) > ' ') ++k;
+        if (k < limit && t[k] == '>') return i + k + 1;
+      }
+    }
+    // E-mail autolink.
+    std::size_t k = 1;
+    while (k < limit && t[k] != '>' && t[k] != '<' && t[k] != '@' && !isBlank(t[k])) ++k;
+    if (k > 1 && k < limit && t[k] == '@') {
+      std::size_t m = k + 1;
+      while (m < limit && (isAsciiLetter(t[m]) || isDigit(t[m]) || t[m] == '-' || t[m] == '.')) ++m;
+      if (m > k + 1 && m < limit && t[m] == '>') return i + m + 1;
+    }
+    // A tag without anything the wiki pass reacts to ("<br/>", "</b>") is
+    // left in the line, where "<br/>" at its end still counts as a mark.
+    const std::size_t end = tagEnd(s, i);
+    if (end != npos && s.substr(i, end - i).find_first_of("[]=_*$+|:-") == npos) return npos;
+    return end;
+  }
+
+  // Past "[[Name][text]]" at s[i], or npos.
+  std::size_t pageLinkEnd(string_view s, std::size_t i) const {
+    if (i + 1 >= s.size() || s[i + 1] != '[') return npos;
+    const std::size_t name = match_[i + 1];
+    if (name == npos || name + 1 >= s.size() || s[name + 1] != '[') return npos;
+    const std::size_t text = match_[name + 1];
+    if (text == npos || text + 1 >= s.size() || s[text + 1] != ']') return npos;
+    return text + 2;
+  }
+
+  // Past the ")" that ends a link destination starting at s[from]; the
+  // line's end when it goes on on the next line.
+  std::size_t destinationEnd(string_view s, std::size_t from) {
+    std::size_t depth = 0;
+    for (std::size_t j = from; j < s.size(); ++j) {
+      if (s[j] == '\\') {
+        ++j;
+      } else if (s[j] == '(') {
+        ++depth;
+      } else if (s[j] == ')') {
+        if (depth == 0) return j + 1;
+        --depth;
+      }
+    }
+    noBreak_ = true;
+    return s.size();
+  }
+
+  // A Markdown link or image at s[i] == '[': "[text](dest)", "[text][label]"
+  // and "[text][]", or "[label]" with a definition; "[!NOTE]" and "[^1]"
+  // too, which are no page links. The end of the piece, or npos when the
+  // brackets are left to the wiki pass.
+  std::size_t linkEnd(string_view s, std::size_t i) {
+    const std::size_t close = match_[i];
+    if (close == npos) return npos;
+    const string_view text = s.substr(i + 1, close - i - 1);
+    if (close + 1 < s.size() && s[close + 1] == '(') return destinationEnd(s, close + 2);
+    if (close + 1 < s.size() && s[close + 1] == '[') {
+      const std::size_t labelClose = match_[close + 1];
+      if (labelClose != npos) return labelClose + 1;
+    }
+    if (!text.empty() && (text[0] == '!' || text[0] == '^')) return close + 1;
+    // Brackets inside: Markdown shows them as written.
+    if (text.find_first_of("[]") != npos) return close + 1;
+    if (labels_.count(normalizeLabel(text))) return close + 1;
+    return npos;
+  }
+
+  const std::unordered_set<std::string>& labels_;
+  std::vector<std::string> pieces_;
+  std::vector<std::size_t> match_;
+  static constexpr std::size_t kUnmatched = npos - 1;  // in match_: a "]" without its "["
+  std::vector<std::size_t> spanEnd_;  // per backtick run's first byte: the end of its span
+  std::size_t firstLoneRun_ = npos;
+  std::size_t pendingRun_ = 0;  // backticks of a code span open at the line's end
+  std::string out_;
+  bool noBreak_ = false;
+  bool noMoreCommentEnd_ = false;
+};
+
+bool isRuleLine(string_view content) {
+  if (content.empty() || (content[0] != '=' && content[0] != '-')) return false;
+  return content.find_first_not_of(content[0]) == npos;
+}
+
+bool isListLine(string_view content) {
+  const std::size_t at = content.find_first_not_of(' ');
+  if (at == npos) return false;
+  const char c = content[at];
+  if (c == '-' || c == '+') return true;
+  return c == '*' && (at + 1 >= content.size() || content[at + 1] != '*');
+}
+
+// The line-break pass on one prose line (without its line end): a hard
+// break unless it is a rule or list line, ends in "<br/>", or already ends
+// in a hard break of its own (a backslash, two blanks).
+bool wantsHardBreak(string_view content) {
+  if (isRuleLine(content) || isListLine(content)) return false;
+  if (content.size() > 5 && endsWithNoCase(content, "<br/>")) return false;
+  if (!content.empty() && content.back() == '\\') return false;
+  if (content.size() >= 2 && content.ends_with("  ")) return false;
+  return true;
+}
+
+void appendWithBreaks(std::string& out, string_view converted, bool lineBreaks, bool noBreakAtEnd) {
+  std::size_t i = 0;
+  while (i < converted.size()) {
+    const std::size_t lf = converted.find('\n', i);
+    if (lf == npos) {
+      out.append(converted.substr(i));
+      return;
+    }
+    const string_view content = converted.substr(i, lf - i);
+    out.append(content);
+    const bool last = converted.find('\n', lf + 1) == npos;
+    if (lineBreaks && !(last && noBreakAtEnd) && wantsHardBreak(content)) out += "  ";
+    out += '\n';
+    i = lf + 1;
+  }
+}
+
+// A wiki table's row is an HTML block, where md4c reads no Markdown: each
+// cell's text is rendered as Markdown here ("`-v`", "[x](u)", "*y*"), when
+// it makes one paragraph.
+std::string markdownCells(string_view row) {
+  std::string out;
+  std::size_t i = 0;
+  while (true) {
+    const std::size_t open = row.find("<td>", i);
+    const std::size_t close = open == npos ? npos : row.find("</td>", open + 4);
+    if (close == npos) break;
+    out.append(row.substr(i, open + 4 - i));
+    const string_view cell = row.substr(open + 4, close - open - 4);
+    i = close;
+    // md4c only where there is markup to read; plain text trimmed as it
+    // would trim it.
+    if (cell.find_first_of("`*_[]!\\~") == npos) {
+      const std::size_t first = cell.find_first_not_of(" \t");
+      if (first != npos) out.append(cell.substr(first, cell.find_last_not_of(" \t") + 1 - first));
+      continue;
+    }
+    const std::string html = markdownToHtml(cell);
+    if (html.starts_with("<p>") && html.ends_with("</p>\n") && html.find("<p>", 3) == npos) {
+      out.append(string_view(html).substr(3, html.size() - 8));
+    } else {
+      out.append(cell);
+    }
+  }
+  out.append(row.substr(i));
+  return out;
+}
+
+}  // namespace
+
+std::string normalizeLabel(std::string_view label) {
+  std::string collapsed;
+  bool blank = false;
+  for (char c : label) {
+    if (c == ' ' || c == '\t' || c == '\n' || c == '\r') {
+      blank = !collapsed.empty();
+      continue;
+    }
+    if (blank) collapsed += ' ';
+    blank = false;
+    collapsed += c;
+  }
+  // Full case folding, as Markdown compares labels ("ẞ" matches "SS").
+  utf8proc_uint8_t* folded = nullptr;
+  const utf8proc_ssize_t n =
+      utf8proc_map(reinterpret_cast<const utf8proc_uint8_t*>(collapsed.data()),
+                   static_cast<utf8proc_ssize_t>(collapsed.size()), &folded, UTF8PROC_CASEFOLD);
+  if (n < 0) return foldCase(collapsed);  // not UTF-8: simple folding, which keeps such bytes
+  std::string out(reinterpret_cast<char*>(folded), static_cast<std::size_t>(n));
+  std::free(folded);
+  return out;
+}
+
+std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions& options) {
+  std::unordered_set<std::string> labels;
+  const std::vector<Line> lines = classify(text, labels);
+  std::string out;
+  out.reserve(text.size() + text.size() / 8 + 16);
+  WikiOptions wikiOptions;
+  wikiOptions.markLineEnds = !options.lineBreaks;
+  wikiOptions.markdownNote = true;
+  wikiOptions.work = options.work;
+  WikiConverter wiki(wikiOptions, text);
+  Protector protector(labels);
+  std::string converted, restored, kept;
+  for (const Line& line : lines) {
+    const string_view content = text.substr(line.begin, line.end - line.begin);
+    const bool ended = line.next > line.end;
+    if (line.kind == Kind::Verbatim || isBlankLine(content)) protector.endParagraph();
+    if (line.kind == Kind::Verbatim || !options.wiki) {
+      if (line.kind == Kind::Verbatim) {
+        if (options.wiki) wiki.passThrough({}, out);  // ends a table
+        out += content;
+        if (ended) out += '\n';
+        if (options.wiki) wiki.skip(line.next - line.begin);
+      } else {
+        kept.assign(content);
+        if (ended) kept += '\n';
+        appendWithBreaks(out, kept, options.lineBreaks, false);
+      }
+      continue;
+    }
+    protector.run(content);
+    std::string& tokens = protector.line();
+    if (ended) tokens += '\n';
+    converted.clear();
+    for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), converted);
+    restored.clear();
+    protector.restore(converted, restored);
+    if (restored.starts_with("<table><tr>") || restored.starts_with("<tr>")) restored = markdownCells(restored);
+    appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
+  }
+  return out;
+}
+
+}  // namespace vm
