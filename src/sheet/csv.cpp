@@ -8,10 +8,13 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 #include <vector>
 
+#include "platform/encoding.h"
 #include "platform/fs.h"
 #include "platform/ports.h"
 #include "platform/text.h"
@@ -93,16 +96,22 @@ class Tokenizer {
       text = {field, static_cast<std::size_t>(q - field)};
       quotes = quotes_;
       reset();
+      rawEnd_ = q;
+      tookDelim_ = false;
       if (q == end || *q == '\0') {
         p = q;  // a NUL stays in front: the next token is the end
         return Tok::LastOfInput;
       }
       if (*q == '\n') {
-        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        if (!text.empty() && text.back() == '\r') {
+          text.remove_suffix(1);
+          rawEnd_ = q - 1;
+        }
         p = q + 1;
         return Tok::LastOfLine;
       }
       p = q + 1;  // the delimiter
+      tookDelim_ = true;
       return Tok::Field;
     }
 
@@ -114,7 +123,8 @@ class Tokenizer {
         text = {field, static_cast<std::size_t>(q - field)};
         quotes = quotes_;
         reset();
-        p = q;
+        p = rawEnd_ = q;
+        tookDelim_ = false;
         return Tok::LastOfInput;
       }
       // A double quote: a pair is text, anything else closes the field.
@@ -128,11 +138,18 @@ class Tokenizer {
       quotes = quotes_;
       reset();
       ++q;
-      if (q < end && *q == d_) ++q;
+      rawEnd_ = q;
+      tookDelim_ = q < end && *q == d_;
+      if (tookDelim_) ++q;
       p = q;
       return Tok::Field;
     }
   }
+
+  // Of the last complete field: where its raw bytes end (before a delimiter
+  // or line end), and whether the delimiter after it was taken.
+  const char* rawEnd() const { return rawEnd_; }
+  bool tookDelim() const { return tookDelim_; }
 
  private:
   enum class State { Start, Plain, Quoted };
@@ -152,57 +169,123 @@ class Tokenizer {
   std::size_t pos_ = 0;         // offset from the token start where scanning goes on
   std::size_t fieldStart_ = 0;  // offset of the field's text from the token start
   bool quotes_ = false;         // the field holds a double quote
+  const char* rawEnd_ = nullptr;
+  bool tookDelim_ = false;
 };
 
-// Puts fields into rows and columns (the assembly rules in csv.h).
+bool isAsciiText(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// Turns a field's raw text into its cell text: pairs of quotes become one,
+// and a legacy file's bytes are decoded. The result is either raw itself
+// (pointing into the source) or held in scratch.
+std::string_view fieldText(std::string_view raw, bool quotes, bool legacy, std::string& scratch) {
+  if (quotes) {
+    scratch.clear();
+    scratch.reserve(raw.size());
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+      scratch += raw[i];
+      if (raw[i] == '"' && i + 1 < raw.size() && raw[i + 1] == '"') ++i;
+    }
+    raw = scratch;
+  }
+  if (legacy && !isAsciiText(raw)) {
+    std::string decoded = cp1252ToUtf8(raw);
+    scratch = std::move(decoded);
+    return scratch;
+  }
+  return raw;
+}
+
+// Puts fields into rows and columns (the assembly rules in csv.h) and notes
+// where each row's line lies in the source.
 class Assembler {
  public:
-  explicit Assembler(CellTable& t) : t_(t) {
+  Assembler(CellTable& t, const char* base, std::size_t bodyBegin, bool legacy)
+      : t_(t), base_(base), legacy_(legacy), lineStart_(bodyBegin), rowBegin_(bodyBegin) {
     t_.beginRow();
     t_.appendToLastRow(kBlankCellMarker);
   }
 
-  void field(std::string_view raw, bool quotes, Tok kind) {
-    store(quotes ? withoutPairs(raw) : raw);
+  void field(const Tokenizer& tok, std::string_view raw, bool quotes, Tok kind, const char* after) {
+    if (col_ < kMaxColumns) store(fieldText(raw, quotes, legacy_, scratch_));
+    ++lineFields_;
+    lastTookDelim_ = tok.tookDelim();
     if (kind == Tok::LastOfLine) {
-      if (row_ == 0) count_ = col_ + 1;
-      nextRow();
+      const char* lf = after - 1;
+      const bool crlf = tok.rawEnd() < lf;  // the CR of CR LF lies between
+      endLine(static_cast<std::size_t>(tok.rawEnd() - base_), static_cast<std::size_t>(after - base_), crlf ? 2 : 1);
+    } else if (kind == Tok::LastOfInput) {
+      lastTookDelim_ = false;
+      endLine(static_cast<std::size_t>(after - base_), static_cast<std::size_t>(after - base_), 0);
     } else {
       ++col_;
     }
   }
 
-  void lineEnd() {
-    if (row_ == 0) count_ = col_ + 1;
-    nextRow();
+  // A line end token at tokenStart, ending at after.
+  void lineEnd(const char* tokenStart, const char* after) {
+    const std::size_t eol = static_cast<std::size_t>(after - tokenStart);
+    endLine(static_cast<std::size_t>(tokenStart - base_), static_cast<std::size_t>(after - base_),
+            static_cast<std::uint8_t>(eol));
   }
 
-  // Fixes the column count; false when no line end was read.
-  bool finish() {
-    t_.setColumnCount(static_cast<int>(std::clamp<std::int64_t>(count_, 0, kMaxColumns)));
-    return row_ > 0;
+  // The input ended at stop (its end or a NUL). False when no line end was read.
+  bool finish(const char* stop) {
+    if (lineFields_ > 0) {
+      const std::size_t at = static_cast<std::size_t>(stop - base_);
+      endLine(at, at, 0);
+    }
+    TableSource& src = t_.source();
+    src.tailBegin = rowBegin_;
+    src.lastRowEol = lastEol_ != 0;
+    src.eol = styleEol_ ? styleEol_ : 1;
+    src.blankFirstLine = blankFirstLine_;
+    t_.setColumnCount(static_cast<int>(std::clamp<std::int64_t>(std::max<std::int64_t>(widest_, 1), 1, kMaxColumns)));
+    return lines_ > 0;
   }
+
+  std::uint64_t lines() const { return lines_; }
 
  private:
-  void nextRow() {
-    ++row_;
+  void endLine(std::size_t contentEnd, std::size_t after, std::uint8_t eol) {
+    const std::int64_t fields = lineFields_ + (lastTookDelim_ ? 1 : 0);
+    widest_ = std::max(widest_, fields);
+    if (lines_ == 0 && fields == 0) blankFirstLine_ = true;
+    if (fields > 0 || lines_ == 0) {
+      RowSource rs;
+      rs.begin = rowBegin_;
+      rs.lead = lineStart_ - rowBegin_;
+      rs.size = contentEnd - lineStart_;
+      rs.eol = eol;
+      rs.present = true;
+      t_.setRowSource(t_.rowCount() - 1, rs);
+      rowBegin_ = after;
+      lastEol_ = eol;
+    }
+    if (eol && !styleEol_) styleEol_ = eol;
+    if (eol) ++lines_;
+    lineStart_ = after;
+    lineFields_ = 0;
+    lastTookDelim_ = false;
     col_ = 0;
+    ++row_;
   }
 
   void store(std::string_view text) {
     if (col_ == 0) {
-      if (row_ == lastRow_) {
+      if (row_ == 0) {
         t_.replaceFirstOfLastRow(text);
       } else {
         t_.beginRow();
         t_.appendToLastRow(text);
-        lastRow_ = row_;
       }
-      dropRest_ = text.size() == kBlankCellMarker.size() && equalsNoCase(text, kBlankCellMarker);
       pendingEmpty_ = 0;
       return;
     }
-    if (dropRest_ || col_ >= kMaxColumns || (count_ >= 0 && col_ >= count_)) return;
     // Empty fields are stored only once a field with text follows them.
     if (text.empty()) {
       ++pendingEmpty_;
@@ -212,58 +295,47 @@ class Assembler {
     t_.appendToLastRow(text);
   }
 
-  std::string_view withoutPairs(std::string_view raw) {
-    scratch_.clear();
-    scratch_.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      scratch_ += raw[i];
-      if (raw[i] == '"' && i + 1 < raw.size() && raw[i + 1] == '"') ++i;
-    }
-    return scratch_;
-  }
-
   CellTable& t_;
-  std::uint64_t row_ = 0;
-  std::uint64_t lastRow_ = 0;  // row number of the table's last row
+  const char* base_;
+  bool legacy_;
+  std::size_t lineStart_;  // offset where the current line began
+  std::size_t rowBegin_;   // offset where the next row's lead begins
+  std::uint64_t row_ = 0;  // line number
+  std::uint64_t lines_ = 0;  // line ends read
   std::int64_t col_ = 0;
-  std::int64_t count_ = -1;  // column count, fixed at the end of the first line
+  std::int64_t lineFields_ = 0;
+  std::int64_t widest_ = 0;
   std::int64_t pendingEmpty_ = 0;  // empty fields not stored yet
-  bool dropRest_ = false;
+  bool lastTookDelim_ = false;
+  bool blankFirstLine_ = false;
+  std::uint8_t lastEol_ = 1;
+  std::uint8_t styleEol_ = 0;
   std::string scratch_;
 };
 
-// Feeds tokens from [p, end) to the assembler; true when the input ended.
+// Feeds tokens from [p, end) to the assembler; true when the input ended
+// (p then points at the end or at a NUL).
 bool consume(Tokenizer& tok, Assembler& as, const char*& p, const char* end, bool eof) {
   std::string_view text;
   bool quotes = false;
   for (;;) {
-    switch (tok.next(p, end, eof, text, quotes)) {
+    const char* start = p;
+    switch (const Tok kind = tok.next(p, end, eof, text, quotes)) {
       case Tok::NeedMore:
         return false;
       case Tok::End:
         return true;
       case Tok::LineEnd:
-        as.lineEnd();
+        as.lineEnd(start, p);
         break;
       case Tok::Field:
-        as.field(text, quotes, Tok::Field);
-        break;
       case Tok::LastOfLine:
-        as.field(text, quotes, Tok::LastOfLine);
+        as.field(tok, text, quotes, kind, p);
         break;
       case Tok::LastOfInput:
-        as.field(text, quotes, Tok::LastOfInput);
+        as.field(tok, text, quotes, kind, p);
         return true;
     }
-  }
-}
-
-void finishLoad(CsvLoad& load, Assembler& as) {
-  if (as.finish()) {
-    load.status = CsvLoad::Status::Loaded;
-  } else {
-    load.status = CsvLoad::Status::NoLineEnd;
-    load.table = CellTable();
   }
 }
 
@@ -289,15 +361,97 @@ char delimiterFrom(std::string_view setting) {
 
 namespace {
 
+// How far [from, end) can be checked as UTF-8 now: up to the last sequence
+// that may still be cut off by the end of what was read.
+std::size_t utf8SafeEnd(const char* buf, std::size_t from, std::size_t end) {
+  std::size_t k = end;
+  int back = 0;
+  while (k > from && back < 3 && (static_cast<unsigned char>(buf[k - 1]) & 0xC0) == 0x80) {
+    --k;
+    ++back;
+  }
+  if (k > from && static_cast<unsigned char>(buf[k - 1]) >= 0xC0) --k;
+  return k;
+}
+
+// Reports progress once the work has run longer than a moment.
+class Progress {
+ public:
+  Progress(Pump* pump, std::uint64_t total) : pump_(pump), total_(total), start_(std::chrono::steady_clock::now()) {}
+  ~Progress() {
+    if (shown_ >= 0 && pump_) pump_->progress(-1);
+  }
+  void at(std::uint64_t done) {
+    if (!pump_ || total_ == 0 || std::chrono::steady_clock::now() - start_ < kProgressDelay) return;
+    const int percent = static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_));
+    if (percent != shown_) {
+      pump_->progress(percent);
+      shown_ = percent;
+    }
+  }
+
+ private:
+  Pump* pump_;
+  std::uint64_t total_;
+  std::chrono::steady_clock::time_point start_;
+  int shown_ = -1;
+};
+
+// Parses the source in chunks of input, stepping the pump between them.
+// False when the pump asked to stop.
+bool parseSource(CsvLoad& load, TableSource&& src, char delimiter, bool checkForBom, Pump* pump, std::size_t chunk,
+                 Progress* progress, std::uint64_t progressBase) {
+  const char* base = src.bytes.get();
+  const std::size_t size = src.size;
+  std::size_t body = 0;
+  if (checkForBom && src.view().starts_with(kUtf8Bom)) {
+    body = kUtf8Bom.size();
+    src.bom = true;
+  }
+  const bool legacy = src.legacy;
+  load.table.adoptSource(std::move(src));
+  Tokenizer tok(delimiter);
+  Assembler as(load.table, base, body, legacy);
+  const char* p = base + body;
+  const char* const end = base + size;
+  const char* limit = p;
+  bool reserved = false;
+  for (;;) {
+    limit = static_cast<std::size_t>(end - limit) > chunk ? limit + chunk : end;
+    if (consume(tok, as, p, limit, limit == end)) break;
+    if (!reserved && load.table.rowCount() > 16) {
+      // Rows so far tell how many the whole input holds.
+      reserved = true;
+      const double perRow = static_cast<double>(p - base + 1) / static_cast<double>(load.table.rowCount());
+      const double rows = std::min(static_cast<double>(size) / perRow * 1.05 + 16, static_cast<double>(kMaxReservedRows));
+      load.table.reserveRows(static_cast<std::size_t>(rows));
+      load.table.reserveSources(static_cast<std::size_t>(rows));
+    }
+    if (pump) {
+      if (pump->step()) return false;
+      if (progress) progress->at(progressBase + static_cast<std::uint64_t>(limit - base));
+    }
+  }
+  if (as.finish(p)) {
+    load.status = CsvLoad::Status::Loaded;
+  } else {
+    load.status = CsvLoad::Status::NoLineEnd;
+    load.table = CellTable();
+  }
+  return true;
+}
+
 CsvLoad readCsvFromMemory(std::string_view bytes, char delimiter, bool checkForBom) {
   CsvLoad load;
   load.bytes = bytes.size();
-  if (checkForBom && bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
-  Tokenizer tok(delimiter);
-  Assembler as(load.table);
-  const char* p = bytes.data();
-  consume(tok, as, p, bytes.data() + bytes.size(), true);
-  finishLoad(load, as);
+  TableSource src;
+  src.bytes = std::make_unique_for_overwrite<char[]>(bytes.size() + 1);
+  if (!bytes.empty()) std::memcpy(src.bytes.get(), bytes.data(), bytes.size());
+  src.bytes[bytes.size()] = '\0';
+  src.size = bytes.size();
+  src.legacy = !isValidUtf8(bytes);
+  parseSource(load, std::move(src), delimiter, checkForBom, nullptr, std::numeric_limits<std::size_t>::max() / 2,
+              nullptr, 0);
   return load;
 }
 
@@ -320,77 +474,50 @@ CsvLoad readCsvFromFile(const std::string& path, char delimiter, bool checkForBo
     load.error = systemErrorText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     return load;
   }
-  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-
-  Tokenizer tok(delimiter);
-  Assembler as(load.table);
-  // The read buffer; grown without filling, so its pages are touched only as reads fill them.
-  std::size_t cap = chunk;
-  std::unique_ptr<char[]> buf = std::make_unique_for_overwrite<char[]>(cap);
-  std::size_t begin = 0, end = 0;
-  bool eof = false, bomChecked = !checkForBom, done = false, reserved = false;
-  const auto start = std::chrono::steady_clock::now();
-  int shownPercent = -1;
-
-  while (!done) {
-    if (begin > 0) {
-      std::memmove(buf.get(), buf.get() + begin, end - begin);
-      end -= begin;
-      begin = 0;
-    }
-    if (end == cap) {
-      // One token fills the buffer: make room for the rest of the file at once.
-      const std::uint64_t rest = size > load.bytes ? size - load.bytes : 0;
-      cap = std::max<std::size_t>(cap * 2, end + static_cast<std::size_t>(rest) + chunk);
-      auto bigger = std::make_unique_for_overwrite<char[]>(cap);
-      std::memcpy(bigger.get(), buf.get(), end);
-      buf = std::move(bigger);
-    }
-    const std::size_t want = std::min(cap - end, chunk);
-    ssize_t n = ::read(fd.get(), buf.get() + end, want);
+  // The file as it is when the read begins: what grows later is not read.
+  const std::size_t size = static_cast<std::size_t>(st.st_size);
+  TableSource src;
+  // Pages of the buffer are touched only as reads fill them.
+  src.bytes = std::make_unique_for_overwrite<char[]>(size + 1);
+  char* buf = src.bytes.get();
+  Progress progress(pump, 2 * static_cast<std::uint64_t>(size));
+  std::size_t got = 0, checked = 0;
+  bool utf8 = true;
+  while (got < size) {
+    ssize_t n = ::read(fd.get(), buf + got, std::min(chunk, size - got));
     if (n < 0) {
       if (errno == EINTR) continue;
       load.error = systemErrorText(errno);
-      load.table = CellTable();
-      if (shownPercent >= 0 && pump) pump->progress(-1);
       return load;
     }
-    eof = n == 0;
-    end += static_cast<std::size_t>(n);
-    load.bytes += static_cast<std::uint64_t>(n);
-    if (!bomChecked) {
-      if (end < kUtf8Bom.size() && !eof) continue;
-      if (std::string_view(buf.get(), end).starts_with(kUtf8Bom)) begin = kUtf8Bom.size();
-      bomChecked = true;
+    if (n == 0) break;  // the file shrank
+    got += static_cast<std::size_t>(n);
+    load.bytes = got;
+    if (utf8) {
+      const std::size_t upTo = got == size ? got : utf8SafeEnd(buf, checked, got);
+      utf8 = isValidUtf8(std::string_view(buf + checked, upTo - checked));
+      checked = upTo;
     }
-    const char* p = buf.get() + begin;
-    done = consume(tok, as, p, buf.get() + end, eof) || eof;
-    begin = static_cast<std::size_t>(p - buf.get());
-    if (!reserved && load.bytes >= chunk && load.table.rowCount() > 1) {
-      // Rows so far tell how many the whole file holds.
-      reserved = true;
-      const double perRow = static_cast<double>(load.bytes) / static_cast<double>(load.table.rowCount());
-      const double rows = static_cast<double>(size) / perRow * 1.05 + 16;
-      load.table.reserveRows(static_cast<std::size_t>(std::min(rows, static_cast<double>(kMaxReservedRows))));
-    }
-    if (done || !pump) continue;
-
-    if (pump->step()) {
-      load.status = CsvLoad::Status::Cancelled;
-      load.table = CellTable();
-      if (shownPercent >= 0) pump->progress(-1);
-      return load;
-    }
-    if (std::chrono::steady_clock::now() - start >= kProgressDelay && size > 0) {
-      int percent = static_cast<int>(std::min<std::uint64_t>(100, load.bytes * 100 / size));
-      if (percent != shownPercent) {
-        pump->progress(percent);
-        shownPercent = percent;
+    if (pump && got < size) {
+      if (pump->step()) {
+        load.status = CsvLoad::Status::Cancelled;
+        return load;
       }
+      progress.at(got);
     }
   }
-  finishLoad(load, as);
-  if (shownPercent >= 0 && pump) pump->progress(-1);
+  if (utf8 && checked < got) utf8 = isValidUtf8(std::string_view(buf + checked, got - checked));
+  buf[got] = '\0';
+  src.size = got;
+  src.legacy = !utf8;
+  if (pump && pump->step()) {
+    load.status = CsvLoad::Status::Cancelled;
+    return load;
+  }
+  if (!parseSource(load, std::move(src), delimiter, checkForBom, pump, chunk, &progress, got)) {
+    load.status = CsvLoad::Status::Cancelled;
+    load.table = CellTable();
+  }
   return load;
 }
 
@@ -416,9 +543,14 @@ CsvLoad readCsvFile(const std::string& path, char delimiter, bool checkForBom, P
   return guarded([&] { return readCsvFromFile(path, delimiter, checkForBom, pump, chunkBytes); });
 }
 
-void appendCsvField(std::string& out, std::string_view text, char delimiter, bool headerLine) {
-  if (text.empty()) return;
+void appendCsvField(std::string& out, std::string_view text, char delimiter, bool headerLine, bool alwaysQuote) {
+  if (text.empty()) {
+    if (alwaysQuote) out += "\"\"";
+    return;
+  }
   bool quote = false, delim = false, lineBreak = false;
+  // The reader skips leading blanks: a text with any at either end is quoted.
+  const bool blankEnds = text.front() == ' ' || text.back() == ' ';
   for (char c : text) {
     quote |= c == '"';
     delim |= c == delimiter;
@@ -431,13 +563,46 @@ void appendCsvField(std::string& out, std::string_view text, char delimiter, boo
       if (c == '"') out += '"';
     }
     out += '"';
-  } else if (delim || (!headerLine && lineBreak)) {
+  } else if (alwaysQuote || delim || blankEnds || (!headerLine && lineBreak)) {
     out += '"';
     out += text;
     out += '"';
   } else {
     out += text;
   }
+}
+
+}  // namespace vm
+
+namespace vm {
+
+std::vector<CsvField> splitCsvLine(std::string_view line, char delimiter, bool legacy) {
+  std::vector<CsvField> fields;
+  Tokenizer tok(delimiter);
+  std::string scratch;
+  const char* p = line.data();
+  const char* const end = line.data() + line.size();
+  bool tookDelim = false;
+  for (;;) {
+    const char* start = p;
+    std::string_view text;
+    bool quotes = false;
+    const Tok kind = tok.next(p, end, true, text, quotes);
+    if (kind == Tok::End || kind == Tok::NeedMore) break;
+    if (kind == Tok::LineEnd) {  // not expected inside one line's content; keep it as an empty field
+      tookDelim = false;
+      continue;
+    }
+    CsvField f;
+    f.begin = static_cast<std::size_t>(start - line.data());
+    f.end = static_cast<std::size_t>(tok.rawEnd() - line.data());
+    f.text = std::string(fieldText(text, quotes, legacy, scratch));
+    fields.push_back(std::move(f));
+    tookDelim = kind == Tok::Field && tok.tookDelim();
+    if (kind != Tok::Field) break;
+  }
+  if (tookDelim) fields.push_back(CsvField{line.size(), line.size(), {}});
+  return fields;
 }
 
 }  // namespace vm

@@ -80,7 +80,7 @@ class SheetViewTest : public ::testing::Test {
       log("menu", r, c);
       if (menuItems) chosen = view.popupMenu(*menuItems);
     };
-    view.onKey = [this](SheetKey k) { log("key", static_cast<int>(k)); };
+    view.onKey = [this](SheetKey k, int) { log("key", static_cast<int>(k)); };
     view.onEditorEnter = [this] { log("enter"); };
     view.onEditorEscape = [this] { log("escape"); };
     view.onHeaderClicked = [this](int c) { log("header", c); };
