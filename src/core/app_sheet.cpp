@@ -153,8 +153,9 @@ SheetSaveResult App::saveSheet(bool quiet) {
   discardEdit();
   watch_.forget();  // our own write is no change from outside
   SheetSaveResult res = sheet_->save(sheetOptions());
-  // A failure is always told; a success only when the user asked for it.
-  if (res.kind == SheetSaveResult::Kind::Failed || (res.kind == SheetSaveResult::Kind::Saved && !quiet))
+  // A failure is always told, and so is a legacy sheet becoming UTF-8; a
+  // plain success only when the user asked for it.
+  if (res.kind == SheetSaveResult::Kind::Failed || (res.kind == SheetSaveResult::Kind::Saved && (!quiet || res.nowUtf8)))
     say(res.message);
   return res;
 }

@@ -159,7 +159,7 @@ TEST(SheetViewer, FailedSaveWhenLeavingKeepsACopy) {
 }
 
 TEST(SheetViewer, LegacySheetStaysWindows1252UntilItCannot) {
-  RootHarness h;
+  RootHarness h("AutoSave=1");
   // Windows-1252: é, ö, the euro sign and an undefined byte (0x81).
   const std::string file = "name,city\nJos\xE9,K\xF6ln\n\x80 5,\x81\n";
   App& app = h.startWith("old.csv", file);
@@ -174,9 +174,10 @@ TEST(SheetViewer, LegacySheetStaysWindows1252UntilItCannot) {
   EXPECT_EQ(h.file("old.csv"), "name,city\nJos\xE9,K\xF6ln\n\x80 5,Z\xFCrich\n");
   EXPECT_EQ(h.message(), "Saved spreadsheet file");
 
-  // An arrow is not: the whole file becomes UTF-8, and the status line says so.
+  // An arrow is not: the whole file becomes UTF-8, and the status line says
+  // so, even when autosave is what wrote it.
   h.editCell(0, 2, "\xE2\x86\x92");
-  app.command(cmd::kCtrlS);
+  app.timer(cmd::kTimerAutosave);
   EXPECT_EQ(h.file("old.csv"), "name,\xE2\x86\x92\nJos\xC3\xA9,K\xC3\xB6ln\n\xE2\x82\xAC 5,Z\xC3\xBCrich\n");
   EXPECT_EQ(h.message(), std::string(kMsgSavedAsUtf8));
   // From then on it stays UTF-8, quietly.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -162,11 +163,15 @@ TEST(CsvFile, QuitDuringTheLoadLeavesNothing) {
   // A later open of the same file works: a pump step for each 1 MB read, and
   // no progress shown for a quick load.
   pump = {};
+  const auto start = std::chrono::steady_clock::now();
   ASSERT_TRUE(s.open(dir.str() + "/big.csv", o, &pump).ok());
+  const bool quick = std::chrono::steady_clock::now() - start < std::chrono::milliseconds(250);
   EXPECT_EQ(s.rowCount(), 250000);
   EXPECT_EQ(rowsOf(s), rowsOf(readCsv(text, ',', true).table));  // rows cut by the chunks join up
   EXPECT_GE(pump.steps, 3);
-  EXPECT_TRUE(pump.progress_.empty());
+  // Progress shows only once a load has run a while (a slow machine may take that long).
+  if (quick) EXPECT_TRUE(pump.progress_.empty());
+  if (!pump.progress_.empty()) EXPECT_EQ(pump.progress_.back(), -1);
 }
 
 }  // namespace
