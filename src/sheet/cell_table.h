@@ -139,7 +139,11 @@ class CellTable {
     return id < sources_.size() ? sources_[id] : none;
   }
   void setRowSource(std::size_t id, const RowSource& s) {
-    if (sources_.size() <= id) sources_.resize(id + 1);
+    if (id == sources_.size()) {
+      sources_.push_back(s);
+      return;
+    }
+    if (sources_.size() < id) sources_.resize(id + 1);
     sources_[id] = s;
   }
   void reserveSources(std::size_t n) { sources_.reserve(n); }

@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
 #include "platform/encoding.h"
@@ -211,7 +212,7 @@ class Assembler {
   }
 
   void field(const Tokenizer& tok, std::string_view raw, bool quotes, Tok kind, const char* after) {
-    if (col_ < kMaxColumns) store(fieldText(raw, quotes, legacy_, scratch_));
+    if (col_ < kMaxColumns) store(quotes || legacy_ ? fieldText(raw, quotes, legacy_, scratch_) : raw);
     ++lineFields_;
     lastTookDelim_ = tok.tookDelim();
     if (kind == Tok::LastOfLine) {
@@ -397,61 +398,146 @@ class Progress {
   int shown_ = -1;
 };
 
-// Parses the source in chunks of input, stepping the pump between them.
-// False when the pump asked to stop.
-bool parseSource(CsvLoad& load, TableSource&& src, char delimiter, bool checkForBom, Pump* pump, std::size_t chunk,
-                 Progress* progress, std::uint64_t progressBase) {
-  const char* base = src.bytes.get();
-  const std::size_t size = src.size;
-  std::size_t body = 0;
-  if (checkForBom && src.view().starts_with(kUtf8Bom)) {
-    body = kUtf8Bom.size();
-    src.bom = true;
+// Reads input into a table in one pass: each chunk is checked as UTF-8 and
+// parsed while it is still in the cache. Only when a byte turns out not to
+// be UTF-8 is the input read to its end and parsed again from the start as
+// Windows-1252 (legacy files are seldom big).
+class Loader {
+ public:
+  Loader(CsvLoad& load, char delimiter, bool checkForBom, Pump* pump, std::size_t chunk, std::uint64_t total)
+      : load_(load), d_(delimiter), checkForBom_(checkForBom), pump_(pump), chunk_(chunk), progress_(pump, total) {}
+
+  // fill(dest, max) puts up to max bytes at dest and returns how many (0 at
+  // the end, -1 on an error with errno set).
+  template <class Fill>
+  void run(std::size_t size, Fill fill) {
+    size_ = size;
+    TableSource src;
+    // Pages of the buffer are touched only as they are filled.
+    src.bytes = std::make_unique_for_overwrite<char[]>(size + 1);
+    buf_ = src.bytes.get();
+    src.size = size;  // texts point into it as it fills; cut to what arrived at the end
+    load_.table.adoptSource(std::move(src));
+    std::size_t got = 0;
+    while (got < size) {
+      const long n = fill(buf_ + got, std::min(chunk_, size - got));
+      if (n < 0) {
+        load_.error = systemErrorText(errno);
+        load_.table = CellTable();
+        return;
+      }
+      if (n == 0) break;  // the input is shorter than it said
+      got += static_cast<std::size_t>(n);
+      load_.bytes = got;
+      if (utf8_) {
+        const std::size_t upTo = got == size ? got : utf8SafeEnd(buf_, checked_, got);
+        utf8_ = isValidUtf8(std::string_view(buf_ + checked_, upTo - checked_));
+        checked_ = upTo;
+        if (utf8_ && !parse(got, false)) return;
+      }
+      if (got < size && !step(got)) return;
+    }
+    buf_[got] = '\0';
+    load_.table.source().size = got;
+    if (utf8_ && checked_ < got) utf8_ = isValidUtf8(std::string_view(buf_ + checked_, got - checked_));
+    if (utf8_) {
+      if (!parse(got, true)) return;
+      finish();
+      return;
+    }
+    // Windows-1252: parse again from the start, the bytes as they are.
+    TableSource legacy = std::move(load_.table.source());
+    legacy.legacy = true;
+    legacy.bom = false;
+    load_.table = CellTable();
+    load_.table.adoptSource(std::move(legacy));
+    as_.reset();
+    tok_.reset();
+    started_ = false;
+    for (std::size_t upTo = std::min(got, chunk_);; upTo = std::min(got, upTo + chunk_)) {
+      if (!parse(upTo, upTo == got)) return;
+      if (upTo == got) break;
+      if (!step(0)) return;
+    }
+    finish();
   }
-  const bool legacy = src.legacy;
-  load.table.adoptSource(std::move(src));
-  Tokenizer tok(delimiter);
-  Assembler as(load.table, base, body, legacy);
-  const char* p = base + body;
-  const char* const end = base + size;
-  const char* limit = p;
-  bool reserved = false;
-  for (;;) {
-    limit = static_cast<std::size_t>(end - limit) > chunk ? limit + chunk : end;
-    if (consume(tok, as, p, limit, limit == end)) break;
-    if (!reserved && load.table.rowCount() > 16) {
+
+ private:
+  // Parses what has arrived up to `end`; false when the load was stopped.
+  bool parse(std::size_t end, bool eof) {
+    if (!started_) {
+      if (end < kUtf8Bom.size() && !eof) return true;
+      const TableSource& src = load_.table.source();
+      const bool bom = checkForBom_ && std::string_view(buf_, end).starts_with(kUtf8Bom);
+      load_.table.source().bom = bom;
+      p_ = buf_ + (bom ? kUtf8Bom.size() : 0);
+      tok_.emplace(d_);
+      as_.emplace(load_.table, buf_, static_cast<std::size_t>(p_ - buf_), src.legacy);
+      started_ = true;
+    }
+    if (done_) return true;
+    done_ = consume(*tok_, *as_, p_, buf_ + end, eof);
+    if (!reserved_ && load_.table.rowCount() > 16 && !eof) {
       // Rows so far tell how many the whole input holds.
-      reserved = true;
-      const double perRow = static_cast<double>(p - base + 1) / static_cast<double>(load.table.rowCount());
-      const double rows = std::min(static_cast<double>(size) / perRow * 1.05 + 16, static_cast<double>(kMaxReservedRows));
-      load.table.reserveRows(static_cast<std::size_t>(rows));
-      load.table.reserveSources(static_cast<std::size_t>(rows));
+      reserved_ = true;
+      const double perRow = static_cast<double>(p_ - buf_ + 1) / static_cast<double>(load_.table.rowCount());
+      const double rows = std::min(static_cast<double>(size_) / perRow * 1.05 + 16, static_cast<double>(kMaxReservedRows));
+      load_.table.reserveRows(static_cast<std::size_t>(rows));
+      load_.table.reserveSources(static_cast<std::size_t>(rows));
     }
-    if (pump) {
-      if (pump->step()) return false;
-      if (progress) progress->at(progressBase + static_cast<std::uint64_t>(limit - base));
+    return true;
+  }
+
+  // A pump step; done > 0 is how far the read has come, for the progress shown.
+  bool step(std::uint64_t done) {
+    if (!pump_) return true;
+    if (pump_->step()) {
+      load_.status = CsvLoad::Status::Cancelled;
+      load_.table = CellTable();
+      return false;
+    }
+    if (done > 0) progress_.at(done);
+    return true;
+  }
+
+  void finish() {
+    if (!started_) parse(load_.table.source().size, true);
+    if (as_->finish(p_)) {
+      load_.status = CsvLoad::Status::Loaded;
+    } else {
+      load_.status = CsvLoad::Status::NoLineEnd;
+      load_.table = CellTable();
     }
   }
-  if (as.finish(p)) {
-    load.status = CsvLoad::Status::Loaded;
-  } else {
-    load.status = CsvLoad::Status::NoLineEnd;
-    load.table = CellTable();
-  }
-  return true;
-}
+
+  CsvLoad& load_;
+  char d_;
+  bool checkForBom_;
+  Pump* pump_;
+  std::size_t chunk_;
+  Progress progress_;
+  char* buf_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t checked_ = 0;  // bytes known to be UTF-8
+  bool utf8_ = true;
+  bool started_ = false;
+  bool done_ = false;
+  bool reserved_ = false;
+  const char* p_ = nullptr;  // where parsing goes on
+  std::optional<Tokenizer> tok_;
+  std::optional<Assembler> as_;
+};
 
 CsvLoad readCsvFromMemory(std::string_view bytes, char delimiter, bool checkForBom) {
   CsvLoad load;
-  load.bytes = bytes.size();
-  TableSource src;
-  src.bytes = std::make_unique_for_overwrite<char[]>(bytes.size() + 1);
-  if (!bytes.empty()) std::memcpy(src.bytes.get(), bytes.data(), bytes.size());
-  src.bytes[bytes.size()] = '\0';
-  src.size = bytes.size();
-  src.legacy = !isValidUtf8(bytes);
-  parseSource(load, std::move(src), delimiter, checkForBom, nullptr, std::numeric_limits<std::size_t>::max() / 2,
-              nullptr, 0);
+  Loader loader(load, delimiter, checkForBom, nullptr, kReadChunk, 0);
+  std::size_t at = 0;
+  loader.run(bytes.size(), [&](char* dest, std::size_t max) -> long {
+    const std::size_t n = std::min(max, bytes.size() - at);
+    if (n) std::memcpy(dest, bytes.data() + at, n);
+    at += n;
+    return static_cast<long>(n);
+  });
   return load;
 }
 
@@ -476,48 +562,13 @@ CsvLoad readCsvFromFile(const std::string& path, char delimiter, bool checkForBo
   }
   // The file as it is when the read begins: what grows later is not read.
   const std::size_t size = static_cast<std::size_t>(st.st_size);
-  TableSource src;
-  // Pages of the buffer are touched only as reads fill them.
-  src.bytes = std::make_unique_for_overwrite<char[]>(size + 1);
-  char* buf = src.bytes.get();
-  Progress progress(pump, 2 * static_cast<std::uint64_t>(size));
-  std::size_t got = 0, checked = 0;
-  bool utf8 = true;
-  while (got < size) {
-    ssize_t n = ::read(fd.get(), buf + got, std::min(chunk, size - got));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      load.error = systemErrorText(errno);
-      return load;
+  Loader loader(load, delimiter, checkForBom, pump, chunk, size);
+  loader.run(size, [&](char* dest, std::size_t max) -> long {
+    for (;;) {
+      const ssize_t n = ::read(fd.get(), dest, max);
+      if (n >= 0 || errno != EINTR) return static_cast<long>(n);
     }
-    if (n == 0) break;  // the file shrank
-    got += static_cast<std::size_t>(n);
-    load.bytes = got;
-    if (utf8) {
-      const std::size_t upTo = got == size ? got : utf8SafeEnd(buf, checked, got);
-      utf8 = isValidUtf8(std::string_view(buf + checked, upTo - checked));
-      checked = upTo;
-    }
-    if (pump && got < size) {
-      if (pump->step()) {
-        load.status = CsvLoad::Status::Cancelled;
-        return load;
-      }
-      progress.at(got);
-    }
-  }
-  if (utf8 && checked < got) utf8 = isValidUtf8(std::string_view(buf + checked, got - checked));
-  buf[got] = '\0';
-  src.size = got;
-  src.legacy = !utf8;
-  if (pump && pump->step()) {
-    load.status = CsvLoad::Status::Cancelled;
-    return load;
-  }
-  if (!parseSource(load, std::move(src), delimiter, checkForBom, pump, chunk, &progress, got)) {
-    load.status = CsvLoad::Status::Cancelled;
-    load.table = CellTable();
-  }
+  });
   return load;
 }
 

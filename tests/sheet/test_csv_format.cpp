@@ -147,6 +147,27 @@ TEST(CsvFile, EveryChunkBoundary) {
   }
 }
 
+// A byte that is not UTF-8 late in the file makes the whole file Windows-1252,
+// the lines before it too, however the reads fall.
+TEST(CsvFile, ALateLegacyByteDecodesTheWholeFile) {
+  const std::string text = "caf\xC3\xA9,x\n\"q\"\"\",\xE2\x82\xAC\nb\xE9,y\n";
+  TempDir dir;
+  auto path = dir.write("t.csv", text);
+  const Rows want{"caf\xC3\x83\xC2\xA9|x", "q\"|\xC3\xA2\xE2\x80\x9A\xC2\xAC", "b\xC3\xA9|y"};
+  EXPECT_EQ(rowsOf(readCsv(text, ',', true).table), want);
+  for (std::size_t chunk = 1; chunk <= 9; ++chunk) {
+    auto file = readCsvFile(path.string(), ',', true, nullptr, chunk);
+    ASSERT_TRUE(file.ok()) << chunk;
+    EXPECT_TRUE(file.legacy()) << chunk;
+    EXPECT_EQ(rowsOf(file.table), want) << chunk;
+  }
+  // Valid UTF-8 read a byte at a time stays UTF-8.
+  auto utf8 = readCsvFile(dir.write("u.csv", "caf\xC3\xA9,\xE2\x82\xAC\n").string(), ',', true, nullptr, 1);
+  ASSERT_TRUE(utf8.ok());
+  EXPECT_FALSE(utf8.legacy());
+  EXPECT_EQ(rowsOf(utf8.table), (Rows{"caf\xC3\xA9|\xE2\x82\xAC"}));
+}
+
 TEST(CsvFile, QuitDuringTheLoadLeavesNothing) {
   std::string text;
   while (text.size() < 3'000'000) text += "abc,def,ghi\n";
@@ -168,10 +189,14 @@ TEST(CsvFile, QuitDuringTheLoadLeavesNothing) {
   const bool quick = std::chrono::steady_clock::now() - start < std::chrono::milliseconds(250);
   EXPECT_EQ(s.rowCount(), 250000);
   EXPECT_EQ(rowsOf(s), rowsOf(readCsv(text, ',', true).table));  // rows cut by the chunks join up
-  EXPECT_GE(pump.steps, 3);
+  EXPECT_GE(pump.steps, 2);
   // Progress shows only once a load has run a while (a slow machine may take that long).
-  if (quick) EXPECT_TRUE(pump.progress_.empty());
-  if (!pump.progress_.empty()) EXPECT_EQ(pump.progress_.back(), -1);
+  if (quick) {
+    EXPECT_TRUE(pump.progress_.empty());
+  }
+  if (!pump.progress_.empty()) {
+    EXPECT_EQ(pump.progress_.back(), -1);
+  }
 }
 
 }  // namespace
