@@ -40,6 +40,12 @@ const char* TextArena::add(std::string_view s) {
   return p;
 }
 
+const char* TextArena::adopt(std::string&& s) {
+  used_ += s.size();
+  adopted_.push_back(std::move(s));
+  return adopted_.back().data();
+}
+
 CellRec* CellTable::allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_t& offset) {
   if (n == 0) {
     block = offset = 0;
@@ -65,6 +71,10 @@ void CellTable::store(CellRec& c, std::string_view text) {
     if (c.size) std::memcpy(c.bytes, text.data(), c.size);
   } else if (inSource(text)) {
     const char* p = text.data();
+    std::memcpy(c.bytes, &p, sizeof p);
+  } else if (lent_ && text.size() > kArenaOwnBlock && text.data() == lent_->data() && text.size() == lent_->size()) {
+    const char* p = arena_.adopt(std::move(*lent_));
+    lent_->clear();
     std::memcpy(c.bytes, &p, sizeof p);
   } else {
     const char* p = arena_.add(text.substr(0, c.size));

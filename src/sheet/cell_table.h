@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -47,6 +48,8 @@ inline std::string_view cellText(const CellRec& c) {
 class TextArena {
  public:
   const char* add(std::string_view s);
+  // Takes a long text over without copying it; its address is returned.
+  const char* adopt(std::string&& s);
   std::size_t bytesUsed() const { return used_; }
 
  private:
@@ -56,6 +59,7 @@ class TextArena {
     std::size_t used = 0;
   };
   std::vector<Block> blocks_;
+  std::vector<std::string> adopted_;  // long texts taken over whole (their bytes never move)
   std::size_t current_ = 0;  // block that takes small additions
   std::size_t used_ = 0;
 };
@@ -129,6 +133,10 @@ class CellTable {
   void appendToLastRow(std::string_view text);
   // Replaces the last row's first cell (the row must hold one).
   void replaceFirstOfLastRow(std::string_view text);
+  // While reading: a long text stored from *s (the reader's scratch text) is
+  // taken over rather than copied, so that a huge field is held once. Null
+  // when the reading ends.
+  void lendScratch(std::string* s) { lent_ = s; }
   // The bytes the table is read from; texts may point into them from then on.
   void adoptSource(TableSource&& src) { source_ = std::move(src); }
   const TableSource& source() const { return source_; }
@@ -205,6 +213,7 @@ class CellTable {
   std::size_t deadCells_ = 0;
   std::size_t deadArena_ = 0;
   TableSource source_;
+  std::string* lent_ = nullptr;
   std::vector<RowSource> sources_;     // row id -> its line in the source
   std::vector<std::int32_t> colField_;  // data column -> field of the file's lines, -1 none
   bool columnsAsRead_ = true;

@@ -209,11 +209,16 @@ bool isAsciiText(std::string_view s) {
 // (pointing into the source) or held in scratch.
 std::string_view fieldText(std::string_view raw, bool quotes, bool legacy, std::string& scratch) {
   if (quotes) {
+    // Runs between quotes are copied whole; of a pair of quotes one is kept.
     scratch.clear();
     scratch.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      scratch += raw[i];
-      if (raw[i] == '"' && i + 1 < raw.size() && raw[i + 1] == '"') ++i;
+    std::size_t at = 0;
+    while (at < raw.size()) {
+      const void* hit = std::memchr(raw.data() + at, '"', raw.size() - at);
+      const std::size_t q = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - raw.data()) : raw.size();
+      scratch.append(raw.data() + at, std::min(q + 1, raw.size()) - at);
+      at = q + 1;
+      if (hit && at < raw.size() && raw[at] == '"') ++at;
     }
     raw = scratch;
   }
@@ -233,7 +238,11 @@ class Assembler {
       : t_(t), base_(base), legacy_(legacy), lineStart_(bodyBegin), rowBegin_(bodyBegin) {
     t_.beginRow();
     t_.appendToLastRow(kBlankCellMarker);
+    t_.lendScratch(&scratch_);
   }
+  ~Assembler() { t_.lendScratch(nullptr); }
+  Assembler(const Assembler&) = delete;
+  Assembler& operator=(const Assembler&) = delete;
 
   void field(const Tokenizer& tok, std::string_view raw, bool quotes, Tok kind, const char* after) {
     if (col_ < kMaxColumns) store(quotes || legacy_ ? fieldText(raw, quotes, legacy_, scratch_) : raw);
@@ -260,6 +269,7 @@ class Assembler {
 
   // The input ended at stop (its end or a NUL). False when no line end was read.
   bool finish(const char* stop) {
+    t_.lendScratch(nullptr);
     if (lineFields_ > 0) {
       const std::size_t at = static_cast<std::size_t>(stop - base_);
       endLine(at, at, 0);
