@@ -1,7 +1,8 @@
 // Times whole user operations on the core, the way the window runs them, and
 // reports the median of several runs and the peak memory:
-//   vellumark_drive [runs] [sheet]
-// With "sheet" only the spreadsheet section runs.
+//   vellumark_drive [runs] [sheet|quote]
+// With "sheet" only the spreadsheet section runs; with "quote" only the open
+// of a 200 MB file whose last field is an unclosed quote.
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -89,6 +90,69 @@ std::string driveSheet(int runs) {
   return out;
 }
 
+// ---- An unclosed quote running 200 MB to the end of a file ----------------
+// The longest time the window would go without handling events (between two
+// pump steps, and from the last step to the end of the open), and the peak
+// memory of the child that opens it.
+
+class GapPump : public vm::Pump {
+ public:
+  bool step() override {
+    const auto now = std::chrono::steady_clock::now();
+    gap_ = std::max(gap_, std::chrono::duration<double, std::milli>(now - last_).count());
+    last_ = now;
+    return false;
+  }
+  void progress(int) override {}
+  void start() { last_ = std::chrono::steady_clock::now(); }
+  double maxGapMs() const { return gap_; }
+
+ private:
+  std::chrono::steady_clock::time_point last_;
+  double gap_ = 0;
+};
+
+std::string driveUnclosedQuote(const std::string& file) {
+  vm::SheetOptions o;
+  o.makeBackups = false;
+  o.fileInfoFolder = std::filesystem::path(file).parent_path().string() + "/file_info";
+  vm::Sheet sheet;
+  GapPump pump;
+  const auto t0 = std::chrono::steady_clock::now();
+  pump.start();
+  const bool ok = sheet.open(file, o, &pump).ok();
+  pump.step();
+  const double total = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+  const std::size_t cellBytes = ok && sheet.rowCount() > 1 ? sheet.text(1, 0).size() : 0;
+  struct rusage ru {};
+  ::getrusage(RUSAGE_SELF, &ru);
+  char out[512];
+  std::snprintf(out, sizeof out,
+                "unclosed quote, %.0f MB file: open %.0f ms, longest gap between pump steps %.1f ms,\n"
+                "  peak resident memory %.1f MB, the open cell holds %.1f MB%s\n",
+                static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0), total, pump.maxGapMs(),
+                ru.ru_maxrss / 1024.0, static_cast<double>(cellBytes) / (1024.0 * 1024.0), ok ? "" : "  FAILED");
+  return out;
+}
+
+std::string& quoteFile() {
+  static std::string f;
+  return f;
+}
+
+// Writes a.csv with a header line, then a quote that never closes and 200 MB of
+// rows without a quote behind it.
+bool writeUnclosedQuoteFile(const std::string& folder) {
+  quoteFile() = folder + "/quote.csv";
+  std::FILE* f = std::fopen(quoteFile().c_str(), "wb");
+  if (!f) return false;
+  std::string block;
+  for (int r = 0; block.size() < (1u << 20); ++r) block += "row " + std::to_string(r) + ",some text,12.50,x\n";
+  std::fputs("a,b\n\"", f);
+  for (std::size_t written = 0; written < (200u << 20); written += block.size()) std::fwrite(block.data(), 1, block.size(), f);
+  return std::fclose(f) == 0;
+}
+
 // Runs driveSheet in a child process; its report, or a note why there is none.
 std::string driveSheetInChild(int runs) {
   std::fflush(stdout);
@@ -97,7 +161,7 @@ std::string driveSheetInChild(int runs) {
   pid_t pid = ::fork();
   if (pid == 0) {
     ::close(fds[0]);
-    std::string report = driveSheet(runs);
+    std::string report = runs > 0 ? driveSheet(runs) : driveUnclosedQuote(quoteFile());
     ssize_t n = ::write(fds[1], report.data(), report.size());
     ::_exit(n == static_cast<ssize_t>(report.size()) ? 0 : 1);
   }
@@ -117,6 +181,17 @@ std::string driveSheetInChild(int runs) {
 int main(int argc, char** argv) {
   int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
   const bool sheetOnly = argc > 2 && std::string(argv[2]) == "sheet";
+  if (argc > 2 && std::string(argv[2]) == "quote") {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "vmdrive-quote-XXXXXX").string();
+    if (!::mkdtemp(tmpl.data()) || !writeUnclosedQuoteFile(tmpl)) {
+      std::fprintf(stderr, "vellumark_drive: could not write the file\n");
+      return 1;
+    }
+    std::printf("%s", driveSheetInChild(0).c_str());
+    std::error_code ec;
+    std::filesystem::remove_all(tmpl, ec);
+    return 0;
+  }
   // First, while this process is still small (see driveSheet).
   const std::string sheetReport = driveSheetInChild(runs);
   if (sheetOnly) {

@@ -49,7 +49,10 @@ struct AppPorts {
 };
 
 // Keys the spreadsheet's table hands to the App.
-enum class SheetKey { Enter, Escape, Left, Up, Right, Down };
+// PageUp and PageDown move by the rows the table shows; Home and End go to
+// the first and last column of the row, Ctrl+Home and Ctrl+End to the first
+// and the last cell of the sheet.
+enum class SheetKey { Enter, Escape, Left, Up, Right, Down, PageUp, PageDown, Home, End, CtrlHome, CtrlEnd };
 
 // A key chord (portable form, "Ctrl+Shift+N", "F5") and the command it gives.
 struct Accelerator {
@@ -189,7 +192,7 @@ class App {
   // -1 when the point hit no row, a group header included).
   void sheetCellClicked(int viewRow, int column);
   void sheetCellDoubleClicked(int viewRow, int column);
-  void sheetKey(SheetKey key);
+  void sheetKey(SheetKey key, int pageRows = 1);
   void sheetEditorEnter();   // Enter in the cell editor: assign
   void sheetEditorEscape();  // Esc in the cell editor: discard
   void sheetContextMenu(int viewRow, int column);
@@ -317,6 +320,7 @@ class App {
   void toggleSheetSorting();
   void drawCursor();
   void sheetCursorUpkeep();
+  int shownRowFrom(int viewRow, int steps) const;
   void editCell(int viewRow, int column);
   void discardEdit();
   bool sheetCommand(int id);

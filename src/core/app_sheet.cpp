@@ -153,8 +153,9 @@ SheetSaveResult App::saveSheet(bool quiet) {
   discardEdit();
   watch_.forget();  // our own write is no change from outside
   SheetSaveResult res = sheet_->save(sheetOptions());
-  // A failure is always told; a success only when the user asked for it.
-  if (res.kind == SheetSaveResult::Kind::Failed || (res.kind == SheetSaveResult::Kind::Saved && !quiet))
+  // A failure is always told, and so is a legacy sheet becoming UTF-8; a
+  // plain success only when the user asked for it.
+  if (res.kind == SheetSaveResult::Kind::Failed || (res.kind == SheetSaveResult::Kind::Saved && (!quiet || res.nowUtf8)))
     say(res.message);
   return res;
 }
@@ -284,36 +285,66 @@ void App::sheetCellClicked(int viewRow, int column) {
   drawCursor();
 }
 
-void App::sheetKey(SheetKey key) {
+// The shown row `steps` rows from viewRow (negative: up), passing over group
+// headers and collapsed groups; it stops at the first or the last shown row.
+int App::shownRowFrom(int viewRow, int steps) const {
+  const int n = sheet_->displayRowCount();
+  if (n == 0) return -1;
+  int d = viewRow >= 0 ? sheet_->displayRowOf(viewRow) : -1;
+  if (d < 0) d = steps < 0 ? n : -1;
+  const int dir = steps < 0 ? -1 : 1;
+  const int target = std::clamp(d + steps, 0, n - 1);
+  // The first row from the target on in the direction of travel, else the last one before it.
+  for (int i = target; i >= 0 && i < n; i += dir)
+    if (!sheet_->displayRow(i).isHeader()) return sheet_->displayRow(i).viewRow;
+  for (int i = target; i >= 0 && i < n; i -= dir)
+    if (!sheet_->displayRow(i).isHeader()) return sheet_->displayRow(i).viewRow;
+  return viewRow;
+}
+
+void App::sheetKey(SheetKey key, int pageRows) {
   if (!sheetShown()) return;
   switch (key) {
-    case SheetKey::Enter: editCell(cursorRow_, cursorCol_); return;
+    case SheetKey::Enter:
+      // With the cursor on no row, Enter puts it on the first cell.
+      if (cursorRow_ < 0 || cursorRow_ >= sheet_->rowCount()) {
+        const int first = shownRowFrom(-1, 1);
+        if (first < 0) return;
+        discardEdit();
+        cursorRow_ = first;
+        cursorCol_ = 1;
+        drawCursor();
+        return;
+      }
+      editCell(cursorRow_, cursorCol_);
+      return;
     case SheetKey::Escape: discardEdit(); return;
     default: break;
   }
   int row = cursorRow_;
   int col = cursorCol_;
   const int lastCol = std::min(sheet_->columnCount(), kMaxShownColumns);
-  if (key == SheetKey::Left && col > 1) --col;
-  if (key == SheetKey::Right && col < lastCol) ++col;
-  if (key == SheetKey::Up || key == SheetKey::Down) {
-    const int step = key == SheetKey::Up ? -1 : 1;
-    if (row < 0) {
-      row = sheet_->rowCount() > 0 ? 0 : -1;
-    } else if (!sheet_->grouped()) {
-      row = std::clamp(row + step, 0, sheet_->rowCount() - 1);
-    } else {
-      // Grouped: the next shown row, passing over group headers.
-      int d = sheet_->displayRowOf(row);
-      for (int i = d + step; d >= 0 && i >= 0 && i < sheet_->displayRowCount(); i += step) {
-        DisplayRow dr = sheet_->displayRow(i);
-        if (!dr.isHeader()) {
-          row = dr.viewRow;
-          break;
-        }
-      }
-    }
+  const int page = std::max(1, pageRows);
+  switch (key) {
+    case SheetKey::Left: col = std::max(1, col - 1); break;
+    case SheetKey::Right: col = std::min(lastCol, col + 1); break;
+    case SheetKey::Up: row = row < 0 ? shownRowFrom(-1, 1) : shownRowFrom(row, -1); break;
+    case SheetKey::Down: row = row < 0 ? shownRowFrom(-1, 1) : shownRowFrom(row, 1); break;
+    case SheetKey::PageUp: row = row < 0 ? shownRowFrom(-1, 1) : shownRowFrom(row, -page); break;
+    case SheetKey::PageDown: row = row < 0 ? shownRowFrom(-1, 1) : shownRowFrom(row, page); break;
+    case SheetKey::Home: col = 1; break;
+    case SheetKey::End: col = std::max(1, lastCol); break;
+    case SheetKey::CtrlHome:
+      row = shownRowFrom(-1, 1);
+      col = 1;
+      break;
+    case SheetKey::CtrlEnd:
+      row = shownRowFrom(-1, -1);
+      col = std::max(1, lastCol);
+      break;
+    default: break;
   }
+  if (row < 0 && (key == SheetKey::Home || key == SheetKey::End)) row = shownRowFrom(-1, 1);
   if (row == cursorRow_ && col == cursorCol_) return;
   discardEdit();
   cursorRow_ = row;
@@ -342,18 +373,22 @@ void App::editCell(int viewRow, int column) {
   editKey_ = sheet_->rowKey(viewRow);
   editCol_ = column;
   if (!ports_.sheet) return;
-  std::string text = cutUtf8(std::string(sheet_->text(viewRow, column - 1)), kCellTextMax);
+  // A cell longer than new typing may be opens whole.
+  const std::string text(sheet_->text(viewRow, column - 1));
   ports_.sheet->openEditor(viewRow, column, text, settings_.flag(setting::SSEditCursorToEnd),
                            expertMode_ ? "" : kEditorTip);
 }
 
 void App::sheetEditorEnter() {
   if (!ports_.sheet || !ports_.sheet->editorOpen()) return;
-  std::string text = cutUtf8(ports_.sheet->editorText(), kCellTextMax);
+  std::string text = ports_.sheet->editorText();
   ports_.sheet->closeEditor();
   if (!sheetShown()) return;
   int row = sheet_->viewRowOfKey(editKey_);
   if (row >= 0 && editCol_ >= 1 && editCol_ <= sheet_->columnCount()) {
+    // The editor takes new typing up to kCellTextMax bytes; a cell that
+    // already held more may keep that much.
+    text = cutUtf8(std::move(text), std::max(kCellTextMax, sheet_->text(row, editCol_ - 1).size()));
     sheet_->setText(row, editCol_ - 1, text);  // marks the sheet modified when the text changed
     cursorRow_ = row;
     cursorCol_ = editCol_;

@@ -40,6 +40,12 @@ const char* TextArena::add(std::string_view s) {
   return p;
 }
 
+const char* TextArena::adopt(std::string&& s) {
+  used_ += s.size();
+  adopted_.push_back(std::move(s));
+  return adopted_.back().data();
+}
+
 CellRec* CellTable::allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_t& offset) {
   if (n == 0) {
     block = offset = 0;
@@ -62,7 +68,14 @@ CellRec* CellTable::allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_
 void CellTable::store(CellRec& c, std::string_view text) {
   c.size = clampSize(text.size());
   if (c.size < kInlineText) {
-    std::memcpy(c.bytes, text.data(), c.size);
+    if (c.size) std::memcpy(c.bytes, text.data(), c.size);
+  } else if (inSource(text)) {
+    const char* p = text.data();
+    std::memcpy(c.bytes, &p, sizeof p);
+  } else if (lent_ && text.size() > kArenaOwnBlock && text.data() == lent_->data() && text.size() == lent_->size()) {
+    const char* p = arena_.adopt(std::move(*lent_));
+    lent_->clear();
+    std::memcpy(c.bytes, &p, sizeof p);
   } else {
     const char* p = arena_.add(text.substr(0, c.size));
     std::memcpy(c.bytes, &p, sizeof p);
@@ -126,6 +139,9 @@ void CellTable::setColumnCount(int n) {
   colMap_.resize(static_cast<std::size_t>(std::max(n, 0)));
   for (std::size_t i = 0; i < colMap_.size(); ++i) colMap_[i] = static_cast<std::uint32_t>(i);
   slots_ = static_cast<std::uint32_t>(colMap_.size());
+  colField_.resize(colMap_.size());
+  for (std::size_t i = 0; i < colField_.size(); ++i) colField_[i] = static_cast<std::int64_t>(i);
+  columnsAsRead_ = true;
 }
 
 void CellTable::setText(std::size_t id, int col, std::string_view text) {
@@ -156,6 +172,7 @@ void CellTable::setText(std::size_t id, int col, std::string_view text) {
   CellRec& c = blocks_[r.block].cells[r.offset + slot];
   forget(c);
   store(c, text);
+  markDirty(id);
 }
 
 std::size_t CellTable::addEmptyRow() {
@@ -183,6 +200,8 @@ void CellTable::markDeleted(std::size_t id) {
 void CellTable::insertColumn(int col) {
   col = std::clamp(col, 0, columnCount());
   colMap_.insert(colMap_.begin() + col, slots_++);
+  colField_.insert(colField_.begin() + col, -1);
+  columnsAsRead_ = false;
 }
 
 void CellTable::eraseColumn(int col) {
@@ -195,11 +214,18 @@ void CellTable::eraseColumn(int col) {
     }
   }
   colMap_.erase(colMap_.begin() + col);
+  colField_.erase(colField_.begin() + col);
+  columnsAsRead_ = false;
 }
 
 void CellTable::compact() {
   CellTable fresh;
   fresh.setColumnCount(columnCount());
+  // The source moves first: texts that point into it stay pointers.
+  fresh.source_ = std::move(source_);
+  fresh.sources_ = std::move(sources_);
+  fresh.colField_ = colField_;
+  fresh.columnsAsRead_ = columnsAsRead_;
   fresh.rows_.resize(rows_.size());
   for (std::size_t id = 0; id < rows_.size(); ++id) {
     const RowRec& r = rows_[id];
@@ -225,7 +251,8 @@ void CellTable::compactIfWasteful() {
 }
 
 std::size_t CellTable::memoryBytes() const {
-  std::size_t n = rows_.capacity() * sizeof(RowRec) + colMap_.capacity() * sizeof(std::uint32_t);
+  std::size_t n = rows_.capacity() * sizeof(RowRec) + colMap_.capacity() * sizeof(std::uint32_t) +
+                  colField_.capacity() * sizeof(std::int32_t) + sources_.capacity() * sizeof(RowSource);
   for (const Block& b : blocks_) n += b.cap * sizeof(CellRec);
   return n + arena_.bytesUsed();
 }

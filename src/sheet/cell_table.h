@@ -11,9 +11,15 @@
 // dropped from the map. A row that must hold a slot beyond its run is moved
 // to a new run at the end; runs left behind are counted as dead and the whole
 // table is compacted once more than half of it is dead.
+//
+// A table read from a file also keeps the file's bytes (its source) and, per
+// row, where the row's line lies in them. A long cell text that is the
+// file's bytes as they stand points into the source instead of being copied.
+// Saving writes a row nobody touched from its source, byte for byte.
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -42,6 +48,8 @@ inline std::string_view cellText(const CellRec& c) {
 class TextArena {
  public:
   const char* add(std::string_view s);
+  // Takes a long text over without copying it; its address is returned.
+  const char* adopt(std::string&& s);
   std::size_t bytesUsed() const { return used_; }
 
  private:
@@ -51,6 +59,7 @@ class TextArena {
     std::size_t used = 0;
   };
   std::vector<Block> blocks_;
+  std::vector<std::string> adopted_;  // long texts taken over whole (their bytes never move)
   std::size_t current_ = 0;  // block that takes small additions
   std::size_t used_ = 0;
 };
@@ -62,6 +71,30 @@ inline std::string_view cutUtf8View(std::string_view s, std::size_t n) {
   while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
   return s.substr(0, n);
 }
+
+// Where a row's line lies in the source: lead bytes of empty lines before
+// it, then its content, then its line end (0 none, 1 LF, 2 CR LF).
+struct RowSource {
+  std::uint64_t begin = 0;  // start of the lead
+  std::uint64_t lead = 0;
+  std::uint64_t size = 0;   // content bytes
+  std::uint8_t eol = 0;
+  bool present = false;     // the row came from the file
+  bool dirty = false;       // a cell of it was set since: it is written cell by cell
+};
+
+// The bytes of the file a table was read from.
+struct TableSource {
+  std::unique_ptr<char[]> bytes;
+  std::size_t size = 0;
+  std::size_t tailBegin = 0;  // bytes after the last row (empty lines, text after a NUL)
+  bool bom = false;           // the file began with EF BB BF, which is not part of any cell
+  bool lastRowEol = true;     // the last row read ended with a line end
+  std::uint8_t eol = 1;       // line end of the first line that has one: 1 LF, 2 CR LF
+  bool legacy = false;        // read as Windows-1252; cell texts are its UTF-8 decoding
+  bool blankFirstLine = false;  // the first line was empty: row 0 holds the blank-cell marker
+  std::string_view view() const { return {bytes.get(), size}; }
+};
 
 // One row: where its run of cells is and how many cells it stores.
 struct RowRec {
@@ -96,9 +129,41 @@ class CellTable {
   // Starts a new row at the end; returns its id.
   std::size_t beginRow();
   // Appends one cell to the last row, relocating its run when the block is full.
+  // A text inside the source is referred to, not copied.
   void appendToLastRow(std::string_view text);
   // Replaces the last row's first cell (the row must hold one).
   void replaceFirstOfLastRow(std::string_view text);
+  // While reading: a long text stored from *s (the reader's scratch text) is
+  // taken over rather than copied, so that a huge field is held once. Null
+  // when the reading ends.
+  void lendScratch(std::string* s) { lent_ = s; }
+  // The bytes the table is read from; texts may point into them from then on.
+  void adoptSource(TableSource&& src) { source_ = std::move(src); }
+  const TableSource& source() const { return source_; }
+  TableSource& source() { return source_; }
+  // Where row id lies in the source (present false for rows made later).
+  const RowSource& rowSource(std::size_t id) const {
+    static const RowSource none;
+    return id < sources_.size() ? sources_[id] : none;
+  }
+  void setRowSource(std::size_t id, const RowSource& s) {
+    if (id == sources_.size()) {
+      sources_.push_back(s);
+      return;
+    }
+    if (sources_.size() < id) sources_.resize(id + 1);
+    sources_[id] = s;
+  }
+  void reserveSources(std::size_t n) { sources_.reserve(n); }
+  // Data column col -> the field of the row's line it was read from, or -1
+  // for a column inserted since.
+  std::int64_t sourceField(int col) const {
+    if (col < 0 || col >= static_cast<int>(colField_.size())) return -1;
+    return colField_[static_cast<std::size_t>(col)];
+  }
+  // True when the data columns are the fields read, in order: no column was
+  // inserted or deleted since.
+  bool columnsAsRead() const { return columnsAsRead_; }
   // Room for n rows in all, so a long load does not regrow the row array.
   void reserveRows(std::size_t n) { rows_.reserve(n); }
   // Fixes the column count after the first line: slots 0..n-1 in order.
@@ -130,6 +195,13 @@ class CellTable {
   // Room for n contiguous cells; sets block and offset. The cells are not initialised.
   CellRec* allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_t& offset);
   void store(CellRec& c, std::string_view text);
+  bool inSource(std::string_view text) const {
+    return source_.bytes && text.data() >= source_.bytes.get() &&
+           text.data() + text.size() <= source_.bytes.get() + source_.size;
+  }
+  void markDirty(std::size_t id) {
+    if (id < sources_.size()) sources_[id].dirty = true;
+  }
   void forget(const CellRec& c);  // counts a cell's arena bytes as dead
 
   std::vector<Block> blocks_;
@@ -140,6 +212,11 @@ class CellTable {
   std::size_t storedCells_ = 0;        // cells in runs, live or dead
   std::size_t deadCells_ = 0;
   std::size_t deadArena_ = 0;
+  TableSource source_;
+  std::string* lent_ = nullptr;
+  std::vector<RowSource> sources_;     // row id -> its line in the source
+  std::vector<std::int32_t> colField_;  // data column -> field of the file's lines, -1 none
+  bool columnsAsRead_ = true;
 };
 
 }  // namespace vm

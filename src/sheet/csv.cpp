@@ -6,12 +6,17 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <chrono>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
+#include <optional>
 #include <vector>
 
+#include "platform/encoding.h"
 #include "platform/fs.h"
 #include "platform/ports.h"
 #include "platform/text.h"
@@ -32,7 +37,8 @@ enum class Tok { Field, LastOfLine, LastOfInput, LineEnd, End, NeedMore };
 // token being scanned twice.
 class Tokenizer {
  public:
-  explicit Tokenizer(char delimiter) : d_(delimiter) {
+  explicit Tokenizer(char delimiter)
+      : d_(delimiter), dMask_(0x0101010101010101ULL * static_cast<unsigned char>(delimiter)) {
     stopPlain_.fill(0);
     stopPlain_[static_cast<unsigned char>(delimiter)] = 1;
     stopPlain_['\n'] = 1;
@@ -44,7 +50,7 @@ class Tokenizer {
   }
 
   // p is the start of the next token; on a complete token it moves past it.
-  Tok next(const char*& p, const char* end, bool eof, std::string_view& text, bool& quotes) {
+  [[gnu::always_inline]] Tok next(const char*& p, const char* end, bool eof, std::string_view& text, bool& quotes) {
     const char* s = p;
     if (state_ == State::Start) {
       if (s == end) return eof ? Tok::End : Tok::NeedMore;
@@ -81,7 +87,7 @@ class Tokenizer {
     const char* field = s + fieldStart_;
     if (state_ == State::Plain) {
       for (;;) {
-        while (q < end && !stopPlain_[static_cast<unsigned char>(*q)]) ++q;
+        q = skipPlain(q, end);
         if (q < end && *q == '"') {
           quotes_ = true;
           ++q;
@@ -93,16 +99,22 @@ class Tokenizer {
       text = {field, static_cast<std::size_t>(q - field)};
       quotes = quotes_;
       reset();
+      rawEnd_ = q;
+      tookDelim_ = false;
       if (q == end || *q == '\0') {
         p = q;  // a NUL stays in front: the next token is the end
         return Tok::LastOfInput;
       }
       if (*q == '\n') {
-        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+        if (!text.empty() && text.back() == '\r') {
+          text.remove_suffix(1);
+          rawEnd_ = q - 1;
+        }
         p = q + 1;
         return Tok::LastOfLine;
       }
       p = q + 1;  // the delimiter
+      tookDelim_ = true;
       return Tok::Field;
     }
 
@@ -114,7 +126,8 @@ class Tokenizer {
         text = {field, static_cast<std::size_t>(q - field)};
         quotes = quotes_;
         reset();
-        p = q;
+        p = rawEnd_ = q;
+        tookDelim_ = false;
         return Tok::LastOfInput;
       }
       // A double quote: a pair is text, anything else closes the field.
@@ -128,14 +141,42 @@ class Tokenizer {
       quotes = quotes_;
       reset();
       ++q;
-      if (q < end && *q == d_) ++q;
+      rawEnd_ = q;
+      tookDelim_ = q < end && *q == d_;
+      if (tookDelim_) ++q;
       p = q;
       return Tok::Field;
     }
   }
 
+  // Of the last complete field: where its raw bytes end (before a delimiter
+  // or line end), and whether the delimiter after it was taken.
+  const char* rawEnd() const { return rawEnd_; }
+  bool tookDelim() const { return tookDelim_; }
+
  private:
   enum class State { Start, Plain, Quoted };
+
+  // Bytes with the high bit set in each byte of v that is zero; the lowest
+  // one marks the first zero byte exactly.
+  static std::uint64_t zeroBytes(std::uint64_t v) {
+    return (v - 0x0101010101010101ULL) & ~v & 0x8080808080808080ULL;
+  }
+
+  // The first byte at or after q that ends or interrupts an unquoted field
+  // (the delimiter, LF, NUL, a double quote), eight bytes at a time.
+  const char* skipPlain(const char* q, const char* end) const {
+    while (std::endian::native == std::endian::little && end - q >= 8) {
+      std::uint64_t w;
+      std::memcpy(&w, q, 8);
+      const std::uint64_t hit = zeroBytes(w ^ dMask_) | zeroBytes(w ^ 0x0A0A0A0A0A0A0A0AULL) | zeroBytes(w) |
+                                zeroBytes(w ^ 0x2222222222222222ULL);
+      if (hit) return q + std::countr_zero(hit) / 8;
+      q += 8;
+    }
+    while (q < end && !stopPlain_[static_cast<unsigned char>(*q)]) ++q;
+    return q;
+  }
   Tok needMore(const char* s, const char* q) {
     pos_ = static_cast<std::size_t>(q - s);
     return Tok::NeedMore;
@@ -146,63 +187,140 @@ class Tokenizer {
   }
 
   char d_;
+  std::uint64_t dMask_;  // the delimiter in every byte
   std::array<unsigned char, 256> stopPlain_;
   std::array<unsigned char, 256> stopQuoted_;
   State state_ = State::Start;
   std::size_t pos_ = 0;         // offset from the token start where scanning goes on
   std::size_t fieldStart_ = 0;  // offset of the field's text from the token start
   bool quotes_ = false;         // the field holds a double quote
+  const char* rawEnd_ = nullptr;
+  bool tookDelim_ = false;
 };
 
-// Puts fields into rows and columns (the assembly rules in csv.h).
+bool isAsciiText(std::string_view s) {
+  for (char c : s)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// Turns a field's raw text into its cell text: pairs of quotes become one,
+// and a legacy file's bytes are decoded. The result is either raw itself
+// (pointing into the source) or held in scratch.
+std::string_view fieldText(std::string_view raw, bool quotes, bool legacy, std::string& scratch) {
+  if (quotes) {
+    // Runs between quotes are copied whole; of a pair of quotes one is kept.
+    scratch.clear();
+    scratch.reserve(raw.size());
+    std::size_t at = 0;
+    while (at < raw.size()) {
+      const void* hit = std::memchr(raw.data() + at, '"', raw.size() - at);
+      const std::size_t q = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - raw.data()) : raw.size();
+      scratch.append(raw.data() + at, std::min(q + 1, raw.size()) - at);
+      at = q + 1;
+      if (hit && at < raw.size() && raw[at] == '"') ++at;
+    }
+    raw = scratch;
+  }
+  if (legacy && !isAsciiText(raw)) {
+    std::string decoded = cp1252ToUtf8(raw);
+    scratch = std::move(decoded);
+    return scratch;
+  }
+  return raw;
+}
+
+// Puts fields into rows and columns (the assembly rules in csv.h) and notes
+// where each row's line lies in the source.
 class Assembler {
  public:
-  explicit Assembler(CellTable& t) : t_(t) {
+  Assembler(CellTable& t, const char* base, std::size_t bodyBegin, bool legacy)
+      : t_(t), base_(base), legacy_(legacy), lineStart_(bodyBegin), rowBegin_(bodyBegin) {
     t_.beginRow();
     t_.appendToLastRow(kBlankCellMarker);
+    t_.lendScratch(&scratch_);
   }
+  ~Assembler() { t_.lendScratch(nullptr); }
+  Assembler(const Assembler&) = delete;
+  Assembler& operator=(const Assembler&) = delete;
 
-  void field(std::string_view raw, bool quotes, Tok kind) {
-    store(quotes ? withoutPairs(raw) : raw);
+  void field(const Tokenizer& tok, std::string_view raw, bool quotes, Tok kind, const char* after) {
+    if (col_ < kMaxColumns) store(quotes || legacy_ ? fieldText(raw, quotes, legacy_, scratch_) : raw);
+    ++lineFields_;
+    lastTookDelim_ = tok.tookDelim();
     if (kind == Tok::LastOfLine) {
-      if (row_ == 0) count_ = col_ + 1;
-      nextRow();
+      const char* lf = after - 1;
+      const bool crlf = tok.rawEnd() < lf;  // the CR of CR LF lies between
+      endLine(static_cast<std::size_t>(tok.rawEnd() - base_), static_cast<std::size_t>(after - base_), crlf ? 2 : 1);
+    } else if (kind == Tok::LastOfInput) {
+      lastTookDelim_ = false;
+      endLine(static_cast<std::size_t>(after - base_), static_cast<std::size_t>(after - base_), 0);
     } else {
       ++col_;
     }
   }
 
-  void lineEnd() {
-    if (row_ == 0) count_ = col_ + 1;
-    nextRow();
+  // A line end token at tokenStart, ending at after.
+  void lineEnd(const char* tokenStart, const char* after) {
+    const std::size_t eol = static_cast<std::size_t>(after - tokenStart);
+    endLine(static_cast<std::size_t>(tokenStart - base_), static_cast<std::size_t>(after - base_),
+            static_cast<std::uint8_t>(eol));
   }
 
-  // Fixes the column count; false when no line end was read.
-  bool finish() {
-    t_.setColumnCount(static_cast<int>(std::clamp<std::int64_t>(count_, 0, kMaxColumns)));
-    return row_ > 0;
+  // The input ended at stop (its end or a NUL). False when no line end was read.
+  bool finish(const char* stop) {
+    t_.lendScratch(nullptr);
+    if (lineFields_ > 0) {
+      const std::size_t at = static_cast<std::size_t>(stop - base_);
+      endLine(at, at, 0);
+    }
+    TableSource& src = t_.source();
+    src.tailBegin = rowBegin_;
+    src.lastRowEol = lastEol_ != 0;
+    src.eol = styleEol_ ? styleEol_ : 1;
+    src.blankFirstLine = blankFirstLine_;
+    t_.setColumnCount(static_cast<int>(std::clamp<std::int64_t>(std::max<std::int64_t>(widest_, 1), 1, kMaxColumns)));
+    return lines_ > 0;
   }
+
+  std::uint64_t lines() const { return lines_; }
 
  private:
-  void nextRow() {
-    ++row_;
+  void endLine(std::size_t contentEnd, std::size_t after, std::uint8_t eol) {
+    const std::int64_t fields = lineFields_ + (lastTookDelim_ ? 1 : 0);
+    widest_ = std::max(widest_, fields);
+    if (lines_ == 0 && fields == 0) blankFirstLine_ = true;
+    if (fields > 0 || lines_ == 0) {
+      RowSource rs;
+      rs.begin = rowBegin_;
+      rs.lead = lineStart_ - rowBegin_;
+      rs.size = contentEnd - lineStart_;
+      rs.eol = eol;
+      rs.present = true;
+      t_.setRowSource(t_.rowCount() - 1, rs);
+      rowBegin_ = after;
+      lastEol_ = eol;
+    }
+    if (eol && !styleEol_) styleEol_ = eol;
+    if (eol) ++lines_;
+    lineStart_ = after;
+    lineFields_ = 0;
+    lastTookDelim_ = false;
     col_ = 0;
+    ++row_;
   }
 
   void store(std::string_view text) {
     if (col_ == 0) {
-      if (row_ == lastRow_) {
+      if (row_ == 0) {
         t_.replaceFirstOfLastRow(text);
       } else {
         t_.beginRow();
         t_.appendToLastRow(text);
-        lastRow_ = row_;
       }
-      dropRest_ = text.size() == kBlankCellMarker.size() && equalsNoCase(text, kBlankCellMarker);
       pendingEmpty_ = 0;
       return;
     }
-    if (dropRest_ || col_ >= kMaxColumns || (count_ >= 0 && col_ >= count_)) return;
     // Empty fields are stored only once a field with text follows them.
     if (text.empty()) {
       ++pendingEmpty_;
@@ -212,58 +330,47 @@ class Assembler {
     t_.appendToLastRow(text);
   }
 
-  std::string_view withoutPairs(std::string_view raw) {
-    scratch_.clear();
-    scratch_.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-      scratch_ += raw[i];
-      if (raw[i] == '"' && i + 1 < raw.size() && raw[i + 1] == '"') ++i;
-    }
-    return scratch_;
-  }
-
   CellTable& t_;
-  std::uint64_t row_ = 0;
-  std::uint64_t lastRow_ = 0;  // row number of the table's last row
+  const char* base_;
+  bool legacy_;
+  std::size_t lineStart_;  // offset where the current line began
+  std::size_t rowBegin_;   // offset where the next row's lead begins
+  std::uint64_t row_ = 0;  // line number
+  std::uint64_t lines_ = 0;  // line ends read
   std::int64_t col_ = 0;
-  std::int64_t count_ = -1;  // column count, fixed at the end of the first line
+  std::int64_t lineFields_ = 0;
+  std::int64_t widest_ = 0;
   std::int64_t pendingEmpty_ = 0;  // empty fields not stored yet
-  bool dropRest_ = false;
+  bool lastTookDelim_ = false;
+  bool blankFirstLine_ = false;
+  std::uint8_t lastEol_ = 1;
+  std::uint8_t styleEol_ = 0;
   std::string scratch_;
 };
 
-// Feeds tokens from [p, end) to the assembler; true when the input ended.
+// Feeds tokens from [p, end) to the assembler; true when the input ended
+// (p then points at the end or at a NUL).
 bool consume(Tokenizer& tok, Assembler& as, const char*& p, const char* end, bool eof) {
   std::string_view text;
   bool quotes = false;
   for (;;) {
-    switch (tok.next(p, end, eof, text, quotes)) {
+    const char* start = p;
+    switch (const Tok kind = tok.next(p, end, eof, text, quotes)) {
       case Tok::NeedMore:
         return false;
       case Tok::End:
         return true;
       case Tok::LineEnd:
-        as.lineEnd();
+        as.lineEnd(start, p);
         break;
       case Tok::Field:
-        as.field(text, quotes, Tok::Field);
-        break;
       case Tok::LastOfLine:
-        as.field(text, quotes, Tok::LastOfLine);
+        as.field(tok, text, quotes, kind, p);
         break;
       case Tok::LastOfInput:
-        as.field(text, quotes, Tok::LastOfInput);
+        as.field(tok, text, quotes, kind, p);
         return true;
     }
-  }
-}
-
-void finishLoad(CsvLoad& load, Assembler& as) {
-  if (as.finish()) {
-    load.status = CsvLoad::Status::Loaded;
-  } else {
-    load.status = CsvLoad::Status::NoLineEnd;
-    load.table = CellTable();
   }
 }
 
@@ -289,15 +396,182 @@ char delimiterFrom(std::string_view setting) {
 
 namespace {
 
+// How far [from, end) can be checked as UTF-8 now: up to the last sequence
+// that may still be cut off by the end of what was read.
+std::size_t utf8SafeEnd(const char* buf, std::size_t from, std::size_t end) {
+  std::size_t k = end;
+  int back = 0;
+  while (k > from && back < 3 && (static_cast<unsigned char>(buf[k - 1]) & 0xC0) == 0x80) {
+    --k;
+    ++back;
+  }
+  if (k > from && static_cast<unsigned char>(buf[k - 1]) >= 0xC0) --k;
+  return k;
+}
+
+// Reports progress once the work has run longer than a moment.
+class Progress {
+ public:
+  Progress(Pump* pump, std::uint64_t total) : pump_(pump), total_(total), start_(std::chrono::steady_clock::now()) {}
+  ~Progress() {
+    if (shown_ >= 0 && pump_) pump_->progress(-1);
+  }
+  void at(std::uint64_t done) {
+    if (!pump_ || total_ == 0 || std::chrono::steady_clock::now() - start_ < kProgressDelay) return;
+    const int percent = static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_));
+    if (percent != shown_) {
+      pump_->progress(percent);
+      shown_ = percent;
+    }
+  }
+
+ private:
+  Pump* pump_;
+  std::uint64_t total_;
+  std::chrono::steady_clock::time_point start_;
+  int shown_ = -1;
+};
+
+// Reads input into a table in one pass: each chunk is checked as UTF-8 and
+// parsed while it is still in the cache. Only when a byte turns out not to
+// be UTF-8 is the input read to its end and parsed again from the start as
+// Windows-1252 (legacy files are seldom big).
+class Loader {
+ public:
+  Loader(CsvLoad& load, char delimiter, bool checkForBom, Pump* pump, std::size_t chunk, std::uint64_t total)
+      : load_(load), d_(delimiter), checkForBom_(checkForBom), pump_(pump), chunk_(chunk), progress_(pump, total) {}
+
+  // fill(dest, max) puts up to max bytes at dest and returns how many (0 at
+  // the end, -1 on an error with errno set).
+  template <class Fill>
+  void run(std::size_t size, Fill fill) {
+    size_ = size;
+    TableSource src;
+    // Pages of the buffer are touched only as they are filled.
+    src.bytes = std::make_unique_for_overwrite<char[]>(size + 1);
+    buf_ = src.bytes.get();
+    src.size = size;  // texts point into it as it fills; cut to what arrived at the end
+    load_.table.adoptSource(std::move(src));
+    std::size_t got = 0;
+    while (got < size) {
+      const long n = fill(buf_ + got, std::min(chunk_, size - got));
+      if (n < 0) {
+        load_.error = systemErrorText(errno);
+        load_.table = CellTable();
+        return;
+      }
+      if (n == 0) break;  // the input is shorter than it said
+      got += static_cast<std::size_t>(n);
+      load_.bytes = got;
+      if (utf8_) {
+        const std::size_t upTo = got == size ? got : utf8SafeEnd(buf_, checked_, got);
+        utf8_ = isValidUtf8(std::string_view(buf_ + checked_, upTo - checked_));
+        checked_ = upTo;
+        if (utf8_ && !parse(got, false)) return;
+      }
+      if (got < size && !step(got)) return;
+    }
+    buf_[got] = '\0';
+    load_.table.source().size = got;
+    if (utf8_ && checked_ < got) utf8_ = isValidUtf8(std::string_view(buf_ + checked_, got - checked_));
+    if (utf8_) {
+      if (!parse(got, true)) return;
+      finish();
+      return;
+    }
+    // Windows-1252: parse again from the start, the bytes as they are.
+    TableSource legacy = std::move(load_.table.source());
+    legacy.legacy = true;
+    legacy.bom = false;
+    load_.table = CellTable();
+    load_.table.adoptSource(std::move(legacy));
+    as_.reset();
+    tok_.reset();
+    started_ = false;
+    for (std::size_t upTo = std::min(got, chunk_);; upTo = std::min(got, upTo + chunk_)) {
+      if (!parse(upTo, upTo == got)) return;
+      if (upTo == got) break;
+      if (!step(0)) return;
+    }
+    finish();
+  }
+
+ private:
+  // Parses what has arrived up to `end`; false when the load was stopped.
+  bool parse(std::size_t end, bool eof) {
+    if (!started_) {
+      if (end < kUtf8Bom.size() && !eof) return true;
+      const TableSource& src = load_.table.source();
+      const bool bom = checkForBom_ && std::string_view(buf_, end).starts_with(kUtf8Bom);
+      load_.table.source().bom = bom;
+      p_ = buf_ + (bom ? kUtf8Bom.size() : 0);
+      tok_.emplace(d_);
+      as_.emplace(load_.table, buf_, static_cast<std::size_t>(p_ - buf_), src.legacy);
+      started_ = true;
+    }
+    if (done_) return true;
+    done_ = consume(*tok_, *as_, p_, buf_ + end, eof);
+    if (!reserved_ && load_.table.rowCount() > 16 && !eof) {
+      // Rows so far tell how many the whole input holds.
+      reserved_ = true;
+      const double perRow = static_cast<double>(p_ - buf_ + 1) / static_cast<double>(load_.table.rowCount());
+      const double rows = std::min(static_cast<double>(size_) / perRow * 1.05 + 16, static_cast<double>(kMaxReservedRows));
+      load_.table.reserveRows(static_cast<std::size_t>(rows));
+      load_.table.reserveSources(static_cast<std::size_t>(rows));
+    }
+    return true;
+  }
+
+  // A pump step; done > 0 is how far the read has come, for the progress shown.
+  bool step(std::uint64_t done) {
+    if (!pump_) return true;
+    if (pump_->step()) {
+      load_.status = CsvLoad::Status::Cancelled;
+      load_.table = CellTable();
+      return false;
+    }
+    if (done > 0) progress_.at(done);
+    return true;
+  }
+
+  void finish() {
+    if (!started_) parse(load_.table.source().size, true);
+    if (as_->finish(p_)) {
+      load_.status = CsvLoad::Status::Loaded;
+    } else {
+      load_.status = CsvLoad::Status::NoLineEnd;
+      load_.table = CellTable();
+    }
+  }
+
+  CsvLoad& load_;
+  char d_;
+  bool checkForBom_;
+  Pump* pump_;
+  std::size_t chunk_;
+  Progress progress_;
+  char* buf_ = nullptr;
+  std::size_t size_ = 0;
+  std::size_t checked_ = 0;  // bytes known to be UTF-8
+  bool utf8_ = true;
+  bool started_ = false;
+  bool done_ = false;
+  bool reserved_ = false;
+  const char* p_ = nullptr;  // where parsing goes on
+  std::optional<Tokenizer> tok_;
+  std::optional<Assembler> as_;
+};
+
 CsvLoad readCsvFromMemory(std::string_view bytes, char delimiter, bool checkForBom) {
   CsvLoad load;
-  load.bytes = bytes.size();
-  if (checkForBom && bytes.starts_with(kUtf8Bom)) bytes.remove_prefix(kUtf8Bom.size());
-  Tokenizer tok(delimiter);
-  Assembler as(load.table);
-  const char* p = bytes.data();
-  consume(tok, as, p, bytes.data() + bytes.size(), true);
-  finishLoad(load, as);
+  Loader loader(load, delimiter, checkForBom, nullptr, kReadChunk, 0);
+  std::size_t at = 0;
+  loader.run(bytes.size(), [&](char* dest, std::size_t max) -> long {
+    const std::size_t n = std::min(max, bytes.size() - at);
+    if (n) std::memcpy(dest, bytes.data() + at, n);
+    at += n;
+    return static_cast<long>(n);
+  });
   return load;
 }
 
@@ -320,77 +594,15 @@ CsvLoad readCsvFromFile(const std::string& path, char delimiter, bool checkForBo
     load.error = systemErrorText(S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
     return load;
   }
-  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-
-  Tokenizer tok(delimiter);
-  Assembler as(load.table);
-  // The read buffer; grown without filling, so its pages are touched only as reads fill them.
-  std::size_t cap = chunk;
-  std::unique_ptr<char[]> buf = std::make_unique_for_overwrite<char[]>(cap);
-  std::size_t begin = 0, end = 0;
-  bool eof = false, bomChecked = !checkForBom, done = false, reserved = false;
-  const auto start = std::chrono::steady_clock::now();
-  int shownPercent = -1;
-
-  while (!done) {
-    if (begin > 0) {
-      std::memmove(buf.get(), buf.get() + begin, end - begin);
-      end -= begin;
-      begin = 0;
+  // The file as it is when the read begins: what grows later is not read.
+  const std::size_t size = static_cast<std::size_t>(st.st_size);
+  Loader loader(load, delimiter, checkForBom, pump, chunk, size);
+  loader.run(size, [&](char* dest, std::size_t max) -> long {
+    for (;;) {
+      const ssize_t n = ::read(fd.get(), dest, max);
+      if (n >= 0 || errno != EINTR) return static_cast<long>(n);
     }
-    if (end == cap) {
-      // One token fills the buffer: make room for the rest of the file at once.
-      const std::uint64_t rest = size > load.bytes ? size - load.bytes : 0;
-      cap = std::max<std::size_t>(cap * 2, end + static_cast<std::size_t>(rest) + chunk);
-      auto bigger = std::make_unique_for_overwrite<char[]>(cap);
-      std::memcpy(bigger.get(), buf.get(), end);
-      buf = std::move(bigger);
-    }
-    const std::size_t want = std::min(cap - end, chunk);
-    ssize_t n = ::read(fd.get(), buf.get() + end, want);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      load.error = systemErrorText(errno);
-      load.table = CellTable();
-      if (shownPercent >= 0 && pump) pump->progress(-1);
-      return load;
-    }
-    eof = n == 0;
-    end += static_cast<std::size_t>(n);
-    load.bytes += static_cast<std::uint64_t>(n);
-    if (!bomChecked) {
-      if (end < kUtf8Bom.size() && !eof) continue;
-      if (std::string_view(buf.get(), end).starts_with(kUtf8Bom)) begin = kUtf8Bom.size();
-      bomChecked = true;
-    }
-    const char* p = buf.get() + begin;
-    done = consume(tok, as, p, buf.get() + end, eof) || eof;
-    begin = static_cast<std::size_t>(p - buf.get());
-    if (!reserved && load.bytes >= chunk && load.table.rowCount() > 1) {
-      // Rows so far tell how many the whole file holds.
-      reserved = true;
-      const double perRow = static_cast<double>(load.bytes) / static_cast<double>(load.table.rowCount());
-      const double rows = static_cast<double>(size) / perRow * 1.05 + 16;
-      load.table.reserveRows(static_cast<std::size_t>(std::min(rows, static_cast<double>(kMaxReservedRows))));
-    }
-    if (done || !pump) continue;
-
-    if (pump->step()) {
-      load.status = CsvLoad::Status::Cancelled;
-      load.table = CellTable();
-      if (shownPercent >= 0) pump->progress(-1);
-      return load;
-    }
-    if (std::chrono::steady_clock::now() - start >= kProgressDelay && size > 0) {
-      int percent = static_cast<int>(std::min<std::uint64_t>(100, load.bytes * 100 / size));
-      if (percent != shownPercent) {
-        pump->progress(percent);
-        shownPercent = percent;
-      }
-    }
-  }
-  finishLoad(load, as);
-  if (shownPercent >= 0 && pump) pump->progress(-1);
+  });
   return load;
 }
 
@@ -416,9 +628,14 @@ CsvLoad readCsvFile(const std::string& path, char delimiter, bool checkForBom, P
   return guarded([&] { return readCsvFromFile(path, delimiter, checkForBom, pump, chunkBytes); });
 }
 
-void appendCsvField(std::string& out, std::string_view text, char delimiter, bool headerLine) {
-  if (text.empty()) return;
+void appendCsvField(std::string& out, std::string_view text, char delimiter, bool headerLine, bool alwaysQuote) {
+  if (text.empty()) {
+    if (alwaysQuote) out += "\"\"";
+    return;
+  }
   bool quote = false, delim = false, lineBreak = false;
+  // The reader skips leading blanks: a text with any at either end is quoted.
+  const bool blankEnds = text.front() == ' ' || text.back() == ' ';
   for (char c : text) {
     quote |= c == '"';
     delim |= c == delimiter;
@@ -431,13 +648,46 @@ void appendCsvField(std::string& out, std::string_view text, char delimiter, boo
       if (c == '"') out += '"';
     }
     out += '"';
-  } else if (delim || (!headerLine && lineBreak)) {
+  } else if (alwaysQuote || delim || blankEnds || (!headerLine && lineBreak)) {
     out += '"';
     out += text;
     out += '"';
   } else {
     out += text;
   }
+}
+
+}  // namespace vm
+
+namespace vm {
+
+std::vector<CsvField> splitCsvLine(std::string_view line, char delimiter, bool legacy) {
+  std::vector<CsvField> fields;
+  Tokenizer tok(delimiter);
+  std::string scratch;
+  const char* p = line.data();
+  const char* const end = line.data() + line.size();
+  bool tookDelim = false;
+  for (;;) {
+    const char* start = p;
+    std::string_view text;
+    bool quotes = false;
+    const Tok kind = tok.next(p, end, true, text, quotes);
+    if (kind == Tok::End || kind == Tok::NeedMore) break;
+    if (kind == Tok::LineEnd) {  // not expected inside one line's content; keep it as an empty field
+      tookDelim = false;
+      continue;
+    }
+    CsvField f;
+    f.begin = static_cast<std::size_t>(start - line.data());
+    f.end = static_cast<std::size_t>(tok.rawEnd() - line.data());
+    f.text = std::string(fieldText(text, quotes, legacy, scratch));
+    fields.push_back(std::move(f));
+    tookDelim = kind == Tok::Field && tok.tookDelim();
+    if (kind != Tok::Field) break;
+  }
+  if (tookDelim) fields.push_back(CsvField{line.size(), line.size(), {}});
+  return fields;
 }
 
 }  // namespace vm

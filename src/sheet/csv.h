@@ -18,17 +18,22 @@
 //    line that ends right after a closing quote ends with a separate line end.
 // Every field has each pair of double quotes turned into one quote.
 // Assembly: fields go to (row, column), column + 1 after each; a line end
-// moves to the next row. The first line fixes the column count: at its last
-// field, the fields stored; at a separate line end, one more than the fields
-// stored (at most kMaxColumns). Later fields beyond the column count are
-// dropped; empty fields at the end of a line take no room. An empty line
+// moves to the next row. The table has as many columns as its widest line
+// (at most kMaxColumns): a line holds one field per field token, plus an empty
+// one when it ends right after a delimiter; a line end after a closing quote
+// adds none. Empty fields at the end of a line take no room. An empty line
 // makes no row. Row 0 starts out holding the marker "$BLANK$CELL$", which the
-// first field of the first line replaces; a row whose first field is that
-// marker (ignoring case) keeps none of its other fields. The read succeeds
-// only when at least one line end was read.
+// first field of the first line replaces. The read succeeds only when at
+// least one line end was read.
+//
+// Encoding. Bytes that are valid UTF-8 are the cell texts as they stand; any
+// other file is read as Windows-1252 and its texts decoded to UTF-8. The
+// table keeps the file's bytes and where each row's line lies in them, so a
+// save can write back unchanged rows byte for byte.
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "sheet/cell_table.h"
 
@@ -56,24 +61,40 @@ struct CsvLoad {
   std::string error;
   CellTable table;
   std::uint64_t bytes = 0;  // input bytes read
+  bool legacy() const { return table.source().legacy; }
   bool ok() const { return status == Status::Loaded; }
 };
 
 // Parses bytes held in memory.
 CsvLoad readCsv(std::string_view bytes, char delimiter, bool checkForBom);
 
-// Reads a file in chunks. Between chunks pump->step() runs (when pump is
-// set) and a true answer stops the read: the result is Cancelled and holds
-// nothing. Once the read has run longer than a moment, pump->progress()
-// gets the percentage read, and -1 at the end.
-// chunkBytes is how much is read per step (0: the default of 1 MB).
+// Reads a file in chunks, then parses it in chunks. Between chunks
+// pump->step() runs (when pump is set) and a true answer stops the read: the
+// result is Cancelled and holds nothing. Once the read has run longer than a
+// moment, pump->progress() gets the percentage done, and -1 at the end.
+// chunkBytes is how much is read or parsed per step (0: the default of 1 MB).
 CsvLoad readCsvFile(const std::string& path, char delimiter, bool checkForBom, Pump* pump = nullptr,
                     std::size_t chunkBytes = 0);
 
 // Appends one field to out with the quoting rules of saving: a text holding
 // a double quote goes between quotes with every quote doubled; else a text
-// holding D, CR or LF (headerLine: holding D) goes between quotes; else it
-// is written plain. An empty text writes nothing.
-void appendCsvField(std::string& out, std::string_view text, char delimiter, bool headerLine = false);
+// holding D, CR or LF (headerLine: holding D), or beginning or ending with a
+// blank, goes between quotes; else it is written plain. An empty text writes
+// nothing. alwaysQuote puts any text, an empty one too, between quotes.
+void appendCsvField(std::string& out, std::string_view text, char delimiter, bool headerLine = false,
+                    bool alwaysQuote = false);
+
+// One field of a line as the reader splits it: its raw bytes [begin, end)
+// within the line (leading blanks and quotes included, the delimiter after
+// it not) and its text as read (UTF-8; legacy: decoded from Windows-1252).
+struct CsvField {
+  std::size_t begin = 0;
+  std::size_t end = 0;
+  std::string text;
+};
+// Splits the content of one line (without its line end) into its fields,
+// exactly as reading the file did. A line ending right after a delimiter has
+// an empty last field.
+std::vector<CsvField> splitCsvLine(std::string_view line, char delimiter, bool legacy);
 
 }  // namespace vm

@@ -140,6 +140,7 @@ void Sheet::clearState() {
   groups_.clear();
   groupIndex_.clear();
   groupOf_.clear();
+  utf8Out_ = false;
   displayDirty_ = viewIndexDirty_ = true;
 }
 
@@ -293,7 +294,6 @@ int Sheet::groupOfViewRow(int viewRow) const {
 
 bool Sheet::setText(int viewRow, int col, std::string_view text) {
   if (!open_ || viewRow < 0 || viewRow >= rowCount() || col < 0 || col >= columnCount()) return false;
-  text = cutUtf8View(text, kCellTextMax);
   const std::uint32_t id = order_[static_cast<std::size_t>(viewRow)];
   if (table_.text(id, col) == text) return false;
   SheetChange c{SheetChange::Kind::CellChanged, displayRowOf(viewRow), 1, col};
@@ -458,7 +458,7 @@ int Sheet::insertRow(int clickedViewRow) {
   int g = -1;
   if (grouped_) {
     const std::string groupText = clickedGroupText(clickedViewRow);
-    if (!groupText.empty()) table_.setText(id, groupCol_, cutUtf8View(groupText, kCellTextMax));
+    if (!groupText.empty()) table_.setText(id, groupCol_, groupText);
     g = groupNamed(groupText);
   }
   placeNewRow(id, p, g);
@@ -502,7 +502,6 @@ int Sheet::pasteRow(int clickedViewRow) {
   clipboard_.clear();
   // A row whose first text is the blank-row marker keeps nothing else.
   if (equalsNoCase(texts.front(), kBlankCellMarker)) texts.resize(1);
-  for (std::string& t : texts) t = std::string(cutUtf8View(t, kCellTextMax));
   const std::size_t id = table_.addRow(texts);
   int g = -1;
   if (grouped_) {

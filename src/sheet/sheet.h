@@ -29,7 +29,8 @@ class Pump;
 
 // ---- Limits and fixed texts -------------------------------------------------
 
-// Bytes of one cell text that an edit stores and that a save writes.
+// Bytes of new typing the cell editor accepts; a cell that holds more keeps
+// it all (the model, the editor and saving never cut a text).
 inline constexpr std::size_t kCellTextMax = 1023;
 // Data columns a view shows; the model keeps and saves all of them.
 inline constexpr int kMaxShownColumns = 259;
@@ -133,6 +134,7 @@ struct SheetSaveResult {
     Failed,     // the old file is untouched; the sheet stays modified
   };
   Kind kind = Kind::NotNeeded;
+  bool nowUtf8 = false;  // a legacy sheet held a character Windows-1252 cannot hold: written as UTF-8
   std::string error;    // the system's reason (Failed)
   std::string message;  // status text: "Saved spreadsheet file" or "Error saving spreadsheet file: %s"
 };
@@ -176,6 +178,8 @@ class Sheet {
   void setSortingOn(bool on) { sortingOn_ = on; }
   bool modified() const { return modified_; }
   void setModified(bool on);
+  // Read as Windows-1252 and still written in it.
+  bool legacyEncoding() const { return table_.source().legacy && !utf8Out_; }
 
   // ---- What the view shows
   int rowCount() const { return static_cast<int>(order_.size()); }  // view rows
@@ -209,8 +213,8 @@ class Sheet {
   bool allCollapsed() const { return allCollapsed_; }
 
   // ---- Changes
-  // Sets a cell's text (cut to kCellTextMax bytes); marks the sheet modified
-  // when the text changed.
+  // Sets a cell's text (whole, however long); marks the sheet modified when
+  // the text changed.
   bool setText(int viewRow, int col, std::string_view text);
 
   // Sorts the view rows by data column col: ascending, or the opposite of the
@@ -268,7 +272,8 @@ class Sheet {
              std::vector<int> widths);
   void clearState();
   void setAllCollapsed(bool collapsed);
-  bool writeTo(const std::filesystem::path& target, std::string& err) const;
+  enum class WriteResult { Written, Failed, NeedsUtf8 };
+  WriteResult writeTo(const std::filesystem::path& target, bool legacyOut, std::string& err) const;
   void aboutToChange(const SheetChange& c);
   void changed(const SheetChange& c);
   void touch();  // content changed: set modified
@@ -287,6 +292,7 @@ class Sheet {
   bool open_ = false;
   bool loading_ = false;
   bool modified_ = false;
+  bool utf8Out_ = false;  // a legacy sheet written as UTF-8 since a save needed it
   bool titleOn_ = false;
   bool sortingOn_ = false;
   int sortCol_ = -1;

@@ -11,6 +11,7 @@
 #include "core/ini_file.h"
 #include "core/settings_catalogue.h"
 #include "notes/companion.h"
+#include "platform/encoding.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 #include "sheet/csv.h"
@@ -228,36 +229,152 @@ SheetOpenResult Sheet::open(const std::string& pathIn, const SheetOptions& o, Pu
   return r;
 }
 
-bool Sheet::writeTo(const std::filesystem::path& target, std::string& err) const {
-  AtomicFile file(target);
-  bool ok = file.open(err);
-  std::string out;
-  out.reserve(kWriteChunk + 4 * kCellTextMax);
-  const int cols = columnCount();
-  if (ok && titleOn_) {
-    for (int c = 0; c < cols; ++c) {
-      if (c) out += delimiter_;
-      appendCsvField(out, cutUtf8View(headerTitle(c), kCellTextMax), delimiter_, true);
-    }
-    out += '\n';
+namespace {
+
+constexpr std::string_view kEolBytes[] = {"", "\n", "\r\n"};
+
+// Writes rows of a table: a row nobody touched as the bytes it was read
+// from, any other row cell by cell, where a cell whose text is still the
+// one read keeps its bytes (quotes, blanks and all) and any other text is
+// written with the quoting rules. Texts are encoded for the output; a
+// legacy source written as UTF-8 has its bytes decoded.
+class RowWriter {
+ public:
+  RowWriter(const CellTable& t, char d, bool legacyOut, std::string& out)
+      : t_(t), src_(t.source()), d_(d), legacyOut_(legacyOut), out_(out) {}
+
+  bool failed() const { return needsUtf8_; }
+
+  void bytes(std::string_view raw) {
+    if (src_.legacy && !legacyOut_)
+      out_ += cp1252ToUtf8(raw);
+    else
+      out_ += raw;
   }
-  for (std::size_t v = 0; ok && v < order_.size(); ++v) {
-    for (int c = 0; c < cols; ++c) {
-      if (c) out += delimiter_;
-      appendCsvField(out, cutUtf8View(table_.text(order_[v], c), kCellTextMax), delimiter_);
+
+  void encoded(std::string_view utf8, bool quote) {
+    if (!legacyOut_) {
+      appendCsvField(out_, utf8, d_, false, quote);
+      return;
     }
-    out += '\n';
+    std::optional<std::string> enc = utf8ToCp1252(utf8);
+    if (!enc) {
+      needsUtf8_ = true;
+      return;
+    }
+    appendCsvField(out_, *enc, d_, false, quote);
+  }
+
+  void row(std::size_t id, int cols, bool last, bool finalEol) {
+    const RowSource& rs = t_.rowSource(id);
+    const std::string_view all = src_.view();
+    const std::uint8_t eol = rs.present && rs.eol ? rs.eol : src_.eol;
+    const bool endLine = !last || finalEol;
+    if (rs.present && !rs.dirty && t_.columnsAsRead()) {
+      bytes(all.substr(rs.begin, rs.lead + rs.size));
+      if (endLine) out_ += kEolBytes[eol];
+      return;
+    }
+    std::vector<CsvField> fields;
+    std::string_view line;
+    if (rs.present) {
+      bytes(all.substr(rs.begin, rs.lead));
+      line = all.substr(rs.begin + rs.lead, rs.size);
+      fields = splitCsvLine(line, d_, src_.legacy);
+    }
+    // How many columns the line gets: every column that was a field of it,
+    // and every column with text; a new row gets them all.
+    int count = rs.present ? 0 : cols;
+    for (int c = 0; c < cols; ++c) {
+      const std::int64_t f = t_.sourceField(c);
+      if ((f >= 0 && f < static_cast<std::int64_t>(fields.size())) || !t_.text(id, c).empty()) count = std::max(count, c + 1);
+    }
+    const bool markerRow = id == 0 && src_.blankFirstLine;
+    const std::size_t lineStart = out_.size();
+    // Fields may follow a closing quote with nothing between ("a"b is two
+    // fields). Such a pair stays joined when it can: an edited first field
+    // is quoted so that it still ends with a quote, and the delimiter goes
+    // in only where the second would otherwise run into the first.
+    auto fieldOf = [&](int c) -> std::int64_t {
+      const std::int64_t f = t_.sourceField(c);
+      return f >= 0 && f < static_cast<std::int64_t>(fields.size()) ? f : -1;
+    };
+    auto joinedToNext = [&](int c) {
+      const std::int64_t f = fieldOf(c);
+      return f >= 0 && c + 1 < count && fieldOf(c + 1) == f + 1 &&
+             fields[static_cast<std::size_t>(f + 1)].begin == fields[static_cast<std::size_t>(f)].end;
+    };
+    bool prevEndsQuoted = false;  // the field written before ends with a closing quote
+    for (int c = 0; c < count; ++c) {
+      const std::string_view text = t_.text(id, c);
+      const std::int64_t f = fieldOf(c);
+      const CsvField* field = f >= 0 && fields[static_cast<std::size_t>(f)].text == text ? &fields[static_cast<std::size_t>(f)] : nullptr;
+      std::string piece;
+      if (!field && !(c == 0 && markerRow && equalsNoCase(text, kBlankCellMarker))) {
+        // (The blank-cell marker is shown, never written.)
+        const std::size_t at = out_.size();
+        encoded(text, joinedToNext(c));
+        piece = out_.substr(at);
+        out_.resize(at);
+      }
+      const bool joined = c > 0 && prevEndsQuoted && joinedToNext(c - 1) &&
+                          (field || (!piece.empty() && piece.front() != '"' && piece.front() != ' '));
+      if (c && !joined) out_ += d_;
+      if (field)
+        bytes(line.substr(field->begin, field->end - field->begin));
+      else
+        out_ += piece;
+      prevEndsQuoted = field ? joinedToNext(c) : (!piece.empty() && piece.front() == '"');
+    }
+    // A line with nothing on it would read back as no row.
+    if (out_.size() == lineStart && !markerRow) out_ += "\"\"";
+    if (endLine) out_ += kEolBytes[eol];
+  }
+
+ private:
+  const CellTable& t_;
+  const TableSource& src_;
+  char d_;
+  bool legacyOut_;
+  std::string& out_;
+  bool needsUtf8_ = false;
+};
+
+}  // namespace
+
+Sheet::WriteResult Sheet::writeTo(const std::filesystem::path& target, bool legacyOut, std::string& err) const {
+  AtomicFile file(target);
+  if (!file.open(err)) return WriteResult::Failed;
+  std::string out;
+  out.reserve(kWriteChunk + 4096);
+  const TableSource& src = table_.source();
+  const int cols = columnCount();
+  RowWriter w(table_, delimiter_, legacyOut, out);
+  if (src.bom) out += kUtf8Bom;
+  const bool finalEol = src.bytes ? src.lastRowEol : true;
+  const std::size_t rows = order_.size() + (titleOn_ ? 1 : 0);
+  for (std::size_t k = 0; k < rows; ++k) {
+    const std::size_t id = titleOn_ ? (k == 0 ? 0 : order_[k - 1]) : order_[k];
+    w.row(id, cols, k + 1 == rows, finalEol);
+    if (w.failed()) return WriteResult::NeedsUtf8;
     if (out.size() >= kWriteChunk) {
-      ok = file.write(out, err);
+      if (!file.write(out, err)) return WriteResult::Failed;
       out.clear();
     }
   }
-  return ok && file.write(out, err) && file.commit(err);
+  if (src.bytes && src.tailBegin < src.size) w.bytes(src.view().substr(src.tailBegin));
+  if (!file.write(out, err) || !file.commit(err)) return WriteResult::Failed;
+  return WriteResult::Written;
 }
 
 bool Sheet::saveCopy(const std::filesystem::path& target, std::string* err) const {
   std::string e;
-  bool ok = open_ && writeTo(target, e);
+  bool ok = false;
+  if (open_) {
+    WriteResult r = writeTo(target, legacyEncoding(), e);
+    if (r == WriteResult::NeedsUtf8) r = writeTo(target, false, e);
+    ok = r == WriteResult::Written;
+  }
   if (err) *err = e;
   return ok;
 }
@@ -276,15 +393,25 @@ SheetSaveResult Sheet::save(const SheetOptions& o) {
     backupSheetFile(target.string(), o.fileInfoFolder, o.maxBackups);
 
   std::string err;
-  bool ok = ini::canRewrite(target, &err) && writeTo(target, err);
+  bool ok = ini::canRewrite(target, &err);
+  if (ok) {
+    WriteResult w = writeTo(target, legacyEncoding(), err);
+    if (w == WriteResult::NeedsUtf8) {
+      // Typed text Windows-1252 cannot hold: from now on the sheet is UTF-8.
+      w = writeTo(target, false, err);
+      r.nowUtf8 = w == WriteResult::Written;
+    }
+    ok = w == WriteResult::Written;
+  }
   if (!ok) {
     r.kind = SheetSaveResult::Kind::Failed;
     r.error = err;
     r.message = format(kMsgSaveError, err.c_str());
     return r;
   }
+  if (r.nowUtf8) utf8Out_ = true;
   r.kind = SheetSaveResult::Kind::Saved;
-  r.message = std::string(kMsgSaved);
+  r.message = std::string(r.nowUtf8 ? kMsgSavedAsUtf8 : kMsgSaved);
   setModified(false);
   return r;
 }

@@ -19,6 +19,8 @@ inline constexpr std::string_view kNewSpreadsheetLine = "\"\",\"\",\"\",\"\",\"\
 inline constexpr int kNewSpreadsheetLines = 5;
 
 inline constexpr std::string_view kMsgSaved = "Saved spreadsheet file";
+inline constexpr std::string_view kMsgSavedAsUtf8 =
+    "Saved spreadsheet file as UTF-8: Windows-1252 cannot hold a character it now holds";
 inline constexpr const char* kMsgSaveError = "Error saving spreadsheet file: %s";
 inline constexpr const char* kMsgSpreadsheetExists = "Spreadsheet exists: %s";
 

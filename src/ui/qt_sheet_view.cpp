@@ -68,12 +68,17 @@ int bytesOf(const QString& s) { return static_cast<int>(s.toUtf8().size()); }
 
 // Refuses every change that would make the text longer than a cell holds:
 // typing, composing, dropping and the line edit's own paste.
+// The editor takes new typing up to kCellBytes; a cell that held more when
+// it was opened may keep that much.
 class ByteLimit : public QValidator {
  public:
-  using QValidator::QValidator;
+  ByteLimit(const int* limit, QObject* parent) : QValidator(parent), limit_(limit) {}
   State validate(QString& input, int&) const override {
-    return bytesOf(input) <= kCellBytes ? Acceptable : Invalid;
+    return bytesOf(input) <= *limit_ ? Acceptable : Invalid;
   }
+
+ private:
+  const int* limit_;
 };
 
 // Cells are drawn by Qt; only the sheet's own cursor marks a cell, so the
@@ -145,24 +150,29 @@ class SheetTable : public QTableView {
         case Qt::Key_Up: key = SheetKey::Up; break;
         case Qt::Key_Right: key = SheetKey::Right; break;
         case Qt::Key_Down: key = SheetKey::Down; break;
+        case Qt::Key_PageUp: key = SheetKey::PageUp; break;
+        case Qt::Key_PageDown: key = SheetKey::PageDown; break;
+        case Qt::Key_Home: key = SheetKey::Home; break;
+        case Qt::Key_End: key = SheetKey::End; break;
         default: break;
       }
+    } else if (mods == Qt::ControlModifier) {
+      if (e->key() == Qt::Key_Home) key = SheetKey::CtrlHome;
+      if (e->key() == Qt::Key_End) key = SheetKey::CtrlEnd;
     }
     if (key) {
       e->accept();
-      if (view_->onKey) view_->onKey(*key);
+      if (view_->onKey) view_->onKey(*key, pageRows());
       return;
     }
-    switch (e->key()) {
-      case Qt::Key_PageUp:
-      case Qt::Key_PageDown:
-        // Page keys scroll, as the scroll bar would.
-        QAbstractScrollArea::keyPressEvent(e);
-        return;
-      default:
-        // Everything else belongs to the window (its accelerators).
-        e->ignore();
-    }
+    // Everything else belongs to the window (its accelerators).
+    e->ignore();
+  }
+
+  // Whole rows the viewport shows, less one kept from the last page.
+  int pageRows() const {
+    const int h = std::max(1, verticalHeader()->defaultSectionSize());
+    return std::max(1, viewport()->height() / h - 1);
   }
 
   void mousePressEvent(QMouseEvent* e) override {
@@ -268,15 +278,22 @@ class CellEdit : public QLineEdit {
  public:
   CellEdit(QtSheetView* view, QWidget* parent) : QLineEdit(parent), view_(view) {
     setObjectName(QStringLiteral("cellEditor"));
-    setValidator(new ByteLimit(this));
+    setValidator(new ByteLimit(&limit_, this));
     setFrame(false);
     setAutoFillBackground(true);
     setStyleSheet(QStringLiteral("QLineEdit#cellEditor { border: 1px solid palette(highlight); padding: 0 2px; }"));
   }
 
+  // Opens with text, whole however long it is.
+  void start(const QString& text) {
+    limit_ = std::max(kCellBytes, bytesOf(text));
+    setMaxLength(std::max<int>(32767, static_cast<int>(std::min<qsizetype>(text.size(), INT_MAX))));
+    setText(text);
+  }
+
   // Replaces the selection with as much of text as the cell still holds.
   void insertFitting(const QString& text) {
-    const int room = kCellBytes - (bytesOf(this->text()) - bytesOf(selectedText()));
+    const int room = limit_ - (bytesOf(this->text()) - bytesOf(selectedText()));
     const QString fit = fitBytes(text, std::max(0, room));
     if (fit.isEmpty() && !hasSelectedText()) return;
     insert(fit);
@@ -332,6 +349,7 @@ class CellEdit : public QLineEdit {
 
  private:
   QtSheetView* view_;
+  int limit_ = kCellBytes;  // bytes the text may hold
 };
 
 // ---- The port ------------------------------------------------------------------
@@ -409,6 +427,8 @@ void QtSheetView::showSheet(Sheet* sheet, int numberColumnWidth) {
   if (editorOpen_) closeEditor();
   cursorShown_ = false;
   cursorRow_ = -1;
+  scrolledRow_ = -1;
+  scrolledCol_ = -1;
   hasMenuPoint_ = false;
   sheet_ = sheet;
   numberWidth_ = numberColumnWidth;
@@ -486,7 +506,13 @@ void QtSheetView::setCursor(int viewRow, int column, bool visible) {
   cursorCol_ = column;
   cursorShown_ = visible && viewRow >= 0;
   const int row = displayRowOfCursor();
-  if (row >= 0) scrollToCell(row, column);
+  // Only a cursor that moved is scrolled into view: drawing it again where
+  // it was leaves the table where the user scrolled it.
+  if (row >= 0 && (viewRow != scrolledRow_ || column != scrolledCol_)) {
+    scrollToCell(row, column);
+    scrolledRow_ = viewRow;
+    scrolledCol_ = column;
+  }
   if (table_) table_->viewport()->update();
 }
 
@@ -546,7 +572,7 @@ void QtSheetView::openEditor(int viewRow, int column, const std::string& text, b
   editRow_ = viewRow;
   editCol_ = column;
   scrollToCell(row, column);
-  editor_->setText(fitBytes(QString::fromUtf8(text), kCellBytes));
+  editor_->start(QString::fromUtf8(text));
   editor_->setToolTip(tip.empty() ? QString() : QString::fromUtf8(tip));
   if (caretToEnd)
     editor_->end(false);

@@ -46,7 +46,8 @@ class QtSheetView : public QObject, public SheetView {
   std::function<void(int viewRow, int column)> onCellClicked;
   std::function<void(int viewRow, int column)> onCellDoubleClicked;
   std::function<void(int viewRow, int column)> onContextMenu;
-  std::function<void(SheetKey)> onKey;
+  // A key for the cell cursor, with the rows a page holds (for PageUp and PageDown).
+  std::function<void(SheetKey, int pageRows)> onKey;
   std::function<void()> onEditorEnter;
   std::function<void()> onEditorEscape;
   std::function<void(int column)> onHeaderClicked;
@@ -99,6 +100,8 @@ class QtSheetView : public QObject, public SheetView {
   int cursorRow_ = -1;  // view row
   int cursorCol_ = 0;
   bool cursorShown_ = false;
+  int scrolledRow_ = -1;  // the cell last scrolled into view (view row, column)
+  int scrolledCol_ = -1;
   bool editorOpen_ = false;
   int editRow_ = -1;  // view row and column under the editor
   int editCol_ = 0;

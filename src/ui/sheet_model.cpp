@@ -8,6 +8,8 @@ namespace vm::ui {
 
 namespace {
 
+constexpr std::size_t kShownCellBytes = 4096;
+
 QString qtext(std::string_view s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
 }  // namespace
@@ -55,7 +57,9 @@ QVariant SheetTableModel::data(const QModelIndex& index, int role) const {
         return QString();
       }
       if (col < 0) return {};  // the number is RowNumberRole's
-      return qtext(sheet_.text(row.viewRow, col));
+      // A cell is one line wide: a huge text shows its beginning, so that
+      // drawing it does not convert megabytes on every paint.
+      return qtext(cutUtf8View(sheet_.text(row.viewRow, col), kShownCellBytes));
     case RowNumberRole:
       // The row's 1-based place in the table: rows are numbered afresh after
       // every sort, insert and delete. It is kept out of DisplayRole because

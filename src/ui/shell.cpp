@@ -91,7 +91,7 @@ void QtShell::connect(App& app, MainWindow& window) {
   sheet.onCellClicked = [&app](int row, int column) { app.sheetCellClicked(row, column); };
   sheet.onCellDoubleClicked = [&app](int row, int column) { app.sheetCellDoubleClicked(row, column); };
   sheet.onContextMenu = [&app](int row, int column) { app.sheetContextMenu(row, column); };
-  sheet.onKey = [&app](SheetKey key) { app.sheetKey(key); };
+  sheet.onKey = [&app](SheetKey key, int pageRows) { app.sheetKey(key, pageRows); };
   sheet.onEditorEnter = [&app] { app.sheetEditorEnter(); };
   sheet.onEditorEscape = [&app] { app.sheetEditorEscape(); };
   sheet.onHeaderClicked = [&app](int column) { app.sheetHeaderClicked(column); };

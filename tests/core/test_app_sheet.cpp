@@ -6,6 +6,7 @@
 #include "core/commands.h"
 #include "fakes/fake_ports.h"
 #include "platform/fs.h"
+#include "sheet/sheet_file.h"
 
 namespace vm {
 namespace {
@@ -54,7 +55,8 @@ TEST(SheetViewer, OpensShowsEditsAndSaves) {
   EXPECT_EQ(h.title(), "people.csv*");
   EXPECT_EQ(h.sheet.cursor(), Cell(0, 1));
   app.command(cmd::kCtrlS);
-  EXPECT_EQ(h.file("people.csv"), "\"Ann \"\"A\"\"\",30\nBob,\"4,5\"\n");
+  // Only the edited cell changes; the line ends stay CR LF.
+  EXPECT_EQ(h.file("people.csv"), "\"Ann \"\"A\"\"\",30\r\nBob,\"4,5\"\r\n");
   EXPECT_EQ(h.message(), "Saved spreadsheet file");
   EXPECT_EQ(h.title(), "people.csv");
 
@@ -62,7 +64,7 @@ TEST(SheetViewer, OpensShowsEditsAndSaves) {
   h.editCell(1, 2, "6");
   h.open("a.txt");
   EXPECT_EQ(app.currentViewer(), Viewer::Text);
-  EXPECT_EQ(h.file("people.csv"), "\"Ann \"\"A\"\"\",30\nBob,6\n");
+  EXPECT_EQ(h.file("people.csv"), "\"Ann \"\"A\"\"\",30\r\nBob,6\r\n");
   EXPECT_FALSE(app.sheet().isOpen());
   EXPECT_EQ(h.sheet.sheet, nullptr);
   EXPECT_FALSE(h.timers.isRunning(cmd::kTimerSheet));
@@ -129,11 +131,113 @@ TEST(SheetViewer, FailedSaveKeepsTheOldFileAndACopyOfTheEdits) {
   // No half-written temporary file is left behind.
   for (auto& e : fs::directory_iterator(h.root)) EXPECT_FALSE(e.is_regular_file()) << e.path();
   app.shutDown();
-  // Closing could not write the file either: the edits went to the rescue folder.
-  bool rescued = false;
-  for (auto& e : fs::directory_iterator(h.home + "/rescued"))
-    rescued = rescued || readWholeFile(e.path()).value_or("") == "new,1\n";
-  EXPECT_TRUE(rescued);
+  // Closing could not write the file either: the edits went to the rescue
+  // folder, and the status line names the copy.
+  std::vector<fs::path> kept;
+  for (auto& e : fs::directory_iterator(h.home + "/rescued")) kept.push_back(e.path());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_EQ(readWholeFile(kept[0]).value_or(""), "new,1\n");
+  EXPECT_EQ(h.message(), "Could not save the spreadsheet; it was kept in " + kept[0].string());
+}
+
+TEST(SheetViewer, FailedSaveWhenLeavingKeepsACopy) {
+  RootHarness h;
+  h.dir.write("notes/a.txt", "x");
+  App& app = h.startWith("legacy.csv", std::string("caf\xE9,1\r\nb,2\r\n"));
+  h.editCell(1, 2, "3");
+  fs::remove(h.root + "/legacy.csv");
+  h.dir.write("notes/legacy.csv/inside.txt", "keep");
+  h.open("a.txt");
+  EXPECT_EQ(app.currentViewer(), Viewer::Text);
+  std::vector<fs::path> kept;
+  for (auto& e : fs::directory_iterator(h.home + "/rescued")) kept.push_back(e.path());
+  ASSERT_EQ(kept.size(), 1u);
+  EXPECT_TRUE(kept[0].filename().string().starts_with("legacy")) << kept[0];
+  // The copy is the sheet as it would have been saved: still Windows-1252, still CR LF.
+  EXPECT_EQ(readWholeFile(kept[0]).value_or(""), "caf\xE9,1\r\nb,3\r\n");
+  EXPECT_EQ(h.message(), "Could not save the spreadsheet; it was kept in " + kept[0].string());
+}
+
+TEST(SheetViewer, LegacySheetStaysWindows1252UntilItCannot) {
+  RootHarness h("AutoSave=1");
+  // Windows-1252: é, ö, the euro sign and an undefined byte (0x81).
+  const std::string file = "name,city\nJos\xE9,K\xF6ln\n\x80 5,\x81\n";
+  App& app = h.startWith("old.csv", file);
+  EXPECT_EQ(cells(app.sheet(), 1), "Jos\xC3\xA9|K\xC3\xB6ln");
+  EXPECT_EQ(cells(app.sheet(), 2), "\xE2\x82\xAC 5|\xC2\x81");
+  app.sheetCellDoubleClicked(1, 1);
+  EXPECT_EQ(h.sheet.editText, "Jos\xC3\xA9");  // the editor shows the letter, not a replacement mark
+  app.sheetEditorEscape();
+
+  h.editCell(2, 2, "Z\xC3\xBCrich");  // ü is in Windows-1252
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.file("old.csv"), "name,city\nJos\xE9,K\xF6ln\n\x80 5,Z\xFCrich\n");
+  EXPECT_EQ(h.message(), "Saved spreadsheet file");
+
+  // An arrow is not: the whole file becomes UTF-8, and the status line says
+  // so, even when autosave is what wrote it.
+  h.editCell(0, 2, "\xE2\x86\x92");
+  app.timer(cmd::kTimerAutosave);
+  EXPECT_EQ(h.file("old.csv"), "name,\xE2\x86\x92\nJos\xC3\xA9,K\xC3\xB6ln\n\xE2\x82\xAC 5,Z\xC3\xBCrich\n");
+  EXPECT_EQ(h.message(), std::string(kMsgSavedAsUtf8));
+  // From then on it stays UTF-8, quietly.
+  h.editCell(0, 1, "Name");
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.file("old.csv"), "Name,\xE2\x86\x92\nJos\xC3\xA9,K\xC3\xB6ln\n\xE2\x82\xAC 5,Z\xC3\xBCrich\n");
+  EXPECT_EQ(h.message(), "Saved spreadsheet file");
+}
+
+TEST(SheetViewer, LongCellsOpenWholeAndKeepTheirText) {
+  RootHarness h;
+  const std::string longText = std::string(1500, 'x') + "\xC3\xA9";
+  App& app = h.startWith("long.csv", "k," + longText + "\n");
+  app.sheetCellDoubleClicked(0, 2);
+  EXPECT_EQ(h.sheet.editText, longText);
+  app.sheetEditorEnter();  // unchanged
+  EXPECT_FALSE(app.sheet().modified());
+  // Typing more than the cell held is cut at what it held.
+  app.sheetCellDoubleClicked(0, 2);
+  h.sheet.editText = longText + "more";
+  app.sheetEditorEnter();
+  EXPECT_EQ(app.sheet().text(0, 1), longText);
+  // A short cell takes new typing up to 1023 bytes, whole letters only.
+  h.editCell(0, 1, std::string(1022, 'y') + "\xC3\xA9");
+  EXPECT_EQ(app.sheet().text(0, 0), std::string(1022, 'y'));
+  app.command(cmd::kCtrlS);
+  EXPECT_EQ(h.file("long.csv"), std::string(1022, 'y') + "," + longText + "\n");
+}
+
+TEST(SheetViewer, PageHomeEndAndEnterOnNoRow) {
+  RootHarness h;
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += std::to_string(i) + ",a,b\n";
+  App& app = h.startWith("p.csv", text);
+  // No row under the cursor: Enter puts it on the first cell and opens nothing.
+  ASSERT_EQ(h.sheet.cursorRow, -1);
+  app.sheetKey(SheetKey::Enter);
+  EXPECT_EQ(h.sheet.cursor(), Cell(0, 1));
+  EXPECT_FALSE(h.sheet.editing);
+  app.sheetKey(SheetKey::Enter);
+  EXPECT_TRUE(h.sheet.editing);
+  app.sheetKey(SheetKey::Escape);
+
+  for (auto [key, cell] : {std::pair{SheetKey::PageDown, Cell(10, 1)}, {SheetKey::End, Cell(10, 3)},
+                           {SheetKey::PageDown, Cell(20, 3)}, {SheetKey::PageDown, Cell(29, 3)},
+                           {SheetKey::PageUp, Cell(19, 3)}, {SheetKey::Home, Cell(19, 1)},
+                           {SheetKey::CtrlEnd, Cell(29, 3)}, {SheetKey::CtrlHome, Cell(0, 1)},
+                           {SheetKey::PageUp, Cell(0, 1)}}) {
+    app.sheetKey(key, 10);
+    EXPECT_EQ(h.sheet.cursor(), cell) << static_cast<int>(key);
+  }
+
+  // Grouped, the keys pass over group headers and collapsed groups.
+  h.sheetMenu(0, 2, cmd::kSheetGroupBy);  // one group "a": header, then 30 rows
+  app.sheetKey(SheetKey::CtrlEnd, 10);
+  EXPECT_EQ(h.sheet.cursor(), Cell(29, 3));
+  app.sheetKey(SheetKey::PageUp, 40);
+  EXPECT_EQ(h.sheet.cursor(), Cell(0, 3));
+  app.sheetKey(SheetKey::PageDown, 5);
+  EXPECT_EQ(h.sheet.cursor(), Cell(5, 3));
 }
 
 TEST(SheetViewer, NewSpreadsheetFromMenuAndKey) {
@@ -144,7 +248,7 @@ TEST(SheetViewer, NewSpreadsheetFromMenuAndKey) {
   EXPECT_EQ(app.mode(), Mode::Edit);
   const std::string five = "\"\",\"\",\"\",\"\",\"\"\n";
   EXPECT_EQ(h.file("New Spreadsheet.csv"), five + five + five + five + five);
-  EXPECT_EQ(std::pair(app.sheet().rowCount(), app.sheet().columnCount()), std::pair(5, 6));
+  EXPECT_EQ(std::pair(app.sheet().rowCount(), app.sheet().columnCount()), std::pair(5, 5));
   EXPECT_EQ(h.window.focused, cmd::kSheetTable);
   EXPECT_EQ(h.sheet.cursor(), Cell(0, 1));
   EXPECT_EQ(app.fileList().selectedName(), "New Spreadsheet.csv");

@@ -17,6 +17,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QWheelEvent>
 #include <algorithm>
 #include <functional>
 
@@ -80,7 +81,10 @@ class SheetViewTest : public ::testing::Test {
       log("menu", r, c);
       if (menuItems) chosen = view.popupMenu(*menuItems);
     };
-    view.onKey = [this](SheetKey k) { log("key", static_cast<int>(k)); };
+    view.onKey = [this](SheetKey k, int page) {
+      log("key", static_cast<int>(k));
+      pageRows = page;
+    };
     view.onEditorEnter = [this] { log("enter"); };
     view.onEditorEscape = [this] { log("escape"); };
     view.onHeaderClicked = [this](int c) { log("header", c); };
@@ -102,6 +106,7 @@ class SheetViewTest : public ::testing::Test {
     calls.push_back(s);
   }
   std::string last() const { return calls.empty() ? "" : calls.back(); }
+  int pageRows = 0;
 
   void open(const std::string& csv, int numberWidth = 40) {
     ASSERT_TRUE(test::openText(sheet, dir, "t.csv", csv, o));
@@ -205,15 +210,25 @@ TEST_F(SheetViewTest, ClicksKeysMenusAndScrollingReachTheAppWithViewRows) {
   // Keys go to the App; the view's own current cell never moves.
   calls.clear();
   const QModelIndex current = table()->currentIndex();
+  const int scrolled = table()->verticalScrollBar()->value();
   for (Qt::Key k : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape, Qt::Key_Left, Qt::Key_Up, Qt::Key_Right,
-                    Qt::Key_Down, Qt::Key_A})
+                    Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End, Qt::Key_A})
     QTest::keyClick(table(), k);
+  QTest::keyClick(table(), Qt::Key_Home, Qt::ControlModifier);
+  QTest::keyClick(table(), Qt::Key_End, Qt::ControlModifier);
   std::vector<std::string> want;
   for (SheetKey k : {SheetKey::Enter, SheetKey::Enter, SheetKey::Escape, SheetKey::Left, SheetKey::Up, SheetKey::Right,
-                     SheetKey::Down})
+                     SheetKey::Down, SheetKey::PageUp, SheetKey::PageDown, SheetKey::Home, SheetKey::End,
+                     SheetKey::CtrlHome, SheetKey::CtrlEnd})
     want.push_back("key " + std::to_string(static_cast<int>(k)));
   EXPECT_EQ(calls, want);
   EXPECT_EQ(table()->currentIndex(), current);
+  // The page keys move the cursor (through the App), not the table: a page
+  // is the rows the viewport shows, less one.
+  EXPECT_EQ(table()->verticalScrollBar()->value(), scrolled);
+  const int rowHeight = table()->rowHeight(1);
+  EXPECT_EQ(pageRows, std::max(1, viewport()->height() / rowHeight - 1));
+  EXPECT_GT(pageRows, 3);
 
   // A right click: the App hears of it and its menu opens there.
   calls.clear();
@@ -322,9 +337,16 @@ TEST_F(SheetViewTest, EditorNeverHoldsMoreThanACellsBytesAndSplitsNoCharacter) {
   openGrid(3, 3);
   const std::string e = "\xC3\xA9";         // 2 bytes
   const std::string euro = "\xE2\x82\xAC";  // 3 bytes
-  // Text longer than a cell is cut where a whole character ends.
-  view.openEditor(0, 1, std::string(1022, 'a') + e, true, "");
-  EXPECT_EQ(view.editorText(), std::string(1022, 'a'));
+  // A cell that already holds more than new typing may opens whole, and
+  // takes nothing more.
+  const std::string longText = std::string(3000, 'a') + e;
+  view.openEditor(0, 1, longText, true, "");
+  EXPECT_EQ(view.editorText(), longText);
+  QTest::keyClicks(view.editor(), "b");
+  EXPECT_EQ(view.editorText(), longText);
+  QTest::keyClick(view.editor(), Qt::Key_Backspace);
+  QTest::keyClicks(view.editor(), "b");
+  EXPECT_EQ(view.editorText(), std::string(3000, 'a') + "b");
 
   view.openEditor(0, 1, std::string(1020, 'a'), true, "");
   QLineEdit* edit = view.editor();
@@ -540,6 +562,55 @@ TEST_F(SheetWindowTest, ACsvFromTheFileListShowsInTheTableAndTakesAnEdit) {
   win->close();
   EXPECT_TRUE(app->isShutDown());
   EXPECT_EQ(h.dir.read("docs/people.csv"), "Ann,7\nBob,12\n");
+}
+
+TEST_F(SheetWindowTest, AfterAClickTheTableStillScrollsAndPageKeysMoveTheCursor) {
+  std::string csv;
+  for (int r = 0; r < 300; ++r) csv += "row " + std::to_string(r) + ",x,y\n";
+  h.dir.write("docs/long.csv", csv);
+  start();
+  click("fileList", "long.csv");
+  auto* table = win->findChild<QTableView*>("sheetView");
+  ASSERT_NE(table, nullptr);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return table->isVisible(); }, 2000));
+  QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, table->visualRect(table->model()->index(2, 1)).center());
+  ASSERT_EQ(app->sheetCursorRow(), 2);
+  QTest::qWait(20);  // the cursor's timer has drawn it
+
+  // The wheel scrolls away from the cursor, and the cursor's timer leaves it there.
+  QScrollBar* bar = table->verticalScrollBar();
+  const QPoint at = table->viewport()->rect().center();
+  QWheelEvent wheel(at, table->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120 * 5), Qt::NoButton,
+                    Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(table->viewport(), &wheel);
+  const int wheeled = bar->value();
+  EXPECT_GT(wheeled, 5);
+  QTest::qWait(50);
+  EXPECT_EQ(bar->value(), wheeled);
+  // So does the scroll bar.
+  bar->setValue(bar->maximum() / 2);
+  QTest::qWait(50);
+  EXPECT_EQ(bar->value(), bar->maximum() / 2);
+  EXPECT_EQ(app->sheetCursorRow(), 2);
+
+  // Keys move the cursor, and the table follows it.
+  QTest::keyClick(table, Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(std::make_pair(app->sheetCursorRow(), app->sheetCursorColumn()), std::make_pair(299, 3));
+  EXPECT_EQ(bar->value(), bar->maximum());
+  QTest::keyClick(table, Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(std::make_pair(app->sheetCursorRow(), app->sheetCursorColumn()), std::make_pair(0, 1));
+  EXPECT_EQ(bar->value(), 0);
+  QTest::keyClick(table, Qt::Key_PageDown);
+  const int page = app->sheetCursorRow();
+  EXPECT_GT(page, 3);
+  EXPECT_TRUE(table->viewport()->rect().contains(shell.sheet.cursorRect()));
+  QTest::keyClick(table, Qt::Key_PageDown);
+  EXPECT_EQ(app->sheetCursorRow(), 2 * page);
+  QTest::keyClick(table, Qt::Key_PageUp);
+  EXPECT_EQ(app->sheetCursorRow(), page);
+  QTest::keyClick(table, Qt::Key_End);
+  EXPECT_EQ(app->sheetCursorColumn(), 3);
+  win->close();
 }
 
 TEST_F(SheetWindowTest, ClosingTheWindowDuringALoadStopsTheLoadThenShutsDown) {

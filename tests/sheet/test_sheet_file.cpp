@@ -32,8 +32,8 @@ TEST_F(SheetFiles, SaveWritesTheViewOrderAndTheTitleLine) {
   ASSERT_TRUE(vm::writeSheetViewSetting(file("t.csv"), o, "SpreadsheetFirstRowAsTitle", "1"));
   o.delimiter = ";";
   ASSERT_TRUE(s.open(file("t.csv"), o).ok());
-  // With ";" the file's commas and quotes are text up to the first line feed.
-  EXPECT_EQ(s.columnCount(), 1);
+  // With ";" the file's commas and quotes are text; "b\",c;d" is the widest line.
+  EXPECT_EQ(s.columnCount(), 2);
   o.delimiter = ",";
   ASSERT_TRUE(s.open(file("t.csv"), o).ok());
   ASSERT_EQ(s.columnCount(), 4);
@@ -45,21 +45,28 @@ TEST_F(SheetFiles, SaveWritesTheViewOrderAndTheTitleLine) {
   EXPECT_EQ(r.kind, Kind::Saved);
   EXPECT_EQ(r.message, "Saved spreadsheet file");
   EXPECT_FALSE(s.modified());
-  // Header line: empty title becomes its letter, a line break stays plain,
-  // no byte-order mark, no trailing delimiter.
-  EXPECT_EQ(dir.read("t.csv"), "Name,B,a\nb,c;d\nann,,\"1,5\",y\nzed,\"q\"\"uote\",3,x\n");
+  // The rows in their new order, each as it was read: the title line and its
+  // byte-order mark untouched, no letter invented for the empty title.
+  EXPECT_EQ(dir.read("t.csv"), "\xEF\xBB\xBF" "Name,,\"a\nb\",c;d\nann,,\"1,5\",y\nzed,\"q\"\"uote\",3,x\n");
+  // An edited title row is written cell by cell; its unchanged cells keep their quotes.
+  ASSERT_TRUE(s.insertColumn(1, 50));
+  ASSERT_EQ(s.save(o).kind, Kind::Saved);
+  EXPECT_EQ(dir.read("t.csv"), "\xEF\xBB\xBF" "Name,,,\"a\nb\",c;d\nann,,,\"1,5\",y\nzed,,\"q\"\"uote\",3,x\n");
 }
 
-TEST_F(SheetFiles, TextsAreCutAt1023BytesWhole) {
-  // 1022 ASCII bytes then a two-byte letter: the letter does not fit.
-  const std::string longText = std::string(1022, 'a') + "\xC3\xA9" + "tail";
-  ASSERT_TRUE(openText(s, dir, "t.csv", "x," + longText + "\n", o));
-  EXPECT_EQ(s.text(0, 1), longText);  // loading keeps it whole
+TEST_F(SheetFiles, LongTextsStayWhole) {
+  // Far beyond what the cell editor takes as typing, with a two-byte letter.
+  const std::string longText = std::string(1022, 'a') + "\xC3\xA9" + std::string(3000, 'b');
+  ASSERT_TRUE(openText(s, dir, "t.csv", "x,\"" + longText + "\"\n", o));
+  EXPECT_EQ(s.text(0, 1), longText);
   ASSERT_TRUE(s.setText(0, 0, "y"));
   ASSERT_EQ(s.save(o).kind, Kind::Saved);
-  EXPECT_EQ(dir.read("t.csv"), "y," + std::string(1022, 'a') + "\n");
-  ASSERT_TRUE(s.setText(0, 0, longText));
-  EXPECT_EQ(s.text(0, 0).size(), 1022u);
+  EXPECT_EQ(dir.read("t.csv"), "y,\"" + longText + "\"\n");
+  // A long text set as a whole is kept as a whole, and written unquoted as it needs no quotes.
+  ASSERT_TRUE(s.setText(0, 0, longText + "c"));
+  EXPECT_EQ(s.text(0, 0), longText + "c");
+  ASSERT_EQ(s.save(o).kind, Kind::Saved);
+  EXPECT_EQ(dir.read("t.csv"), longText + "c,\"" + longText + "\"\n");
 }
 
 TEST_F(SheetFiles, NothingToSaveWithoutRows) {
@@ -146,9 +153,14 @@ TEST_F(SheetFiles, NewSpreadsheets) {
   ASSERT_TRUE(vm::writeSheetViewSetting(made.path, o, "SpreadsheetFirstRowAsTitle", "1"));
   o.delimiter = ";";
   ASSERT_TRUE(s.open(made.path, o, nullptr, true).ok());
-  EXPECT_EQ(std::make_pair(s.columnCount(), s.rowCount()), std::make_pair(6, 5));
+  EXPECT_EQ(std::make_pair(s.columnCount(), s.rowCount()), std::make_pair(5, 5));
   EXPECT_TRUE(s.sortingOn() && !s.firstRowAsTitle());
   EXPECT_EQ(s.delimiter(), ',');
+  // Five columns are saved: only the edited cell loses its quotes.
+  ASSERT_TRUE(s.setText(1, 4, "x"));
+  ASSERT_EQ(s.save(o).kind, Kind::Saved);
+  std::string line = std::string(vm::kNewSpreadsheetLine);
+  EXPECT_EQ(dir.read("New Spreadsheet.csv"), line + "\"\",\"\",\"\",\"\",x\n" + line + line + line);
 }
 
 TEST_F(SheetFiles, FileDeletedBetweenOpenAndSave) {

@@ -321,6 +321,14 @@ TEST_F(SheetRows, RandomEditsMatchAPlainTable) {
   }
   // The store does not keep growing with the edits.
   EXPECT_LT(s.table().memoryBytes(), 8'000'000u) << s.table().memoryBytes();
+  // What is saved reads back as the same table.
+  if (ref.empty() || cols == 0) return;
+  s.setModified(true);
+  ASSERT_EQ(s.save(o).kind, vm::SheetSaveResult::Kind::Saved);
+  ASSERT_TRUE(s.open(dir.str() + "/t.csv", o).ok());
+  ASSERT_EQ(s.rowCount(), static_cast<int>(ref.size()));
+  for (int i = 0; i < s.rowCount(); ++i)
+    for (int c = 0; c < cols; ++c) ASSERT_EQ(s.text(i, c), ref[i][c]) << i << "," << c;
 }
 
 }  // namespace
