@@ -16,6 +16,7 @@
 #include "sheet_data.h"
 #include "sheet/csv.h"
 #include "sheet/sheet.h"
+#include "gap_pump.h"
 
 namespace {
 
@@ -150,22 +151,6 @@ BENCHMARK(BM_SheetSave)->Unit(benchmark::kMillisecond);
 
 // A pump that notes the longest time between two steps: how long the
 // window would go without handling events during a load.
-class GapPump : public vm::Pump {
- public:
-  bool step() override {
-    auto now = std::chrono::steady_clock::now();
-    gap_ = std::max(gap_, std::chrono::duration<double, std::milli>(now - last_).count());
-    last_ = now;
-    return false;
-  }
-  void progress(int) override {}
-  void start() { last_ = std::chrono::steady_clock::now(); }
-  double maxGapMs() const { return gap_; }
-
- private:
-  std::chrono::steady_clock::time_point last_;
-  double gap_ = 0;
-};
 
 // Bad input at size: 200 MB of rows (the test file repeated), and a quote
 // opened in the first field that never closes, running 200 MB to the end.

@@ -21,6 +21,7 @@
 #include "../sheet_data.h"
 #include "core/commands.h"
 #include "sheet/sheet.h"
+#include "../gap_pump.h"
 
 namespace {
 
@@ -95,22 +96,6 @@ std::string driveSheet(int runs) {
 // pump steps, and from the last step to the end of the open), and the peak
 // memory of the child that opens it.
 
-class GapPump : public vm::Pump {
- public:
-  bool step() override {
-    const auto now = std::chrono::steady_clock::now();
-    gap_ = std::max(gap_, std::chrono::duration<double, std::milli>(now - last_).count());
-    last_ = now;
-    return false;
-  }
-  void progress(int) override {}
-  void start() { last_ = std::chrono::steady_clock::now(); }
-  double maxGapMs() const { return gap_; }
-
- private:
-  std::chrono::steady_clock::time_point last_;
-  double gap_ = 0;
-};
 
 std::string driveUnclosedQuote(const std::string& file) {
   vm::SheetOptions o;

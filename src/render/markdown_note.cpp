@@ -696,19 +696,6 @@ class Protector {
   bool noMoreCommentEnd_ = false;
 };
 
-bool isRuleLine(string_view content) {
-  if (content.empty() || (content[0] != '=' && content[0] != '-')) return false;
-  return content.find_first_not_of(content[0]) == npos;
-}
-
-bool isListLine(string_view content) {
-  const std::size_t at = content.find_first_not_of(' ');
-  if (at == npos) return false;
-  const char c = content[at];
-  if (c == '-' || c == '+') return true;
-  return c == '*' && (at + 1 >= content.size() || content[at + 1] != '*');
-}
-
 // The line-break pass on one prose line (without its line end): a hard
 // break unless it is a rule or list line, ends in "<br/>", or already ends
 // in a hard break of its own (a backslash, two blanks).
@@ -769,6 +756,20 @@ std::string markdownCells(string_view row) {
 }
 
 }  // namespace
+
+bool isRuleLine(std::string_view content) {
+  if (content.empty() || (content[0] != '=' && content[0] != '-')) return false;
+  return content.find_first_not_of(content[0]) == std::string_view::npos;
+}
+
+bool isListLine(std::string_view content) {
+  const std::size_t at = content.find_first_not_of(' ');
+  if (at == std::string_view::npos) return false;
+  const char c = content[at];
+  if (c == '-' || c == '+') return true;
+  return c == '*' && (at + 1 >= content.size() || content[at + 1] != '*');
+}
+
 
 std::string normalizeLabel(std::string_view label) {
   std::string collapsed;

@@ -26,4 +26,9 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
 // collapsed to one blank, trimmed, case folded.
 std::string normalizeLabel(std::string_view label);
 
+// Lines the line-break pass leaves without a hard break: rule lines ("===",
+// "---") and list lines ("- ", "+ ", "* " but not "**").
+bool isRuleLine(std::string_view content);
+bool isListLine(std::string_view content);
+
 }  // namespace vm

@@ -101,22 +101,7 @@ void appendPathAttribute(std::string& out, string_view path) {
 }
 
 // Line-break pass, one piece: rule lines and list lines are kept, every
-// other ended line gets a hard break before its line end.
-bool isRuleLine(string_view content) {
-  if (content.empty() || (content[0] != '=' && content[0] != '-')) return false;
-  return content.find_first_not_of(content[0]) == npos;
-}
-
-bool isListLine(string_view content) {
-  const std::size_t at = content.find_first_not_of(' ');
-  if (at == npos) return false;
-  const char c = content[at];
-  if (c == '-' || c == '+') return true;
-  return c == '*' && (at + 1 >= content.size() || content[at + 1] != '*');
-}
-
-// For an ended piece (its line end removed): true when "  " goes before the
-// line end.
+// other ended piece (its line end removed) gets "  " before its line end.
 bool needsHardBreak(string_view content) {
   if (isRuleLine(content) || isListLine(content)) return false;
   return content.size() <= kLineEndMark.size() || !endsWithNoCase(content, kLineEndMark);
