@@ -258,7 +258,7 @@ bool SettingsStore::writeEntry(const SettingEntry& given) {
   e.key = cutText(ini::trimBlanks(firstLine(given.key)));
   e.section = cutText(ini::trimBlanks(firstLine(given.section)));
   e.file = given.file;
-  if (e.key.empty() || e.section.empty() || e.section.find(']') != std::string::npos) {
+  if (!ini::writableKey(e.key) || e.section.empty() || e.section.find(']') != std::string::npos) {
     lastWriteFailed_ = true;
     return false;
   }

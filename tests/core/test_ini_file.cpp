@@ -104,8 +104,11 @@ TEST(IniFile, WriteCreatesRenamesAndRefuses) {
   std::string err;
   EXPECT_FALSE(ini::writeKey(f, "", "A", "1", &err));
   EXPECT_FALSE(err.empty());
-  for (auto [section, key] : {std::pair{"General", "  "}, {"Gen]eral", "A"}, {"General", "A\nB"}})
+  // Keys that would read back as another key, a comment or a header.
+  for (auto [section, key] : {std::pair{"General", "  "}, {"Gen]eral", "A"}, {"General", "A\nB"}, {"General", "A=B"},
+                              {"General", " ;A"}, {"General", "[A"}, {"General", "A\rB"}})
     EXPECT_FALSE(ini::writeKey(f, section, key, "1")) << section << key;
+  EXPECT_TRUE(ini::writableKey(" A;B[C] "));
   EXPECT_FALSE(ini::writeKey("", "General", "A", "1"));
   EXPECT_FALSE(fs::exists(f));
 
