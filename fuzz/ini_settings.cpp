@@ -32,6 +32,7 @@ std::map<std::pair<std::string, std::string>, std::string> allKeys(const std::fi
   auto sections = ini::readSections(file);
   if (!sections) return out;
   for (const auto& s : *sections) {
+    if (ini::trimBlanks(s.name).empty()) continue;  // "[]" and "[": a section that is never read
     for (const auto& line : s.lines) {
       if (line.empty() || line.front() == ';') continue;
       std::string key(ini::trimBlanks(line.substr(0, line.find('='))));
