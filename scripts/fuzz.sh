@@ -24,6 +24,9 @@ for t in $targets; do
   cmake --build "$build" -j"$jobs" --target "fuzz_$t" >/dev/null
 done
 
+# The INI and folder-settings targets write files: in memory they run far faster.
+if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
+
 status=0
 printf '%-16s %12s %8s %8s %s\n' target executions cov features result
 for t in $targets; do
