@@ -238,8 +238,11 @@ bool writeKey(const std::filesystem::path& file, std::string_view section, std::
   std::string entry;
   std::string out;
   out.reserve(data.size() + key.size() + value.size() + section.size() + 8);
+  // A line whose text ends in CR (it ended in CR CR LF) is written with CR LF,
+  // so the next read gives the same text.
   auto put = [&out](std::string_view l) {
     out.append(l);
+    if (!l.empty() && l.back() == '\r') out.push_back('\r');
     out.push_back('\n');
   };
   if (replaceAt != npos) {

@@ -73,6 +73,8 @@ TEST(IniFile, WritePlacesKeys) {
   check("[General]\nA=1", "Roots", "/x", "X;.txt", "[General]\nA=1\n\n[Roots]\n/x=X;.txt\n");
   check("[General]\nA=1\n\n", "Roots", "k", "v", "[General]\nA=1\n\n[Roots]\nk=v\n");
   check("[General]\r\nA=1\r\nB=2\r\n", "General", "A", "9", "[General]\nA=9\nB=2\n");
+  // Lines keep their text: one that ends in CR is written with CR LF.
+  check("[General]\r\nA=1\r\nx\r\r\n[O]\ny\r\r\n", "General", "A", "9", "[General]\nA=9\nx\r\r\n[O]\ny\r\r\n");
   check("[General]\nA=1\n[Broken\nA=2\n", "Broken", "B", "3", "[General]\nA=1\n[Broken\nA=2\nB=3\n");
   check("[Ärger]\nÖl=1\n", "ÄRGER", "öl", "2", "[Ärger]\nÖl=2\n");
   check("", "General", "A", "one\n[Evil]\nB=2", "[General]\nA=one\n");  // cut at the line break

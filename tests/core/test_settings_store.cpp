@@ -242,6 +242,10 @@ TEST_F(SettingsStoreTest, DeleteSectionMatchesHeadersAndKeepsOutsideComments) {
   EXPECT_EQ(file(), "; top comment\n[General]\nA=1\n; kept comment\n[BasicRootsX]\n/x=X\n[Last]\nL=" + longLine + "\n");
   EXPECT_EQ(store_.getText("/b", ""), "B");  // the cache is not touched
   EXPECT_TRUE(SettingsStore::deleteSection(ini_, "Absent"));
+  // A line that ends in CR CR LF keeps its CR.
+  load("[Gone]\nA=1\n[Kept]\nB=2\r\r\n");
+  ASSERT_TRUE(SettingsStore::deleteSection(ini_, "Gone"));
+  EXPECT_EQ(file(), "[Kept]\nB=2\r\r\n");
 
   EXPECT_FALSE(SettingsStore::deleteSection("", "General"));
   EXPECT_FALSE(SettingsStore::deleteSection(dir_.path() / "none.ini", "General"));
