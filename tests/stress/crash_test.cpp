@@ -8,6 +8,7 @@
 //
 // Exit status 0 when every file type passed.
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -132,7 +133,14 @@ Result run(const FileType& type, const path& folder, int kills, std::mt19937& rn
   for (int k = 0; k < kills; ++k) {
     done->store(0);
     pid_t child = ::fork();
+    if (child < 0) {
+      std::fprintf(stderr, "%s: fork failed\n", type.name.c_str());
+      break;
+    }
     if (child == 0) {
+      // The saver never outlives the test, whatever stops the parent.
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+      if (::getppid() == 1) ::_exit(4);
       for (int which = 1;; which ^= 1) {
         if (!type.save(file, which)) ::_exit(3);
         done->fetch_add(1);
