@@ -173,8 +173,15 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
   items.reserve(entries.size());
   if (keys) keys->reserve(entries.size());
   if (records_.empty()) records_.reserve(entries.size());
+  // Save temporaries left by a save that was killed half-way are cleared
+  // when the listing meets one; other listings pay nothing for this.
+  bool sawSaveTemp = false;
   for (auto& e : entries) {
     if (e.isDir) continue;
+    if (e.name.starts_with(kSaveTempPrefix)) {
+      sawSaveTemp = true;
+      if (rules.hideHidden) continue;
+    }
     if (rules.hideHidden && isHiddenName(e.name)) continue;
     if (rules.hideProgramFiles && isProgramFile(e.name)) continue;
     if (!tables.passesFilter(e.name, rules.filter)) continue;
@@ -186,6 +193,18 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     item.name = std::move(e.name);
     items.push_back(std::move(item));
     if (keys) keys->push_back(&rec.key);
+  }
+  if (sawSaveTemp && removeStaleTempFiles(folder) > 0 && !rules.hideHidden) {
+    // Shown hidden names: the removed temporaries leave the list too.
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      if (items[i].name.starts_with(kSaveTempPrefix) && !pathExists(joinPath(folder, items[i].name))) continue;
+      if (keys) (*keys)[out] = (*keys)[i];
+      if (out != i) items[out] = std::move(items[i]);
+      ++out;
+    }
+    items.resize(out);
+    if (keys) keys->resize(out);
   }
   return items;
 }

@@ -1,6 +1,7 @@
 #include "core/app.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <system_error>
 
 #include "core/commands.h"
@@ -314,7 +315,7 @@ void App::rootChosen(const std::string& text) { selectRoot(text, false); }
 void App::rootTyped(const std::string& text) { selectRoot(text, true); }
 
 void App::selectRoot(const std::string& text, bool typed) {
-  closeDocument();
+  if (!closeDocument()) return;
   if (!text.empty()) {
     int i = roots_.find(text);
     if (i < 0 && typed) {
@@ -340,7 +341,7 @@ void App::selectRoot(const std::string& text, bool typed) {
 void App::folderSelected(int index) {
   RootLocation& r = roots_.current();
   if (!r.inUse || index < 0 || index >= folderList_.size()) return;
-  closeDocument();
+  if (!closeDocument()) return;
   listing_.selectFolder(r, index, listingRules());
   openIndexFile();
 }
@@ -348,7 +349,7 @@ void App::folderSelected(int index) {
 void App::folderActivated(int index) {
   RootLocation& r = roots_.current();
   if (!r.inUse || index < 0 || index >= folderList_.size()) return;
-  closeDocument();
+  if (!closeDocument()) return;
   listing_.enterFolder(r, index, listingRules());
   updateFolderLabel();
   openIndexFile();
@@ -367,7 +368,7 @@ void App::fileActivated(int index) {
 }
 
 void App::folderLabelClicked() {
-  closeDocument();
+  if (!closeDocument()) return;
   listCurrentRoot(true);
 }
 
@@ -513,13 +514,13 @@ void App::command(int id) {
     case cmd::kViewProgramFiles: toggleProgramFiles(); break;
     case cmd::kSortByName:
     case cmd::kSortByDate:
-      closeDocument();
+      if (!closeDocument()) break;
       listing_.sortFiles(id == cmd::kSortByName ? 0 : 1);
       break;
     case cmd::kRefresh: {
       RootLocation& r = roots_.current();
       if (!r.inUse) break;
-      closeDocument();
+      if (!closeDocument()) break;
       listFilesOf(r, true);
       break;
     }
@@ -528,7 +529,7 @@ void App::command(int id) {
 }
 
 void App::switchMode() {
-  leaveLocation(false);
+  if (!leaveLocation(false)) return;
   switchModeOnly();
   if (fileList_.selected() >= 0) openSelectedFile(1, false, true);
   placeFocus();
@@ -627,7 +628,7 @@ void App::openShortcut(int id) {
   if (slot < 0 || slot >= limits::kShortcuts) return;
   RootLocation sc = roots_.shortcuts()[static_cast<std::size_t>(slot)];
   if (!sc.inUse) return;
-  leaveLocation(false);
+  if (!leaveLocation(false)) return;
   int i = roots_.find(sc.rootFolder);
   if (i < 0) {
     // A shortcut into a folder that is no root (any more) brings its root back.
@@ -678,7 +679,7 @@ void App::openCommandLineFile(const std::string& text) {
   int i = roots_.add(folder, folder, std::string(kRootCommandLine), "", settings_.text(setting::DefaultExtension),
                      [this](const std::string& s) { say(s); });
   if (i < 0) return;
-  leaveLocation(false);
+  if (!leaveLocation(false)) return;
   roots_.setCurrent(i);
   refillRootList();
   listCurrentRoot(true);
@@ -698,8 +699,14 @@ void App::firstLaunchCheck() {
 void App::shutDown() {
   if (shutDown_) return;
   shutDown_ = true;
-  leaveLocation(false);
-  if (modified_) rescueText(ports_.editor->text());
+  if (!leaveLocation(false)) {
+    // Neither the note's file nor rescued/ took the text: one more try in
+    // the system's temporary folder, and a log line either way.
+    std::error_code ec;
+    std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
+    std::string said = ec ? std::string("Could not save the note") : rescueText(ports_.editor->text(), tmp / "vellumark-rescued");
+    std::fprintf(stderr, "vellumark: %s\n", said.c_str());
+  }
   closeSheet();
   // Rendered pages live in the private temporary folder as tn*; nothing else
   // there or elsewhere is touched.

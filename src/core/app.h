@@ -271,7 +271,9 @@ class App {
   void unloadNote(bool full);
   bool resolveNoteName();
   bool saveNote();
-  void rescueText(const std::string& text);
+  // Writes text to a new file in where (rescued/ in the home folder when
+  // empty) and clears the modified mark; returns the message it showed.
+  std::string rescueText(const std::string& text, const std::filesystem::path& where = {});
   // Why a note save runs: the user asked, the autosave timer, or the user is
   // moving away from the note (a failed save then keeps the text in rescued/).
   enum class SaveCause { User, Autosave, Leave };
@@ -281,7 +283,8 @@ class App {
   void sayKept(const std::string& text);  // a message that the steps of the same move must not clear
   bool messageKept() const;
   bool isHelpNote() const;
-  void closeDocument();
+  // False, and nothing closed, when the open note could be neither saved nor rescued.
+  bool closeDocument();
   void newNote(bool switchToEdit);
   void openNewFile();
   void autosaveTick();

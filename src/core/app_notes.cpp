@@ -201,16 +201,24 @@ void App::selectViewer(Viewer v) {
 // a note with unsaved changes is saved.
 bool App::leaveLocation(bool remember) {
   RootLocation& r = roots_.current();
-  if (remember && !r.selectedFile.empty()) history_.push(r);
+  const RootLocation place = r;
+  // The place goes on the Back list once it is really left.
+  auto remembered = [&](bool left) {
+    if (left && remember && !place.selectedFile.empty()) history_.push(place);
+    return left;
+  };
   if (viewer_ == Viewer::Sheet) {
     saveSheet();  // a failed save keeps the sheet modified; closing it keeps a copy
-    return true;
+    return remembered(true);
   }
-  if (!r.inUse || viewer_ != Viewer::Text || !noteLoaded_ || !modified_) return true;
+  if (!r.inUse || viewer_ != Viewer::Text || !noteLoaded_ || !modified_) return remembered(true);
   // The editor is about to be emptied or refilled: text that cannot go to
   // its file goes to rescued/.
-  if (!saveNoteFor(SaveCause::Leave) && modified_) rescueText(ports_.editor->text());
-  return !modified_;
+  if (saveNoteFor(SaveCause::Leave) || !modified_) return remembered(true);
+  const std::string text = ports_.editor->text();
+  if (text.empty()) return remembered(true);  // an emptied note loses nothing
+  rescueText(text);
+  return remembered(!modified_);
 }
 
 void App::saveNow() {
@@ -235,23 +243,26 @@ void App::sayKept(const std::string& text) {
 
 bool App::messageKept() const { return !keptMessage_.empty() && status_.message() == keptMessage_; }
 
-void App::rescueText(const std::string& text) {
-  if (text.empty()) return;
+std::string App::rescueText(const std::string& text, const std::filesystem::path& where) {
+  if (text.empty()) return {};
   std::error_code ec;
-  auto folder = env_.home / "rescued";
+  auto folder = where.empty() ? env_.home / "rescued" : where;
   std::filesystem::create_directories(folder, ec);
   const RootLocation& r = roots_.current();
   std::string base = isUnsavedMarker(r.selectedFile) || r.selectedFile.empty() ? "New Note.txt" : r.selectedFile;
   std::string name = conflictName(base, now());
   for (int n = 2; pathExists(folder / name) && n < 1000; ++n) name = conflictName(base, now(), n);
   std::string err;
+  std::string message;
   if (writeFileAtomic(folder / name, text, &err)) {
-    sayKept(format("Could not save the note; your text was kept in %s", (folder / name).c_str()));
+    message = format("Could not save the note; your text was kept in %s", (folder / name).c_str());
     modified_ = false;
     status_.clearModified();
   } else {
-    sayKept(format("Could not save the note: %s", err.c_str()));
+    message = format("Could not save the note: %s", err.c_str());
   }
+  sayKept(message);
+  return message;
 }
 
 // ---------------------------------------------------------------- note files
@@ -466,18 +477,15 @@ void App::checkNoteOnDisk() {
   say("Note reloaded: another program changed it");
 }
 
-void App::closeDocument() {
+bool App::closeDocument() {
   RootLocation& r = roots_.current();
+  // The note is saved, or its text kept in rescued/, before the editor is
+  // emptied; when neither works the note stays open with its text.
+  if (viewer_ == Viewer::Text && !leaveLocation(false)) return false;
   // Any way of leaving a shown file (another folder or root, a sort, a new
   // note) keeps the place for Back; Back itself does not.
   if (!goingBack_) history_.push(r);
-  if (viewer_ == Viewer::Text) {
-    leaveLocation(false);
-    // The note could not be saved where it belongs: keep the text elsewhere
-    // before the editor is emptied.
-    if (modified_) rescueText(ports_.editor->text());
-    if (r.inUse && ports_.editor->isEnabled()) unloadNote(true);
-  }
+  if (viewer_ == Viewer::Text && r.inUse && ports_.editor->isEnabled()) unloadNote(true);
   if (folderList_.selected() < 0) r.selectedFolder.clear();
   offerRecent(r);
   r.selectedFile.clear();
@@ -508,13 +516,14 @@ void App::closeDocument() {
     updateToolbar();
     viewerChanged();
   }
+  return true;
 }
 
 void App::newNote(bool switchToEdit) {
   RootLocation& r = roots_.current();
   if (!r.inUse) return;
   if (switchToEdit && mode_ == Mode::View) switchModeOnly();
-  closeDocument();
+  if (!closeDocument()) return;
   r.selectedFile = vm::newNoteName(r.filesFolder(), r.defaultExtension);
   status_.setTitle(r.selectedFile);
   openNewFile();
@@ -758,8 +767,12 @@ void App::goBack() {
   }
   if (!e || index < 0) return;
   goingBack_ = true;
-  leaveLocation(false);
-  closeDocument();
+  if (!closeDocument()) {
+    // The note stays open; the place stays on the Back list.
+    goingBack_ = false;
+    history_.push(*e);
+    return;
+  }
   RootLocation& r = roots_.at(index);
   RootLocation entry = *e;
   entry.currentFolder.clear();
@@ -817,13 +830,13 @@ void App::multibarEnter(bool skipWeb) {
     return;
   }
   if (!r.inUse) return;
-  leaveLocation(true);
+  if (!leaveLocation(true)) return;  // the note could not be kept anywhere: it stays open
   if (text.size() > 4 && endsWithNoCase(text, ".csv")) {
     newSpreadsheet(text, false);
     return;
   }
   if (!isUnsavedMarker(r.selectedFile)) {
-    closeDocument();
+    if (!closeDocument()) return;
     r.selectedFile = std::string(kUnsavedMarker);
   }
   if (resolveNoteName()) openNewFile();

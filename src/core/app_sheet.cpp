@@ -198,7 +198,7 @@ void App::newSpreadsheet(const std::string& typedName, bool focus) {
   RootLocation& r = roots_.current();
   if (!r.inUse) return;
   leaveLocation(true);
-  closeDocument();
+  if (!closeDocument()) return;
   selectViewer(Viewer::Sheet);
   if (mode_ == Mode::View) switchModeOnly();
   const std::string folder = r.filesFolder();

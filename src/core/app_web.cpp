@@ -138,7 +138,7 @@ void App::openAddressFromMultibar(const std::string& text) {
 }
 
 void App::openAddress(const std::string& text) {
-  closeDocument();
+  if (!closeDocument()) return;
   fileList_.setSelected(-1);
   selectViewer(Viewer::Web);
   showAddress(text);

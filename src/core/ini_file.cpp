@@ -171,6 +171,12 @@ bool canRewrite(const std::filesystem::path& file, std::string* err) {
   return true;
 }
 
+bool writableKey(std::string_view key) {
+  key = trimBlanks(key);
+  return !key.empty() && key.find_first_of("=\r\n") == std::string_view::npos && key.front() != ';' &&
+         key.front() != '[';
+}
+
 bool writeKey(const std::filesystem::path& file, std::string_view section, std::string_view key,
               std::string_view value, std::string* err) {
   section = trimBlanks(section);
@@ -184,7 +190,7 @@ bool writeKey(const std::filesystem::path& file, std::string_view section, std::
     setErr(err, "empty section or key");
     return false;
   }
-  if (section.find_first_of("]\r\n") != std::string_view::npos || key.find_first_of("\r\n") != std::string_view::npos) {
+  if (section.find_first_of("]\r\n") != std::string_view::npos || !writableKey(key)) {
     setErr(err, "section or key cannot be written");
     return false;
   }
@@ -232,8 +238,11 @@ bool writeKey(const std::filesystem::path& file, std::string_view section, std::
   std::string entry;
   std::string out;
   out.reserve(data.size() + key.size() + value.size() + section.size() + 8);
+  // A line whose text ends in CR (it ended in CR CR LF) is written with CR LF,
+  // so the next read gives the same text.
   auto put = [&out](std::string_view l) {
     out.append(l);
+    if (!l.empty() && l.back() == '\r') out.push_back('\r');
     out.push_back('\n');
   };
   if (replaceAt != npos) {

@@ -76,12 +76,17 @@ std::string readKey(const std::filesystem::path& file, std::string_view section,
                     std::string_view def);
 // Writes one key. The key and section are trimmed; the value is written as it
 // stands up to its first line break (a line break would end the line). False,
-// with err set, when the section or key is empty, the section holds ']' or a
+// with err set, when the section or key is empty, the key is not writableKey, the section holds ']' or a
 // line break, or the file cannot be read or written (read-only file or
 // folder, missing folder). Rewriting the same content again does not touch
 // the file.
 bool writeKey(const std::filesystem::path& file, std::string_view section, std::string_view key,
               std::string_view value, std::string* err = nullptr);
+
+// Whether key can be written as an entry line that reads back as that key:
+// trimmed, it is not empty, holds no line break and no '=', and does not
+// begin with ';' (a comment) or '[' (a header). writeKey refuses other keys.
+bool writableKey(std::string_view key);
 
 // Whether a file may be rewritten: the file itself (when it exists) and its
 // folder must be writable (see the read-only rule above). err gets the reason.

@@ -258,7 +258,7 @@ bool SettingsStore::writeEntry(const SettingEntry& given) {
   e.key = cutText(ini::trimBlanks(firstLine(given.key)));
   e.section = cutText(ini::trimBlanks(firstLine(given.section)));
   e.file = given.file;
-  if (e.key.empty() || e.section.empty() || e.section.find(']') != std::string::npos) {
+  if (!ini::writableKey(e.key) || e.section.empty() || e.section.find(']') != std::string::npos) {
     lastWriteFailed_ = true;
     return false;
   }
@@ -302,7 +302,9 @@ bool SettingsStore::deleteSection(const std::filesystem::path& file, std::string
       if (!name) continue;  // entries and comments of the section are dropped
       skipping = false;     // the next header ends the stretch and is kept
     }
-    out.append(line).push_back('\n');
+    out.append(line);
+    if (!line.empty() && line.back() == '\r') out.push_back('\r');  // CR CR LF: its text keeps the CR
+    out.push_back('\n');
   }
   if (out == *data) return true;
   return writeFileAtomic(target, out);

@@ -83,8 +83,8 @@ class SettingsStore {
   // the file (read-only file or folder, no current INI path...); the cache is
   // updated all the same. The cached value and comment are what a reload of
   // the written line gives: the text is cut at its first line break, split at
-  // its first ';' and trimmed. An entry with an empty key or section, or a
-  // section holding ']', is refused (false, cache untouched, lastWriteFailed).
+  // its first ';' and trimmed. An entry with an empty key or section, a key
+  // that vm::ini::writableKey refuses, or a section holding ']', is refused (false, cache untouched, lastWriteFailed).
   bool writeEntry(const SettingEntry& e);
   void set(std::string_view key, std::string_view value);  // section General, current file
   void setInt(std::string_view key, int value);

@@ -24,8 +24,11 @@ std::string_view nameAt(const std::array<std::string_view, N>& table, int index)
   return index >= 0 && static_cast<std::size_t>(index) < N ? table[static_cast<std::size_t>(index)]
                                                            : std::string_view();
 }
-std::string_view monthName(int month) { return nameAt(kMonths, month - 1); }
-std::string_view shortMonthName(int month) { return nameAt(kShortMonths, month - 1); }
+// month - 1 is not taken before the check: the lowest int has no predecessor.
+std::string_view monthName(int month) { return month >= 1 ? nameAt(kMonths, month - 1) : std::string_view(); }
+std::string_view shortMonthName(int month) {
+  return month >= 1 ? nameAt(kShortMonths, month - 1) : std::string_view();
+}
 
 // The template's 12-hour hour: hours up to 12 stay, 13-23 lose 12 (so the
 // hour after midnight is 0).

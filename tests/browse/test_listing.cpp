@@ -264,3 +264,39 @@ TEST_F(ListingTest, UpEntrySelectAndEnterNavigation) {
 
 }  // namespace
 }  // namespace vm
+
+namespace vm {
+namespace {
+
+// A save killed half-way leaves ".vm-save-XXXXXX" beside the note; the next
+// listing of that folder clears it once it is old, and never touches a fresh
+// one (a save may be writing it) or a name that only looks similar.
+TEST_F(ListingTest, ListingClearsStaleSaveTemporaries) {
+  dir.write("note.txt", "x");
+  auto stale = dir.write(".vm-save-AbC123", "half a save");
+  auto fresh = dir.write(".vm-save-XyZ789", "a save now");
+  auto longer = dir.write(".vm-save-AbC1234", "not ours");
+  auto folder = dir.write(".vm-save-Folder/inside", "kept");
+  const std::int64_t now = std::time(nullptr);
+  setTime(stale, now - 3600);
+  setTime(longer, now - 3600);
+
+  listing.listFilesFull(dir.str(), rules, false);
+  EXPECT_EQ(names(files), (Names{"note.txt"}));
+  EXPECT_FALSE(sfs::exists(stale));
+  EXPECT_TRUE(sfs::exists(fresh));
+  EXPECT_TRUE(sfs::exists(longer));
+  EXPECT_TRUE(sfs::exists(folder));
+
+  // With hidden names shown, a removed temporary is not listed; the others are.
+  auto stale2 = dir.write(".vm-save-qqqqqq", "half a save");
+  setTime(stale2, now - 3600);
+  rules.hideHidden = false;
+  listing.listFilesInPlace(dir.str(), rules, false);
+  EXPECT_EQ(names(files), (Names{".vm-save-AbC1234", ".vm-save-XyZ789", "note.txt"}));
+  EXPECT_FALSE(sfs::exists(stale2));
+  EXPECT_EQ(dir.read(".vm-save-XyZ789"), "a save now");
+}
+
+}  // namespace
+}  // namespace vm

@@ -314,6 +314,70 @@ TEST(NoteBytes, NoteThatCanBeNeitherSavedNorRescuedStaysOpen) {
   EXPECT_EQ(h.file("a.txt"), "old typed");
 }
 
+// Every way of leaving a note that can be neither saved nor rescued keeps it
+// open with its text; quitting puts it in the system's temporary folder.
+TEST(NoteBytes, UnkeepableNoteStaysOpenOnEveryWayOut) {
+  RootHarness h("BackInsteadOfNew=1");
+  h.dir.write("notes/b.txt", "bee");
+  h.dir.write("notes/sub/c.txt", "sea");
+  h.dir.write("docs/d.txt", "dee");
+  h.dir.write("notes/a.txt", "old");
+  App& app = h.startWith("b.txt", "bee");
+  h.open("a.txt");  // b.txt goes on the Back list
+  ASSERT_EQ(h.editor.content, "old");
+  h.type(" typed");
+  ::chmod(h.root.c_str(), 0555);
+  h.dir.write("home/rescued", "a file where the folder would be");
+  auto stillOpen = [&](const char* how) {
+    EXPECT_EQ(h.editor.content, "old typed") << how;
+    EXPECT_TRUE(h.editor.enabled) << how;
+    EXPECT_EQ(h.title(), "a.txt*") << how;
+    EXPECT_EQ(app.rootListCurrent(), "Notes") << how;
+    EXPECT_EQ(app.roots().current().selectedFile, "a.txt") << how;
+    EXPECT_TRUE(h.message().starts_with("Could not save the note: ")) << how << ": " << h.message();
+  };
+  app.folderSelected(app.folderList().find("sub"));
+  stillOpen("folder selected");
+  app.folderActivated(app.folderList().find("sub"));
+  stillOpen("folder entered");
+  app.rootChosen("My Documents");
+  stillOpen("root chosen");
+  app.command(cmd::kCtrlB);
+  stillOpen("Back");
+  h.enter("brand new");
+  stillOpen("Multibar");
+  EXPECT_FALSE(fs::exists(h.root + "/brand new.txt"));
+  h.enter("sheet.csv");
+  stillOpen("Multibar sheet");
+  for (int id : {cmd::kSortByDate, cmd::kRefresh, cmd::kCtrlN, cmd::kCtrlE}) {
+    app.command(id);
+    stillOpen(("command " + std::to_string(id)).c_str());
+  }
+
+  // Once the folder is writable again, Back leaves (saving) and still finds b.txt.
+  ::chmod(h.root.c_str(), 0755);
+  app.command(cmd::kCtrlB);
+  EXPECT_EQ(h.file("a.txt"), "old typed");
+  EXPECT_EQ(h.editor.content, "bee");
+
+  // Quitting: the text goes to the system's temporary folder.
+  h.open("a.txt");
+  h.type("!");
+  ::chmod(h.root.c_str(), 0555);
+  const std::string tmp = h.dir.mkdir("tmp").string();
+  const char* oldTmp = std::getenv("TMPDIR");
+  const std::string savedTmp = oldTmp ? oldTmp : "";
+  ::setenv("TMPDIR", tmp.c_str(), 1);
+  app.shutDown();
+  if (oldTmp) ::setenv("TMPDIR", savedTmp.c_str(), 1); else ::unsetenv("TMPDIR");
+  ::chmod(h.root.c_str(), 0755);
+  EXPECT_EQ(h.file("a.txt"), "old typed");
+  const std::string lead = "Could not save the note; your text was kept in " + tmp + "/vellumark-rescued/a (conflict ";
+  ASSERT_TRUE(h.message().starts_with(lead)) << h.message();
+  const std::string kept = h.message().substr(h.message().find(tmp));
+  EXPECT_EQ(readWholeFile(kept).value_or("<none>"), "old typed!");
+}
+
 TEST(NoteBytes, AnotherProgramChangesTheOpenNote) {
   RootHarness h("AutoSave=1");
   h.dir.write("notes/b.txt", "bee");
@@ -410,10 +474,11 @@ TEST(NoteBytes, StaleSaveTemporariesAreCleared) {
   App& app = h.startWith("a.txt", "a");
   EXPECT_FALSE(fs::exists(homeOld));
   EXPECT_TRUE(fs::exists(fresh));
-  EXPECT_TRUE(fs::exists(noteOld));  // until something is saved there
+  EXPECT_FALSE(fs::exists(noteOld));  // the listing of the folder met it
+  noteOld = old("notes/.vm-save-r4t5y6");
   h.type("b");
   app.command(cmd::kCtrlS);
-  EXPECT_FALSE(fs::exists(noteOld));
+  EXPECT_FALSE(fs::exists(noteOld));  // a save clears its folder too
   EXPECT_TRUE(fs::exists(notMine));
   EXPECT_EQ(h.file("a.txt"), "ab");
 }

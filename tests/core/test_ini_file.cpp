@@ -73,6 +73,8 @@ TEST(IniFile, WritePlacesKeys) {
   check("[General]\nA=1", "Roots", "/x", "X;.txt", "[General]\nA=1\n\n[Roots]\n/x=X;.txt\n");
   check("[General]\nA=1\n\n", "Roots", "k", "v", "[General]\nA=1\n\n[Roots]\nk=v\n");
   check("[General]\r\nA=1\r\nB=2\r\n", "General", "A", "9", "[General]\nA=9\nB=2\n");
+  // Lines keep their text: one that ends in CR is written with CR LF.
+  check("[General]\r\nA=1\r\nx\r\r\n[O]\ny\r\r\n", "General", "A", "9", "[General]\nA=9\nx\r\r\n[O]\ny\r\r\n");
   check("[General]\nA=1\n[Broken\nA=2\n", "Broken", "B", "3", "[General]\nA=1\n[Broken\nA=2\nB=3\n");
   check("[Ärger]\nÖl=1\n", "ÄRGER", "öl", "2", "[Ärger]\nÖl=2\n");
   check("", "General", "A", "one\n[Evil]\nB=2", "[General]\nA=one\n");  // cut at the line break
@@ -104,8 +106,11 @@ TEST(IniFile, WriteCreatesRenamesAndRefuses) {
   std::string err;
   EXPECT_FALSE(ini::writeKey(f, "", "A", "1", &err));
   EXPECT_FALSE(err.empty());
-  for (auto [section, key] : {std::pair{"General", "  "}, {"Gen]eral", "A"}, {"General", "A\nB"}})
+  // Keys that would read back as another key, a comment or a header.
+  for (auto [section, key] : {std::pair{"General", "  "}, {"Gen]eral", "A"}, {"General", "A\nB"}, {"General", "A=B"},
+                              {"General", " ;A"}, {"General", "[A"}, {"General", "A\rB"}})
     EXPECT_FALSE(ini::writeKey(f, section, key, "1")) << section << key;
+  EXPECT_TRUE(ini::writableKey(" A;B[C] "));
   EXPECT_FALSE(ini::writeKey("", "General", "A", "1"));
   EXPECT_FALSE(fs::exists(f));
 

@@ -242,6 +242,10 @@ TEST_F(SettingsStoreTest, DeleteSectionMatchesHeadersAndKeepsOutsideComments) {
   EXPECT_EQ(file(), "; top comment\n[General]\nA=1\n; kept comment\n[BasicRootsX]\n/x=X\n[Last]\nL=" + longLine + "\n");
   EXPECT_EQ(store_.getText("/b", ""), "B");  // the cache is not touched
   EXPECT_TRUE(SettingsStore::deleteSection(ini_, "Absent"));
+  // A line that ends in CR CR LF keeps its CR.
+  load("[Gone]\nA=1\n[Kept]\nB=2\r\r\n");
+  ASSERT_TRUE(SettingsStore::deleteSection(ini_, "Gone"));
+  EXPECT_EQ(file(), "[Kept]\nB=2\r\r\n");
 
   EXPECT_FALSE(SettingsStore::deleteSection("", "General"));
   EXPECT_FALSE(SettingsStore::deleteSection(dir_.path() / "none.ini", "General"));
@@ -295,3 +299,27 @@ TEST_F(SettingsStoreTest, PendingDropsSectionFirstThenWrites) {
 }
 
 }  // namespace
+
+namespace vm {
+namespace {
+
+// A key the file cannot hold is refused, so the cache never holds an entry
+// that a reload would read as another key.
+TEST_F(SettingsStoreTest, KeysThatCannotBeWrittenAreRefused) {
+  load("[General]\nA=1\n");
+  for (const char* key : {"xFile = index.txt\r\nB=2", "=x", ";A", "[Other]"}) {
+    EXPECT_FALSE(store_.writeEntry(entry(key, "v", "General"))) << key;
+    EXPECT_TRUE(store_.lastWriteFailed()) << key;
+  }
+  EXPECT_EQ(file(), "[General]\nA=1\n");
+  EXPECT_EQ(store_.snapshot().size(), 1u);
+  store_.setInSection("General", " B ", " two ; note");
+  EXPECT_FALSE(store_.lastWriteFailed());
+  SettingsStore again;
+  ASSERT_TRUE(again.load(ini_));
+  EXPECT_EQ(again.getText("B", "<none>"), "two");
+  EXPECT_EQ(again.getComment("B"), "note");
+}
+
+}  // namespace
+}  // namespace vm

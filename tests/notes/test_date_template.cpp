@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <tuple>
 
@@ -29,6 +30,10 @@ TEST(FormatDate, EveryTokenAndPadding) {
   // A broken time stamp gives empty names, never a crash.
   EXPECT_EQ(formatDate("[MMMM|MMM|dddd|ddd]", at(2025, 13, 1, 0, 0, 0, 9)), "[|||]");
   EXPECT_EQ(formatDate("[MMM|ddd]", at(99, 0, 1, 0, 0, 0, -1)), "[|]");
+  // The extremes of int: no overflow on the way to the name tables.
+  const int lo = std::numeric_limits<int>::min(), hi = std::numeric_limits<int>::max();
+  EXPECT_EQ(formatDate("[MMMM|MMM|dddd|ddd|hh]", at(lo, lo, lo, lo, lo, lo, lo)), "[||||-2147483648]");
+  EXPECT_EQ(formatDate("[MMMM|MMM|dddd|ddd|h]", at(hi, hi, hi, hi, hi, hi, hi)), "[||||2147483635]");
 }
 
 TEST(FormatDate, TwelveHourClock) {

@@ -1,0 +1,28 @@
+// The whole render chain under every switch combination: any bytes render,
+// the page body grows at most linearly with the note (the line-break pass
+// adds at most three bytes a byte) and rendering is pure.
+#include <string>
+
+#include "fuzz_util.h"
+#include "platform/text.h"
+#include "render/markup.h"
+
+using namespace vm;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size > 65536) return 0;
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::size_t bound = 64 * size + 4096;
+  for (unsigned sw = 0; sw < 8; ++sw) {
+    const unsigned switches = ((sw & 1) ? kRenderMarkdown : 0) | ((sw & 2) ? kRenderWiki : 0) |
+                              ((sw & 4) ? kRenderLineBreaks : 0);
+    const std::string body = renderMarkupBody(text, switches);
+    FUZZ_CHECK(body.size() <= bound, format("switches %u: %zu bytes of page for %zu bytes", switches,
+                                            body.size(), size));
+    if (sw == 0) FUZZ_CHECK(renderMarkupBody(text, switches) == body, "not the same page twice");
+  }
+  const std::string breaks = lineBreakPass(text);
+  FUZZ_CHECK(breaks.size() <= 3 * size + 16, format("line-break pass: %zu bytes for %zu", breaks.size(), size));
+  FUZZ_CHECK(markdownToHtml(text).size() <= bound, "Markdown page too long");
+  return 0;
+}
