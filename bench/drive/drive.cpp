@@ -2,7 +2,8 @@
 // reports the median of several runs and the peak memory:
 //   vellumark_drive [runs] [sheet|quote]
 // With "sheet" only the spreadsheet section runs; with "quote" only the open
-// of a 200 MB file whose last field is an unclosed quote.
+// of a 200 MB file whose last field is an unclosed quote, once without and
+// once with doubled quotes inside it.
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -97,7 +98,7 @@ std::string driveSheet(int runs) {
 // memory of the child that opens it.
 
 
-std::string driveUnclosedQuote(const std::string& file) {
+std::string driveUnclosedQuote(const std::string& file, bool pairs) {
   vm::SheetOptions o;
   o.makeBackups = false;
   o.fileInfoFolder = std::filesystem::path(file).parent_path().string() + "/file_info";
@@ -113,9 +114,9 @@ std::string driveUnclosedQuote(const std::string& file) {
   ::getrusage(RUSAGE_SELF, &ru);
   char out[512];
   std::snprintf(out, sizeof out,
-                "unclosed quote, %.0f MB file: open %.0f ms, longest gap between pump steps %.1f ms,\n"
+                "unclosed quote%s, %.0f MB file: open %.0f ms, longest gap between pump steps %.1f ms,\n"
                 "  peak resident memory %.1f MB, the open cell holds %.1f MB%s\n",
-                static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0), total, pump.maxGapMs(),
+                pairs ? " with doubled quotes" : "", static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0), total, pump.maxGapMs(),
                 ru.ru_maxrss / 1024.0, static_cast<double>(cellBytes) / (1024.0 * 1024.0), ok ? "" : "  FAILED");
   return out;
 }
@@ -125,14 +126,20 @@ std::string& quoteFile() {
   return f;
 }
 
+bool& quotePairs() {
+  static bool on = false;
+  return on;
+}
+
 // Writes a.csv with a header line, then a quote that never closes and 200 MB of
-// rows without a quote behind it.
-bool writeUnclosedQuoteFile(const std::string& folder) {
-  quoteFile() = folder + "/quote.csv";
+// rows behind it: without a quote, or (pairs) with a pair of quotes in each row.
+bool writeUnclosedQuoteFile(const std::string& folder, bool pairs) {
+  quoteFile() = folder + (pairs ? "/pairs.csv" : "/quote.csv");
   std::FILE* f = std::fopen(quoteFile().c_str(), "wb");
   if (!f) return false;
   std::string block;
-  for (int r = 0; block.size() < (1u << 20); ++r) block += "row " + std::to_string(r) + ",some text,12.50,x\n";
+  for (int r = 0; block.size() < (1u << 20); ++r)
+    block += "row " + std::to_string(r) + (pairs ? ",some \"\"text\"\",12.50,x\n" : ",some text,12.50,x\n");
   std::fputs("a,b\n\"", f);
   for (std::size_t written = 0; written < (200u << 20); written += block.size()) std::fwrite(block.data(), 1, block.size(), f);
   return std::fclose(f) == 0;
@@ -146,7 +153,7 @@ std::string driveSheetInChild(int runs) {
   pid_t pid = ::fork();
   if (pid == 0) {
     ::close(fds[0]);
-    std::string report = runs > 0 ? driveSheet(runs) : driveUnclosedQuote(quoteFile());
+    std::string report = runs > 0 ? driveSheet(runs) : driveUnclosedQuote(quoteFile(), quotePairs());
     ssize_t n = ::write(fds[1], report.data(), report.size());
     ::_exit(n == static_cast<ssize_t>(report.size()) ? 0 : 1);
   }
@@ -168,14 +175,27 @@ int main(int argc, char** argv) {
   const bool sheetOnly = argc > 2 && std::string(argv[2]) == "sheet";
   if (argc > 2 && std::string(argv[2]) == "quote") {
     std::string tmpl = (std::filesystem::temp_directory_path() / "vmdrive-quote-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data()) || !writeUnclosedQuoteFile(tmpl)) {
-      std::fprintf(stderr, "vellumark_drive: could not write the file\n");
+    if (!::mkdtemp(tmpl.data())) {
+      std::fprintf(stderr, "vellumark_drive: could not create a temporary folder\n");
       return 1;
     }
-    std::printf("%s", driveSheetInChild(0).c_str());
+    int rc = 0;
+    for (bool pairs : {false, true}) {
+      // One file at a time, each opened in its own child.
+      if (!writeUnclosedQuoteFile(tmpl, pairs)) {
+        std::fprintf(stderr, "vellumark_drive: could not write the file\n");
+        rc = 1;
+        break;
+      }
+      quotePairs() = pairs;
+      std::printf("%s", driveSheetInChild(0).c_str());
+      std::fflush(stdout);
+      std::error_code ec;
+      std::filesystem::remove(quoteFile(), ec);
+    }
     std::error_code ec;
     std::filesystem::remove_all(tmpl, ec);
-    return 0;
+    return rc;
   }
   // First, while this process is still small (see driveSheet).
   const std::string sheetReport = driveSheetInChild(runs);

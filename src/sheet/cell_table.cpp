@@ -14,6 +14,65 @@ std::uint32_t clampSize(std::size_t n) { return static_cast<std::uint32_t>(std::
 
 }  // namespace
 
+void TableSource::originalPieces(std::size_t begin, std::size_t n,
+                                 const std::function<void(std::string_view)>& put) const {
+  const std::size_t end = begin + n;
+  // The first squeezed field that ends after begin.
+  auto it = std::partition_point(squeezed.begin(), squeezed.end(),
+                                 [&](const SqueezedField& f) { return f.at + f.rawSize <= begin; });
+  std::size_t at = begin;
+  char buf[1 << 16];
+  for (; it != squeezed.end() && it->at < end; ++it) {
+    if (at < it->at) put(view().substr(at, it->at - at));
+    // The field's bytes as read, each quote of its text twice; only the part
+    // inside [begin, end) is given.
+    std::size_t raw = it->at;  // offset of the next byte made
+    std::size_t used = 0;
+    auto emit = [&](char c) {
+      if (raw >= begin && raw < end) {
+        buf[used++] = c;
+        if (used == sizeof buf) {
+          put({buf, used});
+          used = 0;
+        }
+      }
+      ++raw;
+    };
+    const char* text = bytes.get() + it->at;
+    for (std::size_t k = 0; k < it->textSize && raw < end; ++k) {
+      emit(text[k]);
+      if (text[k] == '"') emit('"');
+    }
+    if (used) put({buf, used});
+    at = std::min(end, it->at + it->rawSize);
+  }
+  if (at < end) put(view().substr(at, end - at));
+}
+
+std::string TableSource::originalText(std::size_t begin, std::size_t n) const {
+  std::string out;
+  out.reserve(n);
+  original(begin, n, [&](std::string_view piece) { out += piece; });
+  return out;
+}
+
+bool TableSource::squeezedWithin(std::size_t begin, std::size_t n) const {
+  auto it = std::partition_point(squeezed.begin(), squeezed.end(),
+                                 [&](const SqueezedField& f) { return f.at + f.rawSize <= begin; });
+  return it != squeezed.end() && it->at < begin + n;
+}
+
+void TableSource::expand(char* bytes, const SqueezedField& f) {
+  // Writing never overtakes reading: what is left to write is never shorter
+  // than what is left to read.
+  std::size_t w = f.at + f.rawSize;
+  for (std::size_t r = f.at + f.textSize; r > f.at;) {
+    const char c = bytes[--r];
+    bytes[--w] = c;
+    if (c == '"') bytes[--w] = '"';
+  }
+}
+
 const char* TextArena::add(std::string_view s) {
   if (s.size() > kArenaOwnBlock) {
     Block b;

@@ -18,6 +18,7 @@
 // Saving writes a row nobody touched from its source, byte for byte.
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -83,6 +84,15 @@ struct RowSource {
   bool dirty = false;       // a cell of it was set since: it is written cell by cell
 };
 
+// A quoted field whose pairs of double quotes were reduced where they lay:
+// its text now fills [at, at + textSize) of the bytes, and the bytes read
+// there were rawSize long, the text with every double quote doubled.
+struct SqueezedField {
+  std::size_t at = 0;
+  std::size_t rawSize = 0;
+  std::size_t textSize = 0;
+};
+
 // The bytes of the file a table was read from.
 struct TableSource {
   std::unique_ptr<char[]> bytes;
@@ -93,7 +103,29 @@ struct TableSource {
   std::uint8_t eol = 1;       // line end of the first line that has one: 1 LF, 2 CR LF
   bool legacy = false;        // read as Windows-1252; cell texts are its UTF-8 decoding
   bool blankFirstLine = false;  // the first line was empty: row 0 holds the blank-cell marker
+  std::vector<SqueezedField> squeezed;  // in the order of the bytes, none overlapping
   std::string_view view() const { return {bytes.get(), size}; }
+
+  // Calls put with the bytes [begin, begin + n) as they were read, piece by
+  // piece in order (squeezed fields come back doubled).
+  template <class Put>
+  void original(std::size_t begin, std::size_t n, Put&& put) const {
+    if (squeezed.empty()) {
+      put(view().substr(begin, n));
+      return;
+    }
+    originalPieces(begin, n, std::function<void(std::string_view)>(std::forward<Put>(put)));
+  }
+  // The bytes [begin, begin + n) as they were read, as one text.
+  std::string originalText(std::size_t begin, std::size_t n) const;
+  // True when a squeezed field lies in [begin, begin + n).
+  bool squeezedWithin(std::size_t begin, std::size_t n) const;
+  // Puts a squeezed field's bytes back as they were read; the text it held
+  // there is gone. Works in place, from the end backwards.
+  static void expand(char* bytes, const SqueezedField& f);
+
+ private:
+  void originalPieces(std::size_t begin, std::size_t n, const std::function<void(std::string_view)>& put) const;
 };
 
 // One row: where its run of cells is and how many cells it stores.

@@ -35,10 +35,14 @@ enum class Tok { Field, LastOfLine, LastOfInput, LineEnd, End, NeedMore };
 // so far, next() answers NeedMore and remembers how far it looked, so that
 // the caller can add bytes behind the unread rest and ask again without the
 // token being scanned twice.
+//
+// With squeeze on, the bytes given are writable and a quoted field has its
+// pairs of quotes reduced where it lies, as far as it has been scanned: a
+// huge field is never reduced in one go, and its text stays in the bytes.
 class Tokenizer {
  public:
-  explicit Tokenizer(char delimiter)
-      : d_(delimiter), dMask_(0x0101010101010101ULL * static_cast<unsigned char>(delimiter)) {
+  explicit Tokenizer(char delimiter, bool squeeze = false)
+      : d_(delimiter), dMask_(0x0101010101010101ULL * static_cast<unsigned char>(delimiter)), squeeze_(squeeze) {
     stopPlain_.fill(0);
     stopPlain_[static_cast<unsigned char>(delimiter)] = 1;
     stopPlain_['\n'] = 1;
@@ -98,6 +102,7 @@ class Tokenizer {
       if (q == end && !eof) return needMore(s, q);
       text = {field, static_cast<std::size_t>(q - field)};
       quotes = quotes_;
+      squeezedRaw_ = 0;
       reset();
       rawEnd_ = q;
       tookDelim_ = false;
@@ -120,12 +125,12 @@ class Tokenizer {
 
     // Quoted field.
     for (;;) {
+      const char* run = q;
       while (q < end && !stopQuoted_[static_cast<unsigned char>(*q)]) ++q;
+      if (gap_) std::memmove(const_cast<char*>(run - gap_), run, static_cast<std::size_t>(q - run));
       if (q == end || *q == '\0') {
         if (q == end && !eof) return needMore(s, q);
-        text = {field, static_cast<std::size_t>(q - field)};
-        quotes = quotes_;
-        reset();
+        endQuoted(field, q, text, quotes);
         p = rawEnd_ = q;
         tookDelim_ = false;
         return Tok::LastOfInput;
@@ -133,13 +138,17 @@ class Tokenizer {
       // A double quote: a pair is text, anything else closes the field.
       if (q + 1 == end && !eof) return needMore(s, q);
       if (q + 1 < end && q[1] == '"') {
-        quotes_ = true;
+        if (squeeze_) {
+          // One quote of the pair stays, in its place behind the text so far.
+          if (gap_) *const_cast<char*>(q - gap_) = '"';
+          ++gap_;
+        } else {
+          quotes_ = true;
+        }
         q += 2;
         continue;
       }
-      text = {field, static_cast<std::size_t>(q - field)};
-      quotes = quotes_;
-      reset();
+      endQuoted(field, q, text, quotes);
       ++q;
       rawEnd_ = q;
       tookDelim_ = q < end && *q == d_;
@@ -153,6 +162,19 @@ class Tokenizer {
   // or line end), and whether the delimiter after it was taken.
   const char* rawEnd() const { return rawEnd_; }
   bool tookDelim() const { return tookDelim_; }
+  // Of the last complete field: how many bytes it took in the input when its
+  // quote pairs were reduced in place (its text is shorter), else 0.
+  std::size_t squeezedRaw() const { return squeezedRaw_; }
+  // A quoted field scanned in part whose pairs have been reduced so far, the
+  // token starting at tokenStart; nothing when there is none.
+  std::optional<SqueezedField> pendingSqueeze(const char* tokenStart, const char* base) const {
+    if (state_ != State::Quoted || gap_ == 0) return std::nullopt;
+    SqueezedField f;
+    f.at = static_cast<std::size_t>(tokenStart - base) + fieldStart_;
+    f.rawSize = pos_ - fieldStart_;
+    f.textSize = f.rawSize - gap_;
+    return f;
+  }
 
  private:
   enum class State { Start, Plain, Quoted };
@@ -184,18 +206,30 @@ class Tokenizer {
   void reset() {
     state_ = State::Start;
     pos_ = 0;
+    gap_ = 0;
+  }
+  // A quoted field ends at q (its closing quote or the end of the input).
+  void endQuoted(const char* field, const char* q, std::string_view& text, bool& quotes) {
+    const std::size_t raw = static_cast<std::size_t>(q - field);
+    text = {field, raw - gap_};
+    squeezedRaw_ = gap_ ? raw : 0;
+    quotes = quotes_;
+    reset();
   }
 
   char d_;
   std::uint64_t dMask_;  // the delimiter in every byte
   std::array<unsigned char, 256> stopPlain_;
   std::array<unsigned char, 256> stopQuoted_;
+  bool squeeze_;
   State state_ = State::Start;
   std::size_t pos_ = 0;         // offset from the token start where scanning goes on
   std::size_t fieldStart_ = 0;  // offset of the field's text from the token start
   bool quotes_ = false;         // the field holds a double quote
   const char* rawEnd_ = nullptr;
   bool tookDelim_ = false;
+  std::size_t gap_ = 0;          // quotes dropped from the quoted field being scanned
+  std::size_t squeezedRaw_ = 0;  // see squeezedRaw()
 };
 
 bool isAsciiText(std::string_view s) {
@@ -245,6 +279,8 @@ class Assembler {
   Assembler& operator=(const Assembler&) = delete;
 
   void field(const Tokenizer& tok, std::string_view raw, bool quotes, Tok kind, const char* after) {
+    if (tok.squeezedRaw())
+      t_.source().squeezed.push_back({static_cast<std::size_t>(raw.data() - base_), tok.squeezedRaw(), raw.size()});
     if (col_ < kMaxColumns) store(quotes || legacy_ ? fieldText(raw, quotes, legacy_, scratch_) : raw);
     ++lineFields_;
     lastTookDelim_ = tok.tookDelim();
@@ -479,8 +515,13 @@ class Loader {
       finish();
       return;
     }
-    // Windows-1252: parse again from the start, the bytes as they are.
+    // Windows-1252: parse again from the start, the bytes as they were read.
+    if (started_) {
+      for (const SqueezedField& f : load_.table.source().squeezed) TableSource::expand(buf_, f);
+      if (auto f = tok_->pendingSqueeze(p_, buf_)) TableSource::expand(buf_, *f);
+    }
     TableSource legacy = std::move(load_.table.source());
+    legacy.squeezed.clear();
     legacy.legacy = true;
     legacy.bom = false;
     load_.table = CellTable();
@@ -488,6 +529,7 @@ class Loader {
     as_.reset();
     tok_.reset();
     started_ = false;
+    done_ = false;
     for (std::size_t upTo = std::min(got, chunk_);; upTo = std::min(got, upTo + chunk_)) {
       if (!parse(upTo, upTo == got)) return;
       if (upTo == got) break;
@@ -505,7 +547,7 @@ class Loader {
       const bool bom = checkForBom_ && std::string_view(buf_, end).starts_with(kUtf8Bom);
       load_.table.source().bom = bom;
       p_ = buf_ + (bom ? kUtf8Bom.size() : 0);
-      tok_.emplace(d_);
+      tok_.emplace(d_, true);
       as_.emplace(load_.table, buf_, static_cast<std::size_t>(p_ - buf_), src.legacy);
       started_ = true;
     }

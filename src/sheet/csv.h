@@ -16,7 +16,11 @@
 //    the input inside makes it the last field of the input. A D right after
 //    the closing quote is taken too. Either way more fields may follow, so a
 //    line that ends right after a closing quote ends with a separate line end.
-// Every field has each pair of double quotes turned into one quote.
+// Every field has each pair of double quotes turned into one quote. A quoted
+// field has its pairs reduced in the table's copy of the bytes while it is
+// read, a chunk at a time, so that even a huge one is held once; the table
+// notes each such field (TableSource::squeezed) and gives its bytes back as
+// read for saving.
 // Assembly: fields go to (row, column), column + 1 after each; a line end
 // moves to the next row. The table has as many columns as its widest line
 // (at most kMaxColumns): a line holds one field per field token, plus an empty

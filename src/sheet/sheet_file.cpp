@@ -271,15 +271,21 @@ class RowWriter {
     const std::uint8_t eol = rs.present && rs.eol ? rs.eol : src_.eol;
     const bool endLine = !last || finalEol;
     if (rs.present && !rs.dirty && t_.columnsAsRead()) {
-      bytes(all.substr(rs.begin, rs.lead + rs.size));
+      src_.original(rs.begin, rs.lead + rs.size, [&](std::string_view piece) { bytes(piece); });
       if (endLine) out_ += kEolBytes[eol];
       return;
     }
     std::vector<CsvField> fields;
     std::string_view line;
+    std::string lineRead;  // the line as read, when a field of it was reduced in place
     if (rs.present) {
-      bytes(all.substr(rs.begin, rs.lead));
-      line = all.substr(rs.begin + rs.lead, rs.size);
+      src_.original(rs.begin, rs.lead, [&](std::string_view piece) { bytes(piece); });
+      if (src_.squeezedWithin(rs.begin + rs.lead, rs.size)) {
+        lineRead = src_.originalText(rs.begin + rs.lead, rs.size);
+        line = lineRead;
+      } else {
+        line = all.substr(rs.begin + rs.lead, rs.size);
+      }
       fields = splitCsvLine(line, d_, src_.legacy);
     }
     // How many columns the line gets: every column that was a field of it,
@@ -362,7 +368,8 @@ Sheet::WriteResult Sheet::writeTo(const std::filesystem::path& target, bool lega
       out.clear();
     }
   }
-  if (src.bytes && src.tailBegin < src.size) w.bytes(src.view().substr(src.tailBegin));
+  if (src.bytes && src.tailBegin < src.size)
+    src.original(src.tailBegin, src.size - src.tailBegin, [&](std::string_view piece) { w.bytes(piece); });
   if (!file.write(out, err) || !file.commit(err)) return WriteResult::Failed;
   return WriteResult::Written;
 }
