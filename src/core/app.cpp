@@ -33,7 +33,10 @@ App::App(AppEnvironment env, AppPorts ports)
     : env_(std::move(env)),
       ports_(ports),
       settings_(store_),
-      listing_(folderList_, fileList_, [this](const std::string& s) { say(s); }) {
+      listing_(folderList_, fileList_, [this](const std::string& s) { say(s); }),
+      context_{env_, ports_, store_, settings_, roots_, status_, menus_, toolbar_},
+      note_(context_, NoteHooks{[this](const std::string& name) { relistFiles(name); }, [this] { watch_.forget(); },
+                                [this] { viewerChanged(); }}) {
   settings_.setFolderLookup([this](std::string_view key) -> std::optional<std::string> {
     const RootLocation& r = roots_.current();
     if (!r.inUse) return std::nullopt;
@@ -425,6 +428,8 @@ void App::command(int id) {
     return;
   }
   if (sheetCommand(id)) return;
+  // The note's own commands act on a shown note only.
+  if (viewer_ == Viewer::Text && note_.command(id)) return;
   const bool web = viewer_ == Viewer::Web;
   switch (id) {
     case cmd::kToolViewEdit:
@@ -472,13 +477,6 @@ void App::command(int id) {
       else
         pasteDate();
       break;
-    case cmd::kLaunchAssociated: launchAssociated(); break;
-    case cmd::kWordWrap:
-    case cmd::kFormatNewLines: toggleNoteSetting(id); break;
-    case cmd::kMailTo: mailSelection(false); break;
-    case cmd::kMailBody: mailSelection(true); break;
-    case cmd::kWordCount: showCount(true); break;
-    case cmd::kCharCount: showCount(false); break;
     case cmd::kCtrlEnter: multibarEnter(true); break;
     case cmd::kFocusMultibar:
     case cmd::kF6:
@@ -537,7 +535,7 @@ void App::switchMode() {
 // The message field covers the foot of the note: scrolling hides it at
 // once (the half-second tick also notices a scroll it was not told of).
 void App::noteScrolled() {
-  if (viewer_ == Viewer::Text && noteLoaded_) status_.hideNow();
+  if (viewer_ == Viewer::Text && note_.loaded()) status_.hideNow();
 }
 
 void App::placeFocus() {
@@ -546,7 +544,7 @@ void App::placeFocus() {
     focusControl(cmd::kWebHost);
   } else if (viewer_ == Viewer::Sheet && ports_.sheet) {
     ports_.sheet->focus();
-  } else if (viewer_ == Viewer::Text && noteLoaded_) {
+  } else if (viewer_ == Viewer::Text && note_.loaded()) {
     ports_.editor->focus();
   } else {
     focusControl(cmd::kFileList);
@@ -582,7 +580,7 @@ void App::timer(int id) {
   switch (id) {
     case cmd::kTimerStatus:
       // Scrolling the shown note hides the message field.
-      status_.tick(viewer_ == Viewer::Text && noteLoaded_ ? std::optional<int>(ports_.editor->scrollPosition())
+      status_.tick(viewer_ == Viewer::Text && note_.loaded() ? std::optional<int>(ports_.editor->scrollPosition())
                                                           : std::nullopt);
       break;
     case cmd::kTimerFolderWatch: folderWatchTick(); break;
@@ -595,7 +593,7 @@ void App::timer(int id) {
 void App::folderWatchTick() {
   RootLocation& r = roots_.current();
   if (!r.inUse || shutDown_) return;
-  checkNoteOnDisk();
+  if (viewer_ == Viewer::Text) note_.checkOnDisk();
   const std::string folder = r.filesFolder();
   if (!watch_.poll(folder)) return;
   std::string keep = fileList_.selectedName();
@@ -699,7 +697,7 @@ void App::shutDown() {
   if (shutDown_) return;
   shutDown_ = true;
   leaveLocation(false);
-  if (modified_) rescueText(ports_.editor->text());
+  note_.rescueUnsaved();
   closeSheet();
   // Rendered pages live in the private temporary folder as tn*; nothing else
   // there or elsewhere is touched.

@@ -12,41 +12,20 @@
 #include "browse/history.h"
 #include "browse/list_model.h"
 #include "browse/listing.h"
+#include "core/context.h"
 #include "core/menu_model.h"
 #include "core/roots.h"
 #include "core/settings_catalogue.h"
 #include "core/settings_store.h"
 #include "core/status_line.h"
 #include "notes/note_file.h"
+#include "notes/note_viewer.h"
 #include "platform/ports.h"
 #include "platform/signal.h"
 #include "render/markup.h"
 #include "sheet/sheet.h"
 
 namespace vm {
-
-// Where the program lives on this machine.
-struct AppEnvironment {
-  std::filesystem::path home;        // INI, log, file_info
-  std::filesystem::path supportDir;  // style sheets and help
-  std::filesystem::path tempDir;     // private folder for rendered pages and work files
-  std::string exeName = "vellumark"; // the INI is named after it
-  PathEnv paths;                     // path variables and automatic roots
-  std::string commandLineFile;       // file named on the command line, or empty
-};
-
-struct AppPorts {
-  Clock* clock = nullptr;
-  Timers* timers = nullptr;
-  WindowPort* window = nullptr;
-  Desktop* desktop = nullptr;
-  Dialogs* dialogs = nullptr;
-  TextEditor* editor = nullptr;   // the note editor
-  LineEditor* multibar = nullptr;
-  WebView* web = nullptr;         // the web view; none: pages are written but not shown
-  SheetView* sheet = nullptr;     // the spreadsheet's table; none: sheets open without a view
-  Pump* pump = nullptr;           // keeps the window alive during long loads
-};
 
 // Keys the spreadsheet's table hands to the App.
 enum class SheetKey { Enter, Escape, Left, Up, Right, Down };
@@ -152,13 +131,13 @@ class App {
   // Keyboard accelerators the shell registers for the whole window.
   const std::vector<Accelerator>& accelerators() const { return accelerators_; }
   Viewer currentViewer() const { return viewer_; }
-  bool noteLoaded() const { return noteLoaded_; }
-  bool noteModified() const { return modified_; }
+  bool noteLoaded() const { return note_.loaded(); }
+  bool noteModified() const { return note_.modified(); }
   // Why the open note cannot be edited; None while it can.
-  enum class NoteLock { None, NulByte, NotWritable, Help };
-  NoteLock noteLock() const { return noteLock_; }
+  using NoteLock = vm::NoteLock;
+  NoteLock noteLock() const { return note_.lock(); }
   // The open note's file went away while it had unsaved changes.
-  bool noteGone() const { return noteGone_; }
+  bool noteGone() const { return note_.gone(); }
   bool wordWrap() const;
   const NoteLook& noteLook() const { return noteLook_; }
 
@@ -264,37 +243,19 @@ class App {
   // False when a modified note could be neither saved nor rescued: its
   // text is then still only in the editor.
   bool leaveLocation(bool remember);
-  bool loadNote(bool focus);
-  void unloadNote(bool full);
-  bool resolveNoteName();
-  bool saveNote();
-  void rescueText(const std::string& text);
-  // Why a note save runs: the user asked, the autosave timer, or the user is
-  // moving away from the note (a failed save then keeps the text in rescued/).
-  enum class SaveCause { User, Autosave, Leave };
-  bool saveNoteFor(SaveCause cause);
   void saveNow();            // Ctrl+S and the Save command
-  void checkNoteOnDisk();    // the folder watch tick: reload or note a change by another program
-  void sayKept(const std::string& text);  // a message that the steps of the same move must not clear
-  bool messageKept() const;
-  bool isHelpNote() const;
   void closeDocument();
   void newNote(bool switchToEdit);
   void openNewFile();
   void autosaveTick();
   void goBack();
-  void toggleNoteSetting(int id);
-  void mailSelection(bool asBody);
   void pasteDate();
-  void showCount(bool words);
-  void launchAssociated();
-  std::string editorSelection();
   void addToolsItem(MenuItem item);
-  void insertNoteMenuItems();
-  void removeNoteMenuItems();
+  // Lists the files folder again in place, selecting `name` (empty: the
+  // item selected before).
+  void relistFiles(const std::string& name);
   void rebuildRecentMenu();
   void offerRecent(const RootLocation& loc);
-  void updateCounters(bool force);
   void buildAccelerators();
   std::string notePath() const;
   LocalTime now() const;
@@ -367,16 +328,8 @@ class App {
   std::string folderLabel_;
   std::vector<Accelerator> accelerators_;
   Viewer viewer_ = Viewer::Text;
-  bool noteLoaded_ = false;
-  bool modified_ = false;
-  std::optional<DiskStamp> noteStamp_;
-  NoteBaseline noteBaseline_;               // the note's bytes as last read or written, and their text
-  std::optional<std::pair<std::int64_t, std::uint64_t>> noteMtime_;  // last-write time and size seen with noteStamp_
-  NoteLock noteLock_ = NoteLock::None;
-  bool noteGone_ = false;
-  std::string keptMessage_;
-  std::optional<std::size_t> savedWords_;   // words of the saved file, counted when first needed
-  std::int64_t lastWordCountNs_ = 0;
+  FeatureContext context_;
+  NoteViewer note_;
   History history_;
   RootLocation lastRecent_;
   bool goingBack_ = false;
