@@ -91,7 +91,8 @@ bool NoteViewer::open(bool focus) {
   return true;
 }
 
-void NoteViewer::unload(bool full) {
+// Drops everything known about the note that was shown.
+void NoteViewer::forget() {
   removeMenuItems();
   loaded_ = false;
   stamp_.reset();
@@ -102,6 +103,10 @@ void NoteViewer::unload(bool full) {
     lock_ = NoteLock::None;
     editor().setReadOnly(false);
   }
+}
+
+void NoteViewer::unload(bool full) {
+  forget();
   if (modified_) {
     modified_ = false;
     ctx_.status.clearModified();
@@ -114,20 +119,11 @@ void NoteViewer::unload(bool full) {
 }
 
 void NoteViewer::close() {
-  TextEditor& ed = editor();
+  TextEditor& ed = editor();  // emptied, shown and disabled
   ed.setText("");
   ed.setVisible(true);
   ed.setEnabled(false);
-  removeMenuItems();
-  loaded_ = false;
-  stamp_.reset();
-  mtime_.reset();
-  baseline_ = NoteBaseline{};
-  gone_ = false;
-  if (lock_ != NoteLock::None) {
-    lock_ = NoteLock::None;
-    ed.setReadOnly(false);
-  }
+  forget();
   modified_ = false;
 }
 

@@ -80,6 +80,7 @@ class NoteViewer : public DocumentViewer {
   bool messageKept() const;
 
  private:
+  void forget();
   void rescue(const std::string& text);
   bool isHelpNote() const;
   void toggleSetting(int id);
