@@ -33,10 +33,16 @@ App::App(AppEnvironment env, AppPorts ports)
     : env_(std::move(env)),
       ports_(ports),
       settings_(store_),
-      listing_(folderList_, fileList_, [this](const std::string& s) { say(s); }),
       context_{env_, ports_, store_, settings_, roots_, status_, menus_, toolbar_},
-      note_(context_, NoteHooks{[this](const std::string& name) { relistFiles(name); }, [this] { watch_.forget(); },
-                                [this] { viewerChanged(); }}) {
+      note_(context_, NoteHooks{[this](const std::string& name) { browser_.relistFiles(name); },
+                                [this] { browser_.watch().forget(); }, [this] { viewerChanged(); }}),
+      browser_(context_, BrowserHooks{[this] { rootListChanged(); }, [this] { folderLabelChanged(); }}),
+      folderList_(browser_.folderList()),
+      fileList_(browser_.fileList()),
+      listing_(browser_.listing()),
+      watch_(browser_.watch()),
+      tables_(browser_.tables()),
+      history_(browser_.history()) {
   settings_.setFolderLookup([this](std::string_view key) -> std::optional<std::string> {
     const RootLocation& r = roots_.current();
     if (!r.inUse) return std::nullopt;
@@ -183,11 +189,11 @@ std::string App::paneTip(int controlId) const {
 }
 
 void App::rebuildFromSettings() {
-  listWidth_.reset();
+  browser_.forgetListWidth();
   roots_.load(settings_, env_.paths, [this](const std::string& s) { say(s); });
   roots_.setCurrent(std::max(0, roots_.find(settings_.text(setting::LastRoot))));
-  refillRootList();
-  listCurrentRoot(true);
+  browser_.refillRootList();
+  browser_.listCurrentRoot(true);
 
   if (ports_.timers) {
     ports_.timers->stop(cmd::kTimerAutosave);
@@ -251,65 +257,6 @@ void App::readNoteLook() {
 
 // ---------------------------------------------------------------- lists
 
-ListingRules App::listingRules() const {
-  ListingRules r;
-  r.hideHidden = settings_.flag(setting::HideHidden);
-  r.hideProgramFiles = settings_.flag(setting::TnHideFiles) || !settings_.flag(setting::MenuViewVMFiles);
-  r.tables = &tables_;
-  return r;
-}
-
-void App::refillRootList() {
-  rootListItems_ = roots_.displayNames();
-  std::stable_sort(rootListItems_.begin(), rootListItems_.end(),
-                   [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
-  rootListCurrent_ = roots_.count() ? roots_.current().displayName : std::string();
-  rootListChanged();
-}
-
-void App::updateFolderLabel() {
-  int per = settings_.integer(setting::TextWidthMultiple);
-  if (per <= 0) per = static_cast<int>(leadingNumber(setting::TextWidthMultiple.def));
-  const RootLocation& r = roots_.current();
-  std::string text = r.inUse ? folderLabelText(r.path, r.rootFolder, listWidth() / per) : std::string();
-  if (text != folderLabel_) {
-    folderLabel_ = std::move(text);
-    folderLabelChanged();
-  }
-}
-
-void App::listFoldersOf(RootLocation& loc, bool caption) {
-  if (!loc.inUse) return;
-  updateFolderLabel();
-  listing_.listFolders(loc.rootFolder, loc.path, listingRules(), caption);
-}
-
-void App::listFilesOf(RootLocation& loc, bool caption) {
-  if (!loc.inUse) {
-    fileList_.clear();
-    return;
-  }
-  listing_.listFilesFull(loc.filesFolder(), listingRules(), caption);
-}
-
-void App::listCurrentRoot(bool resetPath) {
-  RootLocation& r = roots_.current();
-  if (resetPath) {
-    r.path = r.rootFolder;
-    r.selectedFolder.clear();
-    r.currentFolder.clear();
-    r.selectedFile.clear();
-  }
-  fileList_.clear();
-  if (!r.inUse) {
-    folderList_.clear();
-    updateFolderLabel();
-    return;
-  }
-  listFoldersOf(r, true);
-  listFilesOf(r, true);
-}
-
 // ---------------------------------------------------------------- inputs
 
 void App::rootChosen(const std::string& text) { selectRoot(text, false); }
@@ -329,15 +276,15 @@ void App::selectRoot(const std::string& text, bool typed) {
       if (i < 0) {
         // Stay where we are, so the message is not replaced by a listing caption.
         say("Error adding root");
-        refillRootList();
+        browser_.refillRootList();
         return;
       }
     }
     if (i >= 0) roots_.setCurrent(i);
     settings_.set(setting::LastRoot, text);
   }
-  refillRootList();
-  listCurrentRoot(true);
+  browser_.refillRootList();
+  browser_.listCurrentRoot(true);
 }
 
 void App::folderSelected(int index) {
@@ -353,7 +300,7 @@ void App::folderActivated(int index) {
   if (!r.inUse || index < 0 || index >= folderList_.size()) return;
   closeDocument();
   listing_.enterFolder(r, index, listingRules());
-  updateFolderLabel();
+  browser_.updateFolderLabel();
   openIndexFile();
 }
 
@@ -371,22 +318,12 @@ void App::fileActivated(int index) {
 
 void App::folderLabelClicked() {
   closeDocument();
-  listCurrentRoot(true);
+  browser_.listCurrentRoot(true);
 }
 
 void App::splitterReleased(int width) {
   if (width <= 0) return;
-  listWidth_ = width;
-  settings_.setInt(setting::ListWidth, width);
-  updateFolderLabel();
-}
-
-int App::listWidth() {
-  if (!listWidth_) {
-    int w = settings_.integer(setting::ListWidth);
-    listWidth_ = w > 0 ? w : static_cast<int>(leadingNumber(setting::ListWidth.def));
-  }
-  return *listWidth_;
+  browser_.setListWidth(width);
 }
 
 void App::windowPlacementChanged(const WindowPlacement& p) {
@@ -518,7 +455,7 @@ void App::command(int id) {
       RootLocation& r = roots_.current();
       if (!r.inUse) break;
       closeDocument();
-      listFilesOf(r, true);
+      browser_.listFilesOf(r, true);
       break;
     }
     default: break;
@@ -643,10 +580,10 @@ void App::openShortcut(int id) {
   r.selectedFolder = sc.selectedFolder;
   r.currentFolder = sc.selectedFolder.empty() ? std::string() : joinPath(r.path, sc.selectedFolder);
   r.selectedFile = sc.selectedFile;
-  refillRootList();
-  listFoldersOf(r, true);
+  browser_.refillRootList();
+  browser_.listFoldersOf(r, true);
   if (!r.selectedFolder.empty()) folderList_.selectName(r.selectedFolder);
-  listFilesOf(r, true);
+  browser_.listFilesOf(r, true);
   if (fileList_.selectName(sc.selectedFile)) openSelectedFile(1, mode_ != Mode::View, true);
 }
 
@@ -678,8 +615,8 @@ void App::openCommandLineFile(const std::string& text) {
   if (i < 0) return;
   leaveLocation(false);
   roots_.setCurrent(i);
-  refillRootList();
-  listCurrentRoot(true);
+  browser_.refillRootList();
+  browser_.listCurrentRoot(true);
   if (fileList_.selectName(lastComponent(p))) openSelectedFile(1, false, true);
 }
 
@@ -726,18 +663,6 @@ bool App::writeLog(const std::string& message) {
 }
 
 // ---------------------------------------------------------------- helpers
-
-std::string folderLabelText(const std::string& path, const std::string& rootFolder, int maxChars) {
-  const std::size_t max = maxChars > 0 ? static_cast<std::size_t>(maxChars) : 0;
-  const std::size_t prefix = rootFolder.size();
-  if (path.size() <= max || path.size() <= prefix) return "  " + path;
-  auto slash = path.find('/', prefix);
-  std::string head = path.substr(0, slash);
-  std::string tail = lastComponent(path);
-  std::string shortForm = head + "/.../" + tail;
-  if (slash != std::string::npos && shortForm.size() <= max) return "  " + shortForm;
-  return "  .../" + tail;
-}
 
 std::optional<WindowPlacement> parsePlacement(const std::string& value) {
   auto parts = split(value, ',');

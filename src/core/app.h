@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "browse/browser.h"
 #include "browse/file_kinds.h"
 #include "browse/history.h"
 #include "browse/list_model.h"
@@ -121,10 +122,10 @@ class App {
   bool alwaysOnTop() const { return alwaysOnTop_; }
 
   // Root List: names as shown (sorted ignoring case) and the chosen one.
-  const std::vector<std::string>& rootListItems() const { return rootListItems_; }
-  const std::string& rootListCurrent() const { return rootListCurrent_; }
+  const std::vector<std::string>& rootListItems() const { return browser_.rootListItems(); }
+  const std::string& rootListCurrent() const { return browser_.rootListCurrent(); }
   // Current-folder label text: two blanks and the shortened path.
-  const std::string& folderLabel() const { return folderLabel_; }
+  const std::string& folderLabel() const { return browser_.folderLabel(); }
   // Tool tips of the panes by control id (empty in expert mode).
   std::string paneTip(int controlId) const;
 
@@ -194,7 +195,7 @@ class App {
   std::string currentStyleSheet() const;
 
   // Layout support.
-  int listWidth();                      // ListWidth, read once and cached
+  int listWidth() { return browser_.listWidth(); }  // ListWidth, read once and cached
   RestorePlan restorePlan(int screenWidth, int screenHeight, int taskbarHeight) const;
 
   // Diagnostics: "MM.DD hh:mm:ss message" appended to LogFile.log.
@@ -219,12 +220,7 @@ class App {
   void buildMenus();
   void buildToolbar();
   void updateToolbar();
-  void refillRootList();
-  void updateFolderLabel();
-  ListingRules listingRules() const;
-  void listCurrentRoot(bool resetPath);
-  void listFoldersOf(RootLocation& loc, bool caption);
-  void listFilesOf(RootLocation& loc, bool caption);
+  ListingRules listingRules() const { return browser_.listingRules(); }
   void selectRoot(const std::string& text, bool typed);
   void openCommandLineFile(const std::string& text);
   void firstLaunchCheck();
@@ -251,11 +247,6 @@ class App {
   void goBack();
   void pasteDate();
   void addToolsItem(MenuItem item);
-  // Lists the files folder again in place, selecting `name` (empty: the
-  // item selected before).
-  void relistFiles(const std::string& name);
-  void rebuildRecentMenu();
-  void offerRecent(const RootLocation& loc);
   void buildAccelerators();
   std::string notePath() const;
   LocalTime now() const;
@@ -308,30 +299,27 @@ class App {
   SettingsStore store_;
   Settings settings_;
   Roots roots_;
-  ListModel folderList_;
-  ListModel fileList_;
-  Listing listing_;
-  FolderWatch watch_;
   StatusLine status_;
   MenuModel menus_;
   ToolbarModel toolbar_;
-  ViewerTables tables_;
   Mode mode_ = Mode::None;
   bool expertMode_ = false;
   bool alwaysOnTop_ = false;
   bool shutDown_ = false;
   bool firstStart_ = false;
   NoteLook noteLook_;
-  std::optional<int> listWidth_;
-  std::vector<std::string> rootListItems_;
-  std::string rootListCurrent_;
-  std::string folderLabel_;
   std::vector<Accelerator> accelerators_;
   Viewer viewer_ = Viewer::Text;
   FeatureContext context_;
   NoteViewer note_;
-  History history_;
-  RootLocation lastRecent_;
+  Browser browser_;
+  // The browser's parts the sheet and web code of the App still reach directly.
+  ListModel& folderList_;
+  ListModel& fileList_;
+  Listing& listing_;
+  FolderWatch& watch_;
+  ViewerTables& tables_;
+  History& history_;
   bool goingBack_ = false;
   bool openRunning_ = false;
   int autosaveCount_ = 0;
@@ -361,9 +349,6 @@ class App {
   } lastSearch_;
 };
 
-// Current-folder label: two blanks and path, shortened to maxChars as
-// "head/.../tail" or ".../tail".
-std::string folderLabelText(const std::string& path, const std::string& rootFolder, int maxChars);
 // Parses a WindowPosition value; nullopt when it is not ten numbers.
 std::optional<WindowPlacement> parsePlacement(const std::string& value);
 std::string formatPlacement(const WindowPlacement& p);

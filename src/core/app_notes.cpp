@@ -110,7 +110,7 @@ bool App::openSelectedFile(int how, bool focus, bool remember) {
   auto hideStatus = [this] {
     if (!note_.messageKept()) status_.hideNow();
   };
-  offerRecent(roots_.current());
+  browser_.offerRecent(roots_.current());
   status_.setCharCount(std::nullopt);
   status_.setWordCount(std::nullopt);
 
@@ -215,7 +215,7 @@ void App::closeDocument() {
     if (r.inUse && ports_.editor->isEnabled()) note_.unload(true);
   }
   if (folderList_.selected() < 0) r.selectedFolder.clear();
-  offerRecent(r);
+  browser_.offerRecent(r);
   r.selectedFile.clear();
   note_.close();
   status_.setTitle("");
@@ -315,29 +315,7 @@ void App::noteKeyReleased() { note_.keyReleased(); }
 // The viewers' own items go into the Tools menu in front of the mode switch.
 void App::addToolsItem(MenuItem item) { context_.addToolsItem(std::move(item)); }
 
-void App::relistFiles(const std::string& name) {
-  const std::string keep = name.empty() ? fileList_.selectedName() : name;
-  listing_.listFilesInPlace(roots_.current().filesFolder(), listingRules(), false);
-  if (!keep.empty()) fileList_.selectName(keep);
-}
-
 // ---------------------------------------------------------------- recent files and Back
-
-void App::offerRecent(const RootLocation& loc) {
-  if (addRecentFile(roots_.shortcuts(), lastRecent_, loc)) rebuildRecentMenu();
-}
-
-void App::rebuildRecentMenu() {
-  for (int id = cmd::kRecentSeparator; id <= cmd::kRecentSeparator + limits::kRecentSlots; ++id) menus_.remove(id);
-  bool any = false;
-  for (int i = 0; i < limits::kRecentSlots; ++i) {
-    const RootLocation& s = roots_.shortcuts()[static_cast<std::size_t>(i)];
-    if (!s.inUse) continue;
-    any = true;
-    menus_.insertBefore(0, cmd::kExit, MenuItem{cmd::kShortcutFirst + i, s.selectedFile, "", false, false, true, {}});
-  }
-  if (any) menus_.insertBefore(0, cmd::kExit, MenuItem{cmd::kRecentSeparator, "", "", false, false, true, {}});
-}
 
 void App::goBack() {
   std::optional<RootLocation> e;
@@ -357,8 +335,8 @@ void App::goBack() {
   entry.inUse = true;
   r = entry;
   roots_.setCurrent(index);
-  refillRootList();
-  listFoldersOf(r, true);
+  browser_.refillRootList();
+  browser_.listFoldersOf(r, true);
   if (!r.selectedFolder.empty()) folderList_.selectName(r.selectedFolder);
   int sel = folderList_.selected();
   r.currentFolder = (sel >= 0 && folderList_.at(sel).icon != 0) ? joinPath(r.path, folderList_.at(sel).name) : "";

@@ -8,7 +8,7 @@
 #include "core/commands.h"
 #include "core/context.h"
 #include "fakes/fake_ports.h"
-#include "fakes/temp_dir.h"
+#include "fakes/feature_parts.h"
 #include "notes/note_viewer.h"
 #include "platform/fs.h"
 
@@ -21,59 +21,35 @@ using test::FakeDesktop;
 using test::FakeDialogs;
 using test::FakeLineEditor;
 using test::FakeTextEditor;
-using test::TempDir;
+using test::FeatureParts;
 
 // The note viewer on its own: one root "notes" in a temporary folder, the
 // shared parts a feature gets, a fake editor, and hooks that record what the
 // viewer asks of the File List.
-struct NoteRig {
-  TempDir dir;
+struct NoteRig : FeatureParts {
   std::string root = dir.mkdir("notes").string();
-  AppEnvironment env;
   FakeClock clock;
   FakeTextEditor editor;
   FakeLineEditor multibar;
   FakeDesktop desktop;
   FakeDialogs dialogs;
-  AppPorts ports;
-  SettingsStore store;
-  Settings settings{store};
-  Roots roots;
-  StatusLine status;
-  MenuModel menus;
-  ToolbarModel toolbar;
   std::vector<std::string> relisted;  // names the File List was asked to select after a relisting
   int watchForgets = 0;
-  NoteViewer viewer;
+  NoteViewer viewer{context(), NoteHooks{[this](const std::string& name) { relisted.push_back(name); },
+                                         [this] { ++watchForgets; }, nullptr}};
 
-  explicit NoteRig(const std::string& general = "")
-      : env(makeEnv()),
-        ports(makePorts()),
-        viewer(FeatureContext{env, ports, store, settings, roots, status, menus, toolbar},
-               NoteHooks{[this](const std::string& name) { relisted.push_back(name); }, [this] { ++watchForgets; },
-                         nullptr}) {
-    dir.write("home/vellumark.ini", "[General]\n" + general + "\n");
-    store.load(env.home / "vellumark.ini");
+  explicit NoteRig(const std::string& general = "") : FeatureParts(general) {
+    ports.clock = &clock;
+    ports.editor = &editor;
+    ports.multibar = &multibar;
+    ports.desktop = &desktop;
+    ports.dialogs = &dialogs;
     status.configure(settings.flag(setting::UseStatBar), settings.flag(setting::NoteShowCharCount),
                      settings.flag(setting::NoteShowWordCount), [] { return true; });
     roots.add(root, root, "Notes", ".txt", ".txt", [](const std::string&) {});
     menus.menus().push_back(Menu{"&File", {}});
     menus.menus().push_back(Menu{"&Tools", {MenuItem{cmd::kLaunchAssociated, " Launch &Associated", "", false, false, false, {}},
                                             MenuItem{cmd::kSwitchMode, " Switch to &View mode", "", false, false, true, {}}}});
-  }
-  AppEnvironment makeEnv() {
-    AppEnvironment e;
-    e.home = dir.mkdir("home");
-    return e;
-  }
-  AppPorts makePorts() {
-    AppPorts p;
-    p.clock = &clock;
-    p.editor = &editor;
-    p.multibar = &multibar;
-    p.desktop = &desktop;
-    p.dialogs = &dialogs;
-    return p;
   }
   // Writes the note and opens it, as a click on it in the File List does.
   bool openNew(const std::string& name, const std::string& content) {
