@@ -49,10 +49,7 @@ TEST(Browser, RootListSortsIgnoringCaseAndNamesTheCurrentRoot) {
 
 TEST(Browser, ListingFollowsTheRulesAndKeepsTheSelection) {
   BrowserRig h;
-  h.dir.write("roots/zeta/b.txt", "b");
-  h.dir.write("roots/zeta/a.txt", "a");
-  h.dir.write("roots/zeta/.hidden", "h");
-  h.dir.write("roots/zeta/sub/c.txt", "c");
+  for (const char* name : {"b.txt", "a.txt", ".hidden", "sub/c.txt"}) h.dir.write(std::string("roots/zeta/") + name, "x");
   RootLocation& r = h.roots.current();
   r.selectedFile = "a.txt";
   h.browser.listCurrentRoot(true);
