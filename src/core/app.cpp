@@ -365,8 +365,8 @@ void App::command(int id) {
     return;
   }
   if (sheetCommand(id)) return;
-  // The note's own commands act on a shown note only.
-  if (viewer_ == Viewer::Text && note_.command(id)) return;
+  // A viewer's own commands act while it is shown.
+  if (DocumentViewer* shown = documentViewer(); shown && shown->command(id)) return;
   const bool web = viewer_ == Viewer::Web;
   switch (id) {
     case cmd::kToolViewEdit:

@@ -240,6 +240,9 @@ class App {
   // text is then still only in the editor.
   bool leaveLocation(bool remember);
   void saveNow();            // Ctrl+S and the Save command
+  // The shown viewer behind the viewer interface; none for the viewers that
+  // still live in the App (web page and sheet).
+  DocumentViewer* documentViewer();
   void closeDocument();
   void newNote(bool switchToEdit);
   void openNewFile();

@@ -188,8 +188,8 @@ bool App::leaveLocation(bool remember) {
     saveSheet();  // a failed save keeps the sheet modified; closing it keeps a copy
     return true;
   }
-  if (!r.inUse || viewer_ != Viewer::Text) return true;
-  return note_.leave();
+  DocumentViewer* shown = documentViewer();
+  return !r.inUse || !shown || shown->leave();
 }
 
 void App::saveNow() {
@@ -198,9 +198,10 @@ void App::saveNow() {
     saveSheet();
     return;
   }
-  if (!r.inUse || viewer_ != Viewer::Text) return;
-  note_.save();
+  if (DocumentViewer* shown = documentViewer(); r.inUse && shown) shown->save();
 }
+
+DocumentViewer* App::documentViewer() { return viewer_ == Viewer::Text ? &note_ : nullptr; }
 
 void App::closeDocument() {
   RootLocation& r = roots_.current();
@@ -276,8 +277,8 @@ void App::autosaveTick() {
   int period = settings_.integer(setting::AutoSave);
   if (++autosaveCount_ < period) return;
   autosaveCount_ = 0;
-  if (viewer_ == Viewer::Text) {
-    if (roots_.current().inUse) note_.autosave();
+  if (DocumentViewer* shown = documentViewer()) {
+    if (roots_.current().inUse) shown->autosave();
   } else if (viewer_ == Viewer::Sheet && sheet_->modified()) {
     saveSheet(true);
   }
