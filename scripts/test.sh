@@ -3,6 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+bash scripts/check-layers.sh
 export QT_QPA_PLATFORM=offscreen
 export QT_LOGGING_RULES="qt.webenginecontext.info=false"
 export XDG_RUNTIME_DIR="${XDG_RUNTIME_DIR:-$(mktemp -d)}"

@@ -34,7 +34,16 @@ App::App(AppEnvironment env, AppPorts ports)
     : env_(std::move(env)),
       ports_(ports),
       settings_(store_),
-      listing_(folderList_, fileList_, [this](const std::string& s) { say(s); }) {
+      context_{env_, ports_, store_, settings_, roots_, status_, menus_, toolbar_},
+      note_(context_, NoteHooks{[this](const std::string& name) { browser_.relistFiles(name); },
+                                [this] { browser_.watch().forget(); }, [this] { viewerChanged(); }}),
+      browser_(context_, BrowserHooks{[this] { rootListChanged(); }, [this] { folderLabelChanged(); }}),
+      folderList_(browser_.folderList()),
+      fileList_(browser_.fileList()),
+      listing_(browser_.listing()),
+      watch_(browser_.watch()),
+      tables_(browser_.tables()),
+      history_(browser_.history()) {
   settings_.setFolderLookup([this](std::string_view key) -> std::optional<std::string> {
     const RootLocation& r = roots_.current();
     if (!r.inUse) return std::nullopt;
@@ -181,11 +190,11 @@ std::string App::paneTip(int controlId) const {
 }
 
 void App::rebuildFromSettings() {
-  listWidth_.reset();
+  browser_.forgetListWidth();
   roots_.load(settings_, env_.paths, [this](const std::string& s) { say(s); });
   roots_.setCurrent(std::max(0, roots_.find(settings_.text(setting::LastRoot))));
-  refillRootList();
-  listCurrentRoot(true);
+  browser_.refillRootList();
+  browser_.listCurrentRoot(true);
 
   if (ports_.timers) {
     ports_.timers->stop(cmd::kTimerAutosave);
@@ -249,65 +258,6 @@ void App::readNoteLook() {
 
 // ---------------------------------------------------------------- lists
 
-ListingRules App::listingRules() const {
-  ListingRules r;
-  r.hideHidden = settings_.flag(setting::HideHidden);
-  r.hideProgramFiles = settings_.flag(setting::TnHideFiles) || !settings_.flag(setting::MenuViewVMFiles);
-  r.tables = &tables_;
-  return r;
-}
-
-void App::refillRootList() {
-  rootListItems_ = roots_.displayNames();
-  std::stable_sort(rootListItems_.begin(), rootListItems_.end(),
-                   [](const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; });
-  rootListCurrent_ = roots_.count() ? roots_.current().displayName : std::string();
-  rootListChanged();
-}
-
-void App::updateFolderLabel() {
-  int per = settings_.integer(setting::TextWidthMultiple);
-  if (per <= 0) per = static_cast<int>(leadingNumber(setting::TextWidthMultiple.def));
-  const RootLocation& r = roots_.current();
-  std::string text = r.inUse ? folderLabelText(r.path, r.rootFolder, listWidth() / per) : std::string();
-  if (text != folderLabel_) {
-    folderLabel_ = std::move(text);
-    folderLabelChanged();
-  }
-}
-
-void App::listFoldersOf(RootLocation& loc, bool caption) {
-  if (!loc.inUse) return;
-  updateFolderLabel();
-  listing_.listFolders(loc.rootFolder, loc.path, listingRules(), caption);
-}
-
-void App::listFilesOf(RootLocation& loc, bool caption) {
-  if (!loc.inUse) {
-    fileList_.clear();
-    return;
-  }
-  listing_.listFilesFull(loc.filesFolder(), listingRules(), caption);
-}
-
-void App::listCurrentRoot(bool resetPath) {
-  RootLocation& r = roots_.current();
-  if (resetPath) {
-    r.path = r.rootFolder;
-    r.selectedFolder.clear();
-    r.currentFolder.clear();
-    r.selectedFile.clear();
-  }
-  fileList_.clear();
-  if (!r.inUse) {
-    folderList_.clear();
-    updateFolderLabel();
-    return;
-  }
-  listFoldersOf(r, true);
-  listFilesOf(r, true);
-}
-
 // ---------------------------------------------------------------- inputs
 
 void App::rootChosen(const std::string& text) { selectRoot(text, false); }
@@ -327,15 +277,15 @@ void App::selectRoot(const std::string& text, bool typed) {
       if (i < 0) {
         // Stay where we are, so the message is not replaced by a listing caption.
         say("Error adding root");
-        refillRootList();
+        browser_.refillRootList();
         return;
       }
     }
     if (i >= 0) roots_.setCurrent(i);
     settings_.set(setting::LastRoot, text);
   }
-  refillRootList();
-  listCurrentRoot(true);
+  browser_.refillRootList();
+  browser_.listCurrentRoot(true);
 }
 
 void App::folderSelected(int index) {
@@ -351,7 +301,7 @@ void App::folderActivated(int index) {
   if (!r.inUse || index < 0 || index >= folderList_.size()) return;
   if (!closeDocument()) return;
   listing_.enterFolder(r, index, listingRules());
-  updateFolderLabel();
+  browser_.updateFolderLabel();
   openIndexFile();
 }
 
@@ -369,22 +319,12 @@ void App::fileActivated(int index) {
 
 void App::folderLabelClicked() {
   if (!closeDocument()) return;
-  listCurrentRoot(true);
+  browser_.listCurrentRoot(true);
 }
 
 void App::splitterReleased(int width) {
   if (width <= 0) return;
-  listWidth_ = width;
-  settings_.setInt(setting::ListWidth, width);
-  updateFolderLabel();
-}
-
-int App::listWidth() {
-  if (!listWidth_) {
-    int w = settings_.integer(setting::ListWidth);
-    listWidth_ = w > 0 ? w : static_cast<int>(leadingNumber(setting::ListWidth.def));
-  }
-  return *listWidth_;
+  browser_.setListWidth(width);
 }
 
 void App::windowPlacementChanged(const WindowPlacement& p) {
@@ -426,6 +366,8 @@ void App::command(int id) {
     return;
   }
   if (sheetCommand(id)) return;
+  // A viewer's own commands act while it is shown.
+  if (DocumentViewer* shown = documentViewer(); shown && shown->command(id)) return;
   const bool web = viewer_ == Viewer::Web;
   switch (id) {
     case cmd::kToolViewEdit:
@@ -473,13 +415,6 @@ void App::command(int id) {
       else
         pasteDate();
       break;
-    case cmd::kLaunchAssociated: launchAssociated(); break;
-    case cmd::kWordWrap:
-    case cmd::kFormatNewLines: toggleNoteSetting(id); break;
-    case cmd::kMailTo: mailSelection(false); break;
-    case cmd::kMailBody: mailSelection(true); break;
-    case cmd::kWordCount: showCount(true); break;
-    case cmd::kCharCount: showCount(false); break;
     case cmd::kCtrlEnter: multibarEnter(true); break;
     case cmd::kFocusMultibar:
     case cmd::kF6:
@@ -521,7 +456,7 @@ void App::command(int id) {
       RootLocation& r = roots_.current();
       if (!r.inUse) break;
       if (!closeDocument()) break;
-      listFilesOf(r, true);
+      browser_.listFilesOf(r, true);
       break;
     }
     default: break;
@@ -538,7 +473,7 @@ void App::switchMode() {
 // The message field covers the foot of the note: scrolling hides it at
 // once (the half-second tick also notices a scroll it was not told of).
 void App::noteScrolled() {
-  if (viewer_ == Viewer::Text && noteLoaded_) status_.hideNow();
+  if (viewer_ == Viewer::Text && note_.loaded()) status_.hideNow();
 }
 
 void App::placeFocus() {
@@ -547,7 +482,7 @@ void App::placeFocus() {
     focusControl(cmd::kWebHost);
   } else if (viewer_ == Viewer::Sheet && ports_.sheet) {
     ports_.sheet->focus();
-  } else if (viewer_ == Viewer::Text && noteLoaded_) {
+  } else if (viewer_ == Viewer::Text && note_.loaded()) {
     ports_.editor->focus();
   } else {
     focusControl(cmd::kFileList);
@@ -583,7 +518,7 @@ void App::timer(int id) {
   switch (id) {
     case cmd::kTimerStatus:
       // Scrolling the shown note hides the message field.
-      status_.tick(viewer_ == Viewer::Text && noteLoaded_ ? std::optional<int>(ports_.editor->scrollPosition())
+      status_.tick(viewer_ == Viewer::Text && note_.loaded() ? std::optional<int>(ports_.editor->scrollPosition())
                                                           : std::nullopt);
       break;
     case cmd::kTimerFolderWatch: folderWatchTick(); break;
@@ -596,7 +531,7 @@ void App::timer(int id) {
 void App::folderWatchTick() {
   RootLocation& r = roots_.current();
   if (!r.inUse || shutDown_) return;
-  checkNoteOnDisk();
+  if (viewer_ == Viewer::Text) note_.checkOnDisk();
   const std::string folder = r.filesFolder();
   if (!watch_.poll(folder)) return;
   std::string keep = fileList_.selectedName();
@@ -646,10 +581,10 @@ void App::openShortcut(int id) {
   r.selectedFolder = sc.selectedFolder;
   r.currentFolder = sc.selectedFolder.empty() ? std::string() : joinPath(r.path, sc.selectedFolder);
   r.selectedFile = sc.selectedFile;
-  refillRootList();
-  listFoldersOf(r, true);
+  browser_.refillRootList();
+  browser_.listFoldersOf(r, true);
   if (!r.selectedFolder.empty()) folderList_.selectName(r.selectedFolder);
-  listFilesOf(r, true);
+  browser_.listFilesOf(r, true);
   if (fileList_.selectName(sc.selectedFile)) openSelectedFile(1, mode_ != Mode::View, true);
 }
 
@@ -681,8 +616,8 @@ void App::openCommandLineFile(const std::string& text) {
   if (i < 0) return;
   if (!leaveLocation(false)) return;
   roots_.setCurrent(i);
-  refillRootList();
-  listCurrentRoot(true);
+  browser_.refillRootList();
+  browser_.listCurrentRoot(true);
   if (fileList_.selectName(lastComponent(p))) openSelectedFile(1, false, true);
 }
 
@@ -704,7 +639,7 @@ void App::shutDown() {
     // the system's temporary folder, and a log line either way.
     std::error_code ec;
     std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
-    std::string said = ec ? std::string("Could not save the note") : rescueText(ports_.editor->text(), tmp / "vellumark-rescued");
+    std::string said = ec ? std::string("Could not save the note") : note_.rescueUnsaved(tmp / "vellumark-rescued");
     std::fprintf(stderr, "vellumark: %s\n", said.c_str());
   }
   closeSheet();
@@ -735,18 +670,6 @@ bool App::writeLog(const std::string& message) {
 }
 
 // ---------------------------------------------------------------- helpers
-
-std::string folderLabelText(const std::string& path, const std::string& rootFolder, int maxChars) {
-  const std::size_t max = maxChars > 0 ? static_cast<std::size_t>(maxChars) : 0;
-  const std::size_t prefix = rootFolder.size();
-  if (path.size() <= max || path.size() <= prefix) return "  " + path;
-  auto slash = path.find('/', prefix);
-  std::string head = path.substr(0, slash);
-  std::string tail = lastComponent(path);
-  std::string shortForm = head + "/.../" + tail;
-  if (slash != std::string::npos && shortForm.size() <= max) return "  " + shortForm;
-  return "  .../" + tail;
-}
 
 std::optional<WindowPlacement> parsePlacement(const std::string& value) {
   auto parts = split(value, ',');

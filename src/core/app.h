@@ -8,45 +8,25 @@
 #include <optional>
 #include <string>
 
+#include "browse/browser.h"
 #include "browse/file_kinds.h"
 #include "browse/history.h"
 #include "browse/list_model.h"
 #include "browse/listing.h"
+#include "core/context.h"
 #include "core/menu_model.h"
 #include "core/roots.h"
 #include "core/settings_catalogue.h"
 #include "core/settings_store.h"
 #include "core/status_line.h"
 #include "notes/note_file.h"
+#include "notes/note_viewer.h"
 #include "platform/ports.h"
 #include "platform/signal.h"
 #include "render/markup.h"
 #include "sheet/sheet.h"
 
 namespace vm {
-
-// Where the program lives on this machine.
-struct AppEnvironment {
-  std::filesystem::path home;        // INI, log, file_info
-  std::filesystem::path supportDir;  // style sheets and help
-  std::filesystem::path tempDir;     // private folder for rendered pages and work files
-  std::string exeName = "vellumark"; // the INI is named after it
-  PathEnv paths;                     // path variables and automatic roots
-  std::string commandLineFile;       // file named on the command line, or empty
-};
-
-struct AppPorts {
-  Clock* clock = nullptr;
-  Timers* timers = nullptr;
-  WindowPort* window = nullptr;
-  Desktop* desktop = nullptr;
-  Dialogs* dialogs = nullptr;
-  TextEditor* editor = nullptr;   // the note editor
-  LineEditor* multibar = nullptr;
-  WebView* web = nullptr;         // the web view; none: pages are written but not shown
-  SheetView* sheet = nullptr;     // the spreadsheet's table; none: sheets open without a view
-  Pump* pump = nullptr;           // keeps the window alive during long loads
-};
 
 // Keys the spreadsheet's table hands to the App.
 // PageUp and PageDown move by the rows the table shows; Home and End go to
@@ -145,23 +125,23 @@ class App {
   bool alwaysOnTop() const { return alwaysOnTop_; }
 
   // Root List: names as shown (sorted ignoring case) and the chosen one.
-  const std::vector<std::string>& rootListItems() const { return rootListItems_; }
-  const std::string& rootListCurrent() const { return rootListCurrent_; }
+  const std::vector<std::string>& rootListItems() const { return browser_.rootListItems(); }
+  const std::string& rootListCurrent() const { return browser_.rootListCurrent(); }
   // Current-folder label text: two blanks and the shortened path.
-  const std::string& folderLabel() const { return folderLabel_; }
+  const std::string& folderLabel() const { return browser_.folderLabel(); }
   // Tool tips of the panes by control id (empty in expert mode).
   std::string paneTip(int controlId) const;
 
   // Keyboard accelerators the shell registers for the whole window.
   const std::vector<Accelerator>& accelerators() const { return accelerators_; }
   Viewer currentViewer() const { return viewer_; }
-  bool noteLoaded() const { return noteLoaded_; }
-  bool noteModified() const { return modified_; }
+  bool noteLoaded() const { return note_.loaded(); }
+  bool noteModified() const { return note_.modified(); }
   // Why the open note cannot be edited; None while it can.
-  enum class NoteLock { None, NulByte, NotWritable, Help };
-  NoteLock noteLock() const { return noteLock_; }
+  using NoteLock = vm::NoteLock;
+  NoteLock noteLock() const { return note_.lock(); }
   // The open note's file went away while it had unsaved changes.
-  bool noteGone() const { return noteGone_; }
+  bool noteGone() const { return note_.gone(); }
   bool wordWrap() const;
   const NoteLook& noteLook() const { return noteLook_; }
 
@@ -218,7 +198,7 @@ class App {
   std::string currentStyleSheet() const;
 
   // Layout support.
-  int listWidth();                      // ListWidth, read once and cached
+  int listWidth() { return browser_.listWidth(); }  // ListWidth, read once and cached
   RestorePlan restorePlan(int screenWidth, int screenHeight, int taskbarHeight) const;
 
   // Diagnostics: "MM.DD hh:mm:ss message" appended to LogFile.log.
@@ -243,12 +223,7 @@ class App {
   void buildMenus();
   void buildToolbar();
   void updateToolbar();
-  void refillRootList();
-  void updateFolderLabel();
-  ListingRules listingRules() const;
-  void listCurrentRoot(bool resetPath);
-  void listFoldersOf(RootLocation& loc, bool caption);
-  void listFilesOf(RootLocation& loc, bool caption);
+  ListingRules listingRules() const { return browser_.listingRules(); }
   void selectRoot(const std::string& text, bool typed);
   void openCommandLineFile(const std::string& text);
   void firstLaunchCheck();
@@ -267,40 +242,18 @@ class App {
   // False when a modified note could be neither saved nor rescued: its
   // text is then still only in the editor.
   bool leaveLocation(bool remember);
-  bool loadNote(bool focus);
-  void unloadNote(bool full);
-  bool resolveNoteName();
-  bool saveNote();
-  // Writes text to a new file in where (rescued/ in the home folder when
-  // empty) and clears the modified mark; returns the message it showed.
-  std::string rescueText(const std::string& text, const std::filesystem::path& where = {});
-  // Why a note save runs: the user asked, the autosave timer, or the user is
-  // moving away from the note (a failed save then keeps the text in rescued/).
-  enum class SaveCause { User, Autosave, Leave };
-  bool saveNoteFor(SaveCause cause);
   void saveNow();            // Ctrl+S and the Save command
-  void checkNoteOnDisk();    // the folder watch tick: reload or note a change by another program
-  void sayKept(const std::string& text);  // a message that the steps of the same move must not clear
-  bool messageKept() const;
-  bool isHelpNote() const;
+  // The shown viewer behind the viewer interface; none for the viewers that
+  // still live in the App (web page and sheet).
+  DocumentViewer* documentViewer();
   // False, and nothing closed, when the open note could be neither saved nor rescued.
   bool closeDocument();
   void newNote(bool switchToEdit);
   void openNewFile();
   void autosaveTick();
   void goBack();
-  void toggleNoteSetting(int id);
-  void mailSelection(bool asBody);
   void pasteDate();
-  void showCount(bool words);
-  void launchAssociated();
-  std::string editorSelection();
   void addToolsItem(MenuItem item);
-  void insertNoteMenuItems();
-  void removeNoteMenuItems();
-  void rebuildRecentMenu();
-  void offerRecent(const RootLocation& loc);
-  void updateCounters(bool force);
   void buildAccelerators();
   std::string notePath() const;
   LocalTime now() const;
@@ -354,38 +307,27 @@ class App {
   SettingsStore store_;
   Settings settings_;
   Roots roots_;
-  ListModel folderList_;
-  ListModel fileList_;
-  Listing listing_;
-  FolderWatch watch_;
   StatusLine status_;
   MenuModel menus_;
   ToolbarModel toolbar_;
-  ViewerTables tables_;
   Mode mode_ = Mode::None;
   bool expertMode_ = false;
   bool alwaysOnTop_ = false;
   bool shutDown_ = false;
   bool firstStart_ = false;
   NoteLook noteLook_;
-  std::optional<int> listWidth_;
-  std::vector<std::string> rootListItems_;
-  std::string rootListCurrent_;
-  std::string folderLabel_;
   std::vector<Accelerator> accelerators_;
   Viewer viewer_ = Viewer::Text;
-  bool noteLoaded_ = false;
-  bool modified_ = false;
-  std::optional<DiskStamp> noteStamp_;
-  NoteBaseline noteBaseline_;               // the note's bytes as last read or written, and their text
-  std::optional<std::pair<std::int64_t, std::uint64_t>> noteMtime_;  // last-write time and size seen with noteStamp_
-  NoteLock noteLock_ = NoteLock::None;
-  bool noteGone_ = false;
-  std::string keptMessage_;
-  std::optional<std::size_t> savedWords_;   // words of the saved file, counted when first needed
-  std::int64_t lastWordCountNs_ = 0;
-  History history_;
-  RootLocation lastRecent_;
+  FeatureContext context_;
+  NoteViewer note_;
+  Browser browser_;
+  // The browser's parts the sheet and web code of the App still reach directly.
+  ListModel& folderList_;
+  ListModel& fileList_;
+  Listing& listing_;
+  FolderWatch& watch_;
+  ViewerTables& tables_;
+  History& history_;
   bool goingBack_ = false;
   bool openRunning_ = false;
   int autosaveCount_ = 0;
@@ -415,9 +357,6 @@ class App {
   } lastSearch_;
 };
 
-// Current-folder label: two blanks and path, shortened to maxChars as
-// "head/.../tail" or ".../tail".
-std::string folderLabelText(const std::string& path, const std::string& rootFolder, int maxChars);
 // Parses a WindowPosition value; nullopt when it is not ten numbers.
 std::optional<WindowPlacement> parsePlacement(const std::string& value);
 std::string formatPlacement(const WindowPlacement& p);

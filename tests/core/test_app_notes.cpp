@@ -209,27 +209,6 @@ TEST(Notes, DroppedTextLinksAndLogBack) {
 }
 
 
-// The bytes a user never touched come back as they were, whatever their encoding.
-TEST(NoteBytes, LegacyNoteKeepsItsEncodingUntilATypedCharacterNeedsUtf8) {
-  RootHarness h;
-  App& app = h.startWith("old.txt", "caf\xE9\r\nna\xEFve\r\n");
-  EXPECT_EQ(h.editor.content, "caf\xC3\xA9\nna\xC3\xAFve\n");
-  h.editor.content = "caf\xC3\xA9\nna\xC3\xAFve!\n";  // an edit in the middle
-  app.noteEdited();
-  app.command(cmd::kCtrlS);
-  EXPECT_EQ(h.file("old.txt"), "caf\xE9\r\nna\xEFve!\r\n");
-  EXPECT_EQ(h.message(), "Note saved");
-  h.type("\xE2\x82\xAC\n");  // the euro sign is in Windows-1252
-  app.command(cmd::kCtrlS);
-  EXPECT_EQ(h.file("old.txt"), "caf\xE9\r\nna\xEFve!\r\n\x80\r\n");
-  h.type("\xCE\xA9");  // omega is not: the note becomes UTF-8 and says so
-  app.command(cmd::kCtrlS);
-  EXPECT_EQ(h.file("old.txt"), "caf\xC3\xA9\r\nna\xC3\xAFve!\r\n\xE2\x82\xAC\r\n\xCE\xA9");
-  EXPECT_EQ(h.message(), "Note saved as UTF-8: Windows-1252 cannot hold all of its characters");
-  h.open("old.txt");
-  EXPECT_EQ(h.editor.content, "caf\xC3\xA9\nna\xC3\xAFve!\n\xE2\x82\xAC\n\xCE\xA9");
-}
-
 TEST(NoteBytes, ReadOnlyNotesAreNeverWritten) {
   RootHarness h;
   const std::string withNul("shown\0hidden\r\n", 14);
@@ -441,23 +420,23 @@ TEST(NoteBytes, EmptiedNoteAndDottedNames) {
   EXPECT_FALSE(fs::exists(h.dir.path() / "escape.txt"));
 }
 
-TEST(NoteBytes, KeyReleasesNeverCopyTheText) {
+// The editor's key releases reach the counters; a page shown instead of
+// the note leaves them empty.
+TEST(NoteBytes, CountersFollowTheShownNote) {
   RootHarness h("UseStatBar=1");
-  App& app = h.startWith("big.txt", std::string(100000, 'x') + "\n\xC3\xA9");
-  h.editor.textCopies = 0;
-  for (int i = 0; i < 5; ++i) {
-    h.type("y");
-    h.clock.now += 2'000'000'000;  // past the word counter's second
-    app.noteKeyReleased();
-  }
-  EXPECT_EQ(h.editor.textCopies, 0);
-  EXPECT_EQ(app.status().charCounter(), "Ch 100007");
-  EXPECT_EQ(app.status().wordCounter(), "");  // unsaved: no word count
-  app.command(cmd::kCtrlS);
-  h.clock.now += 2'000'000'000;
+  h.viewMode = true;  // a page is shown, not edited
+  h.dir.write("notes/page.html", "<p>hi</p>");
+  App& app = h.startWith("a.txt", "one two");
+  EXPECT_EQ(app.status().wordCounter(), "Wd 2");
+  h.type(" three");
   app.noteKeyReleased();
-  EXPECT_EQ(app.status().wordCounter(), "Wd 2");  // counted on the saved text
-  EXPECT_EQ(h.editor.textCopies, 1);              // by the save alone
+  EXPECT_EQ(app.status().charCounter(), "Ch 13");
+  h.open("page.html");
+  EXPECT_EQ(app.currentViewer(), Viewer::Web);
+  app.noteKeyReleased();
+  EXPECT_EQ(app.status().charCounter(), "");
+  EXPECT_EQ(app.status().wordCounter(), "");
+  EXPECT_EQ(h.file("a.txt"), "one two three");
 }
 
 TEST(NoteBytes, StaleSaveTemporariesAreCleared) {

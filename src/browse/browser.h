@@ -1,0 +1,86 @@
+#pragma once
+// The browser: the Root List, the Folder List and the File List with the
+// current-folder label, how they are filled (listing rules, the folder
+// watch), the list width the label is shortened to, the Back list and the
+// recent files in the File menu.
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "browse/file_kinds.h"
+#include "browse/history.h"
+#include "browse/list_model.h"
+#include "browse/listing.h"
+#include "core/context.h"
+
+namespace vm {
+
+// What the browser tells the rest of the program.
+struct BrowserHooks {
+  std::function<void()> rootListChanged;
+  std::function<void()> folderLabelChanged;
+};
+
+class Browser {
+ public:
+  Browser(FeatureContext ctx, BrowserHooks hooks);
+  Browser(const Browser&) = delete;
+  Browser& operator=(const Browser&) = delete;
+
+  ListModel& folderList() { return folderList_; }
+  ListModel& fileList() { return fileList_; }
+  Listing& listing() { return listing_; }
+  FolderWatch& watch() { return watch_; }
+  History& history() { return history_; }
+  ViewerTables& tables() { return tables_; }
+  const ViewerTables& tables() const { return tables_; }
+
+  ListingRules listingRules() const;
+  // Root List: names as shown (sorted ignoring case) and the chosen one.
+  const std::vector<std::string>& rootListItems() const { return rootListItems_; }
+  const std::string& rootListCurrent() const { return rootListCurrent_; }
+  void refillRootList();
+  // Current-folder label text: two blanks and the shortened path.
+  const std::string& folderLabel() const { return folderLabel_; }
+  void updateFolderLabel();
+
+  void listFoldersOf(RootLocation& loc, bool caption);
+  void listFilesOf(RootLocation& loc, bool caption);
+  // Lists the current root from its top (resetPath) or where it stands.
+  void listCurrentRoot(bool resetPath);
+  // Lists the files folder again in place, selecting `name` (empty: the
+  // item selected before).
+  void relistFiles(const std::string& name);
+
+  // ListWidth, read once and cached; a new width from the splitter.
+  int listWidth();
+  void setListWidth(int width);
+  void forgetListWidth() { listWidth_.reset(); }
+
+  // A place left with a file shown becomes a recent file of the File menu.
+  void offerRecent(const RootLocation& loc);
+
+ private:
+  void rebuildRecentMenu();
+
+  FeatureContext ctx_;
+  BrowserHooks hooks_;
+  ListModel folderList_;
+  ListModel fileList_;
+  Listing listing_;
+  FolderWatch watch_;
+  ViewerTables tables_;
+  History history_;
+  RootLocation lastRecent_;
+  std::optional<int> listWidth_;
+  std::vector<std::string> rootListItems_;
+  std::string rootListCurrent_;
+  std::string folderLabel_;
+};
+
+// Current-folder label: two blanks and path, shortened to maxChars as
+// "head/.../tail" or ".../tail".
+std::string folderLabelText(const std::string& path, const std::string& rootFolder, int maxChars);
+
+}  // namespace vm

@@ -1,0 +1,108 @@
+#pragma once
+// The note viewer: the open note in the note editor, its modified mark, the
+// bytes it was read from, saving (by the user, the autosave timer, or on the
+// way to another place), changes by other programs, the counters and the
+// note's own Tools menu items.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "core/context.h"
+#include "core/viewer.h"
+#include "notes/note_file.h"
+
+namespace vm {
+
+// Why the open note cannot be edited; None while it can.
+enum class NoteLock { None, NulByte, NotWritable, Help };
+
+// What the note viewer asks of the rest of the program.
+struct NoteHooks {
+  // Lists the current files folder again in place and selects `name`
+  // (empty: the item selected before).
+  std::function<void(const std::string& name)> relistFiles;
+  // Our own write is no change from outside: the folder watch forgets.
+  std::function<void()> forgetWatch;
+  // The editor's text, wrap or visibility changed.
+  std::function<void()> changed;
+};
+
+class NoteViewer : public DocumentViewer {
+ public:
+  NoteViewer(FeatureContext ctx, NoteHooks hooks);
+
+  // DocumentViewer.
+  bool open(bool focus) override;  // reads the selected file into the editor
+  bool leave() override;
+  void close() override;
+  void save() override;
+  void autosave() override;
+  bool modified() const override { return modified_; }
+  void insertMenuItems() override;
+  void removeMenuItems() override;
+  bool command(int id) override;
+  bool find(const std::string& term, bool fromStart) override;
+
+  bool loaded() const { return loaded_; }
+  NoteLock lock() const { return lock_; }
+  // The open note's file went away while it had unsaved changes.
+  bool gone() const { return gone_; }
+  bool wordWrap() const;
+
+  // Why a save runs: the user asked, the autosave timer, or the user is
+  // moving away from the note (a failed save then keeps the text in rescued/).
+  enum class SaveCause { User, Autosave, Leave };
+  bool saveFor(SaveCause cause);
+  // Empties the editor's state; `full` also disables the editor.
+  void unload(bool full);
+  // Unsaved text goes to a new file in folder (rescued/ in the home folder
+  // when empty); returns the message it showed, empty when nothing was unsaved.
+  std::string rescueUnsaved(const std::filesystem::path& folder = {});
+  // Names a new note from the Multibar; false (with a message) when the
+  // name cannot be used.
+  bool resolveName();
+  // The folder watch tick: reload, or note a change by another program.
+  void checkOnDisk();
+
+  // Inputs from the editor.
+  void edited();
+  void keyReleased() { updateCounters(false); }
+  void updateCounters(bool force);
+  void dropText(const std::string& text);
+  void pasteDate();
+  // The editor's selection, empty when no note is shown.
+  std::string selection();
+
+  // A message the steps of the same move must not clear, and whether the
+  // status line still shows it.
+  void sayKept(const std::string& text);
+  bool messageKept() const;
+
+ private:
+  void forget();
+  std::string rescue(const std::string& text, const std::filesystem::path& where = {});
+  bool isHelpNote() const;
+  void toggleSetting(int id);
+  void mailSelection(bool asBody);
+  void launchAssociated();
+  void showCount(bool words);
+  void say(const std::string& text) { ctx_.say(text); }
+  TextEditor& editor() { return *ctx_.ports.editor; }
+
+  FeatureContext ctx_;
+  NoteHooks hooks_;
+  bool loaded_ = false;
+  bool modified_ = false;
+  std::optional<DiskStamp> stamp_;
+  NoteBaseline baseline_;  // the note's bytes as last read or written, and their text
+  std::optional<std::pair<std::int64_t, std::uint64_t>> mtime_;  // last-write time and size seen with stamp_
+  NoteLock lock_ = NoteLock::None;
+  bool gone_ = false;
+  std::string keptMessage_;
+  std::optional<std::size_t> savedWords_;  // words of the saved file, counted when first needed
+  std::int64_t lastWordCountNs_ = 0;
+};
+
+}  // namespace vm
