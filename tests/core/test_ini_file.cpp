@@ -167,7 +167,7 @@ TEST(IniFile, BinaryJunkInvalidUtf8AndHugeLines) {
 TEST(IniFile, RandomBytesNeverBreakReadWriteOrDelete) {
   TempDir t;
   std::mt19937 rng(20240601);
-  const std::string alphabet = std::string("[]=;\r\n \tGeneralkeyK\xc3\xa4\xff", 24) + std::string(1, '\0');
+  const std::string alphabet = std::string("[]=;\r\n \tGeneralkeyK\xc3\xa4\xff") + std::string(1, '\0');
   for (int round = 0; round < 200; ++round) {
     std::string junk;
     std::size_t n = rng() % 400;

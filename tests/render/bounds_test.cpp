@@ -94,7 +94,7 @@ TEST(RenderBounds, MegabyteLinesOfAnyBytes) {
       {"image brackets", repeated("![[", kSize)},
   };
   std::mt19937 random(5);
-  const std::string alphabet("[]=_ $|+-<>{}:htp\\\x9e\xc3\xff*.", 25);
+  const std::string alphabet = "[]=_ $|+-<>{}:htp\\\x9e\xc3\xff*.";
   std::string noise(kSize, ' ');
   for (char& c : noise) c = alphabet[random() % alphabet.size()];
   lines.emplace_back("random markup", noise);
