@@ -301,7 +301,10 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
     if (!isBlankLine(s) && !html.kind) {
       const std::size_t columns = indentOf(s).first;
       const std::size_t content = isThematicBreak(s) ? npos : listContentStart(s);
-      if (content != npos && columns < listIndent + 4) {
+      // After a blank line, a marker indented four columns or more but less
+      // than the item's content is no item: it is code at the outer level.
+      const bool outerCode = !inParagraph && columns >= 4 && columns < listIndent;
+      if (content != npos && columns < listIndent + 4 && !outerCode) {
         const std::size_t markerEnd = std::min(s.find_first_of(" \t", indentOf(s).second), s.size());
         const std::size_t inside = indentOf(s.substr(markerEnd)).first;
         // "1.     code": code inside the item, which starts one column
@@ -490,11 +493,33 @@ class Protector {
 
   // A tag or comment that goes on on the next line takes no hard break
   // inside it.
+  // Attribute values in quotes may hold "<" and ">" of their own.
   static bool endsInsideTag(string_view s) {
-    const std::size_t lt = s.rfind('<');
-    if (lt == npos || lt + 1 >= s.size() || s.find('>', lt) != npos) return false;
-    const char c = s[lt + 1];
-    return isAsciiLetter(c) || c == '/' || c == '!';
+    std::size_t i = 0;
+    while ((i = s.find('<', i)) != npos && i + 1 < s.size()) {
+      const char c = s[i + 1];
+      if (!(isAsciiLetter(c) || c == '/' || c == '!')) {
+        ++i;
+        continue;
+      }
+      char quote = 0;
+      char before = 0;  // the last non-blank outside quotes
+      std::size_t j = i + 1;
+      for (; j < s.size(); ++j) {
+        const char d = s[j];
+        if (quote) {
+          if (d == quote) quote = 0;
+        } else if (d == '>') {
+          break;
+        } else if ((d == '"' || d == '\'') && before == '=') {
+          quote = d;
+        }
+        if (!quote && !isBlank(d)) before = d;
+      }
+      if (j >= s.size()) return true;
+      i = j + 1;
+    }
+    return false;
   }
 
   std::string& line() { return out_; }
@@ -699,8 +724,20 @@ class Protector {
 // The line-break pass on one prose line (without its line end): a hard
 // break unless it is a rule or list line, ends in "<br/>", or already ends
 // in a hard break of its own (a backslash, two blanks).
+// A line that is only an ordered list marker ("1.", "2)"): an empty item,
+// which cannot break into the paragraph above; a hard break there would let
+// md4c start a list.
+bool isBareOrderedMarker(string_view content) {
+  std::size_t i = content.find_first_not_of(' ');
+  if (i == npos || i > 3) return false;
+  const std::size_t digits = i;
+  while (i < content.size() && isDigit(content[i])) ++i;
+  if (i == digits || i - digits > 9 || i >= content.size() || (content[i] != '.' && content[i] != ')')) return false;
+  return content.find_first_not_of(" \t", i + 1) == npos;
+}
+
 bool wantsHardBreak(string_view content) {
-  if (isRuleLine(content) || isListLine(content)) return false;
+  if (isRuleLine(content) || isListLine(content) || isBareOrderedMarker(content)) return false;
   if (content.size() > 5 && endsWithNoCase(content, "<br/>")) return false;
   if (!content.empty() && content.back() == '\\') return false;
   if (content.size() >= 2 && content.ends_with("  ")) return false;
