@@ -38,6 +38,14 @@ App::App(AppEnvironment env, AppPorts ports)
       note_(context_, NoteHooks{[this](const std::string& name) { browser_.relistFiles(name); },
                                 [this] { browser_.watch().forget(); }, [this] { viewerChanged(); }}),
       browser_(context_, BrowserHooks{[this] { rootListChanged(); }, [this] { folderLabelChanged(); }}),
+      web_(context_, WebHooks{[this] { return viewer_ == Viewer::Web; }, [this] { updateToolbar(); },
+                              [this](const std::string& name) { return browser_.fileList().find(name) >= 0; },
+                              [this](const std::string& name) { return browser_.tables().kindOf(name) == kKindText; },
+                              [this](const std::string& name) {
+                                browser_.fileList().selectName(name);
+                                openSelectedFile(1, false, true);
+                              },
+                              [this](const std::string& name) { openLinkedNote(name); }}),
       folderList_(browser_.folderList()),
       fileList_(browser_.fileList()),
       listing_(browser_.listing()),
@@ -94,7 +102,7 @@ void App::initMainWindow() {
                                 settings_.list(setting::SSExtraExtensions));
   // Back from the keyboard, beside Ctrl+B.
   accelerators_.push_back({"Alt+Left", cmd::kCtrlB});
-  initWebViewer();
+  web_.init();
   buildToolbar();
   rebuildFromSettings();
   ensureFileInfoFolder(fileInfoFolder(env_.home.string(), settings_.text(setting::FileInfoDir),
@@ -361,7 +369,7 @@ void App::command(int id) {
     return;
   }
   if (id >= cmd::kStyleSheetFirst && id <= cmd::kStyleSheetLast) {
-    chooseStyleSheet(id - cmd::kStyleSheetFirst);
+    web_.chooseStyleSheet(id - cmd::kStyleSheetFirst);
     if (fileList_.selected() >= 0) openSelectedFile(1, false, false);
     return;
   }
@@ -369,13 +377,14 @@ void App::command(int id) {
   // A viewer's own commands act while it is shown.
   if (DocumentViewer* shown = documentViewer(); shown && shown->command(id)) return;
   const bool web = viewer_ == Viewer::Web;
+  if (web && web_.command(id)) return;
   switch (id) {
     case cmd::kToolViewEdit:
     case cmd::kSwitchMode:
     case cmd::kCtrlE: switchMode(); break;
     case cmd::kToolNewBack:
       if (web)
-        webBack();
+        web_.back();
       else if (settings_.flag(setting::BackInsteadOfNew))
         goBack();
       else
@@ -383,22 +392,18 @@ void App::command(int id) {
       break;
     case cmd::kCtrlB:
       // The page's own history first; then the places left.
-      if (web && ports_.web && ports_.web->back())
-        followTitle_ = true;
-      else
+      if (!web || !web_.backFromKey())
         goBack();
       break;
     case cmd::kToolSaveForward:
     case cmd::kSave:
       if (web)
-        webForward();
+        web_.forward();
       else
         saveNow();
       break;
     case cmd::kWebCopy:
-      if (web && ports_.web) ports_.web->copySelection();
-      break;
-    case cmd::kPrint: printPage(); break;
+    case cmd::kPrint: break;  // the page's own, while it is shown
     case cmd::kCtrlS:
       saveNow();
       status_.setWordCount(std::nullopt);
@@ -478,7 +483,7 @@ void App::noteScrolled() {
 
 void App::placeFocus() {
   if (shutDown_) return;
-  if (viewer_ == Viewer::Web && pageKind_ != 0) {
+  if (viewer_ == Viewer::Web && web_.pageKind() != 0) {
     focusControl(cmd::kWebHost);
   } else if (viewer_ == Viewer::Sheet && ports_.sheet) {
     ports_.sheet->focus();

@@ -24,6 +24,7 @@
 #include "platform/ports.h"
 #include "platform/signal.h"
 #include "render/markup.h"
+#include "render/web_viewer.h"
 #include "sheet/sheet.h"
 
 namespace vm {
@@ -167,7 +168,7 @@ class App {
   void noteFileLinkClicked(const std::string& path);
   // Kind of the page last shown: 0 none, 1 image page, 2 rendered note,
   // 3 a file or address shown directly.
-  int pageKind() const { return pageKind_; }
+  int pageKind() const { return web_.pageKind(); }
   // The spreadsheet's table (columns as in SheetView: 0 is "tn"; viewRow
   // -1 when the point hit no row, a group header included).
   void sheetCellClicked(int viewRow, int column);
@@ -194,8 +195,8 @@ class App {
   void windowPlacementChanged(const WindowPlacement& p);
 
   // Style sheets offered for rendered pages, and the one in use.
-  const std::vector<std::string>& styleSheets() const { return styleSheets_; }
-  std::string currentStyleSheet() const;
+  const std::vector<std::string>& styleSheets() const { return web_.styleSheets(); }
+  std::string currentStyleSheet() const { return web_.currentStyleSheet(); }
 
   // Layout support.
   int listWidth() { return browser_.listWidth(); }  // ListWidth, read once and cached
@@ -286,21 +287,8 @@ class App {
   void openAddress(const std::string& text);
   void openLinkedNote(const std::string& name);
 
-  // Web viewer.
-  void initWebViewer();
-  void chooseStyleSheet(int index);
-  PageContext pageContext() const;
-  void openInWebViewer();
-  void showImagePage(const std::string& imagePath);
-  void navigatePane(int kind, const std::string& target);
-  void closeWebViewer();
-  void showAddress(const std::string& text);
+  // Web viewer routing.
   void openAddressFromMultibar(const std::string& text);
-  void rebuildWebMenu();
-  void removeWebMenuItems();
-  void webBack();
-  void webForward();
-  void printPage();
 
   AppEnvironment env_;
   AppPorts ports_;
@@ -321,6 +309,7 @@ class App {
   FeatureContext context_;
   NoteViewer note_;
   Browser browser_;
+  WebViewer web_;
   // The browser's parts the sheet and web code of the App still reach directly.
   ListModel& folderList_;
   ListModel& fileList_;
@@ -331,15 +320,6 @@ class App {
   bool goingBack_ = false;
   bool openRunning_ = false;
   int autosaveCount_ = 0;
-  int pageKind_ = 0;
-  bool webBusy_ = false;
-  bool followTitle_ = false;  // after Back or Forward: the next title may name a listed file
-  // The window title shows the page's own title only for addresses shown
-  // directly and after Back or Forward; a note's page keeps its file name.
-  bool titleFromPage_ = false;
-  std::vector<std::string> markdownExts_;
-  std::vector<std::string> styleSheets_;
-  std::string styleSheet_;  // chosen from the menu; empty: MarkupCSS
   std::unique_ptr<Sheet> sheet_;
   std::unique_ptr<SheetObserver> sheetWatch_;
   int cursorRow_ = -1;  // view row of the cell cursor, -1 none

@@ -138,7 +138,7 @@ bool App::openSelectedFile(int how, bool focus, bool remember) {
     if (slot == kViewerWeb) {
       selectViewer(Viewer::Web);
       hideStatus();
-      openInWebViewer();
+      web_.open(focus);
       return true;
     }
     if (slot == kViewerSheet) {
@@ -169,7 +169,7 @@ void App::selectViewer(Viewer v) {
     note_.unload(true);
   } else if (viewer_ == Viewer::Web) {
     viewer_ = v;  // the menus and toolbar drop their page state
-    closeWebViewer();
+    web_.close();
   } else if (viewer_ == Viewer::Sheet) {
     closeSheet();
   }
@@ -229,7 +229,7 @@ bool App::closeDocument() {
   if (was == Viewer::Sheet) closeSheet();
   viewer_ = Viewer::Text;
   if (was != Viewer::Text) {
-    if (was == Viewer::Web) closeWebViewer();
+    if (was == Viewer::Web) web_.close();
     updateToolbar();
     viewerChanged();
   }
