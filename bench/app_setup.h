@@ -6,7 +6,7 @@
 #include <string>
 
 #include "bench_tree.h"
-#include "core/app.h"
+#include "app/app.h"
 
 namespace vm::bench {
 

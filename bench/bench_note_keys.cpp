@@ -10,7 +10,7 @@
 #include <fstream>
 #include <string>
 
-#include "core/app.h"
+#include "app/app.h"
 
 namespace {
 

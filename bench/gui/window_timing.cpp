@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "core/commands.h"
 #include "sheet_data.h"
 #include "ui/shell.h"

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 
+#include "platform/fs.h"
 #include "platform/limits.h"
 #include "platform/text.h"
+#include "render/markup.h"
 
 namespace vm {
 
@@ -118,6 +120,128 @@ std::string folderLabelText(const std::string& path, const std::string& rootFold
   std::string shortForm = head + "/.../" + tail;
   if (slash != std::string::npos && shortForm.size() <= max) return "  " + shortForm;
   return "  .../" + tail;
+}
+
+// ---------------------------------------------------------------- places
+
+bool Browser::selectRoot(const std::string& text, bool typed) {
+  Roots& roots = ctx_.roots;
+  if (!text.empty()) {
+    int i = roots.find(text);
+    if (i < 0 && typed) {
+      std::string folder = text;
+      bool exists = expandPathVariables(folder, ctx_.env.paths) && isDirectory(folder);
+      if (exists)
+        i = roots.add(folder, folder, "", "", ctx_.settings.text(setting::DefaultExtension),
+                      [this](const std::string& s) { ctx_.say(s); });
+      if (i < 0) {
+        // Stay where we are, so the message is not replaced by a listing caption.
+        ctx_.say("Error adding root");
+        refillRootList();
+        return false;
+      }
+    }
+    if (i >= 0) roots.setCurrent(i);
+    ctx_.settings.set(setting::LastRoot, text);
+  }
+  refillRootList();
+  listCurrentRoot(true);
+  return true;
+}
+
+void Browser::selectFolder(int index) { listing_.selectFolder(ctx_.roots.current(), index, listingRules()); }
+
+void Browser::enterFolder(int index) {
+  listing_.enterFolder(ctx_.roots.current(), index, listingRules());
+  updateFolderLabel();
+}
+
+bool Browser::goToShortcut(const RootLocation& sc) {
+  Roots& roots = ctx_.roots;
+  int i = roots.find(sc.rootFolder);
+  if (i < 0) {
+    if (!isDirectory(sc.rootFolder)) {
+      ctx_.say(format("Folder not found: %s", sc.rootFolder.c_str()));
+      return false;
+    }
+    i = roots.add(sc.rootFolder, sc.rootFolder, sc.displayName, sc.defaultExtension,
+                  ctx_.settings.text(setting::DefaultExtension), [this](const std::string& s) { ctx_.say(s); });
+    if (i < 0) return false;
+  }
+  roots.setCurrent(i);
+  RootLocation& r = roots.current();
+  r.path = sc.path.empty() ? r.rootFolder : sc.path;
+  r.selectedFolder = sc.selectedFolder;
+  r.currentFolder = sc.selectedFolder.empty() ? std::string() : joinPath(r.path, sc.selectedFolder);
+  r.selectedFile = sc.selectedFile;
+  refillRootList();
+  listFoldersOf(r, true);
+  if (!r.selectedFolder.empty()) folderList_.selectName(r.selectedFolder);
+  listFilesOf(r, true);
+  return fileList_.selectName(sc.selectedFile);
+}
+
+bool Browser::restorePlace(int rootIndex, const RootLocation& place) {
+  RootLocation& r = ctx_.roots.at(rootIndex);
+  r = place;
+  r.currentFolder.clear();
+  r.inUse = true;
+  ctx_.roots.setCurrent(rootIndex);
+  refillRootList();
+  listFoldersOf(r, true);
+  if (!r.selectedFolder.empty()) folderList_.selectName(r.selectedFolder);
+  int sel = folderList_.selected();
+  r.currentFolder = (sel >= 0 && folderList_.at(sel).icon != 0) ? joinPath(r.path, folderList_.at(sel).name) : "";
+  listing_.listFilesFull(r.filesFolder(), listingRules(), false);
+  return fileList_.selectName(place.selectedFile);
+}
+
+std::string Browser::addCommandLineRoot(const std::string& path) {
+  std::string folder = parentOf(path);
+  expandPathVariables(folder, ctx_.env.paths);
+  if (folder.empty() || !isDirectory(folder)) {
+    ctx_.say("Error adding root");
+    return {};
+  }
+  int i = ctx_.roots.add(folder, folder, std::string(kRootCommandLine), "",
+                         ctx_.settings.text(setting::DefaultExtension), [this](const std::string& s) { ctx_.say(s); });
+  if (i < 0) return {};
+  return lastComponent(path);
+}
+
+std::string Browser::indexFile() const {
+  if (!ctx_.settings.flag(setting::LoadIndexFiles)) return {};
+  std::string name = ctx_.settings.text(setting::IndexFile);
+  if (name.empty() || !isRegularFile(joinPath(ctx_.roots.current().filesFolder(), name))) return {};
+  return name;
+}
+
+std::string Browser::linkedNote(const std::string& name) {
+  if (name.empty()) return {};
+  RootLocation& r = ctx_.roots.current();
+  for (const std::string& candidate :
+       {name, name + r.defaultExtension, name + ctx_.settings.text(setting::DefaultExtension)}) {
+    if (fileList_.find(candidate) >= 0) return candidate;
+  }
+  if (!r.inUse) return {};
+  std::string file = cleanNoteName(name);
+  if (!endsWithNoCase(file, r.defaultExtension)) file += r.defaultExtension;
+  const std::string path = joinPath(r.filesFolder(), file);
+  if (!pathExists(path) && !writeFileAtomic(path, "")) {
+    ctx_.say(format("Could not create %s", file.c_str()));
+    return {};
+  }
+  watch_.forget();
+  listing_.listFilesInPlace(r.filesFolder(), listingRules(), false);
+  return fileList_.find(file) >= 0 ? file : std::string();
+}
+
+bool Browser::pollFiles() {
+  const std::string folder = ctx_.roots.current().filesFolder();
+  if (!watch_.poll(folder)) return true;
+  std::string keep = fileList_.selectedName();
+  listing_.listFilesInPlace(folder, listingRules(), false);
+  return keep.empty() || fileList_.selectName(keep);
 }
 
 }  // namespace vm

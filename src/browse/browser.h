@@ -61,6 +61,32 @@ class Browser {
   // A place left with a file shown becomes a recent file of the File menu.
   void offerRecent(const RootLocation& loc);
 
+  // Places. Each returns true when the place's file is selected in the File
+  // List and should be opened.
+  // A root picked in the Root List or typed into it (a typed folder that
+  // exists becomes a root); false, with "Error adding root", when it cannot.
+  bool selectRoot(const std::string& text, bool typed);
+  // A click on a Folder List item, and a double-click that enters it.
+  void selectFolder(int index);
+  void enterFolder(int index);
+  // The place of a shortcut (recent file, Perpetual note, help), bringing
+  // back its root when that is no root any more.
+  bool goToShortcut(const RootLocation& sc);
+  // A place from the Back list, in the root at rootIndex.
+  bool restorePlace(int rootIndex, const RootLocation& place);
+  // The folder of a file named on the command line becomes the last root;
+  // the file's name, empty when the folder cannot be used.
+  std::string addCommandLineRoot(const std::string& path);
+  // IndexFile of the current folder when LoadIndexFiles is on and it exists.
+  std::string indexFile() const;
+  // The note a link names: the listed file of that name, else with the
+  // root's default extension, else with DefaultExtension; else a new empty
+  // note of that name in the current folder. Empty when there is none.
+  std::string linkedNote(const std::string& name);
+  // The folder watch's tick: the files folder is listed again when it
+  // changed; false when the selected file is gone from it.
+  bool pollFiles();
+
  private:
   void rebuildRecentMenu();
 

@@ -129,4 +129,36 @@ std::optional<std::array<std::string, 4>> splitPerpetualNote(std::string_view va
   return out;
 }
 
+void Roots::loadFixedShortcuts(const Settings& settings, const PathEnv& env, const std::string& helpFolder) {
+  const std::string defExt = settings.text(setting::DefaultExtension);
+  const SettingDef* perpetual[3] = {&setting::PerpetualNote1, &setting::PerpetualNote2, &setting::PerpetualNote3};
+  for (int n = 0; n < 3; ++n) {
+    RootLocation& sc = shortcuts_[static_cast<std::size_t>(kPerpetualFirstSlot + n)];
+    sc = RootLocation{};
+    auto fields = splitPerpetualNote(settings.text(*perpetual[n]));
+    if (!fields) continue;
+    std::string root = (*fields)[0], path = (*fields)[1];
+    expandPathVariables(root, env);
+    expandPathVariables(path, env);
+    sc.inUse = true;
+    sc.rootFolder = withoutTrailingSlash(root);
+    sc.path = withoutTrailingSlash(path);
+    sc.selectedFolder = (*fields)[2];
+    sc.selectedFile = (*fields)[3];
+    sc.defaultExtension = defExt;
+    if (int i = find(sc.rootFolder); i >= 0) {
+      const RootLocation& r = at(i);
+      sc.displayName = r.displayName.empty() ? r.rootFolder : r.displayName;
+      sc.defaultExtension = r.defaultExtension;
+    }
+  }
+  RootLocation& help = shortcuts_[kHelpSlot];
+  help = RootLocation{};
+  help.inUse = true;
+  help.rootFolder = help.path = withoutTrailingSlash(helpFolder);
+  help.selectedFile = kHelpFileName;
+  help.displayName = std::string(kRootHelp);
+  help.defaultExtension = ".txt";
+}
+
 }  // namespace vm

@@ -22,6 +22,7 @@ inline constexpr std::string_view kRootFernhollow = "Fernhollow";
 inline constexpr std::string_view kRootFileSystem = "File System";
 inline constexpr std::string_view kRootCommandLine = "Command Line";
 inline constexpr std::string_view kRootHelp = "Help";
+inline constexpr const char* kHelpFileName = "1_help.txt";
 inline constexpr std::string_view kBasicRootsSection = "BasicRoots";
 
 // What the path variables and the automatic roots stand for on this machine.
@@ -72,6 +73,10 @@ class Roots {
   // Fills the table from section BasicRoots (folders that exist), then the
   // automatic roots My Documents, Fernhollow and File System.
   void load(const Settings& settings, const PathEnv& env, const StatusSink& status);
+
+  // Fills the Perpetual note slots from their settings and the help slot
+  // with the help note in helpFolder; recent files stay as they are.
+  void loadFixedShortcuts(const Settings& settings, const PathEnv& env, const std::string& helpFolder);
 
   std::array<RootLocation, limits::kShortcuts>& shortcuts() { return shortcuts_; }
   const std::array<RootLocation, limits::kShortcuts>& shortcuts() const { return shortcuts_; }

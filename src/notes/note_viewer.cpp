@@ -477,4 +477,22 @@ void NoteViewer::showCount(bool words) {
       format("%s %s", sel.empty() ? "Character count:" : "Selected text character count:", withThousands(n).c_str()));
 }
 
+namespace {
+constexpr std::size_t kMaxFontName = 31;
+constexpr int kMaxFontPixels = 400;
+constexpr int kMaxGutter = 200;
+}  // namespace
+
+void NoteViewer::readLook() {
+  NoteLook look;
+  look.font = cutUtf8(ctx_.settings.text(setting::NoteFont), kMaxFontName);
+  const int size = ctx_.settings.integer(setting::NoteFontSize);
+  if (!look.font.empty() && size > 0 && size <= kMaxFontPixels) look.fontSize = size;
+  const int gutter = ctx_.settings.integer(setting::GutterWidth);
+  look.gutter = gutter >= 0 && gutter <= kMaxGutter ? gutter : static_cast<int>(leadingNumber(setting::GutterWidth.def));
+  if (look == look_) return;
+  look_ = std::move(look);
+  if (hooks_.lookChanged) hooks_.lookChanged();
+}
+
 }  // namespace vm

@@ -27,6 +27,18 @@ struct NoteHooks {
   std::function<void()> forgetWatch;
   // The editor's text, wrap or visibility changed.
   std::function<void()> changed;
+  // The editor's font or left margin changed.
+  std::function<void()> lookChanged;
+};
+
+// How the note editor looks: NoteFont (empty keeps the platform's font),
+// NoteFontSize in pixels (0 lets the platform choose) and the left margin
+// GutterWidth in pixels.
+struct NoteLook {
+  std::string font;
+  int fontSize = 0;
+  int gutter = 10;
+  friend bool operator==(const NoteLook&, const NoteLook&) = default;
 };
 
 class NoteViewer : public DocumentViewer {
@@ -50,6 +62,10 @@ class NoteViewer : public DocumentViewer {
   // The open note's file went away while it had unsaved changes.
   bool gone() const { return gone_; }
   bool wordWrap() const;
+  const NoteLook& look() const { return look_; }
+  // Reads the editor's look from the settings; values the editor cannot
+  // use fall back to the platform's font and the default margin.
+  void readLook();
 
   // Why a save runs: the user asked, the autosave timer, or the user is
   // moving away from the note (a failed save then keeps the text in rescued/).
@@ -93,6 +109,7 @@ class NoteViewer : public DocumentViewer {
 
   FeatureContext ctx_;
   NoteHooks hooks_;
+  NoteLook look_;
   bool loaded_ = false;
   bool modified_ = false;
   std::optional<DiskStamp> stamp_;

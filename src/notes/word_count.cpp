@@ -25,12 +25,6 @@ std::size_t countWords(std::string_view text) {
   return words;
 }
 
-std::size_t countChars(std::string_view text) {
-  std::size_t n = 0;
-  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
-  return n;
-}
-
 std::string withThousands(std::size_t n) {
   std::string digits = std::to_string(n);
   std::string out;

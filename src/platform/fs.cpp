@@ -323,4 +323,12 @@ std::string lastComponent(std::string_view path) {
   return pos == std::string::npos ? p : p.substr(pos + 1);
 }
 
+void removeFilesStartingWith(const fs::path& folder, std::string_view prefix) {
+  if (folder.empty()) return;
+  std::error_code ec;
+  for (auto it = fs::directory_iterator(folder, ec); !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    if (it->path().filename().string().starts_with(prefix)) fs::remove(it->path(), ec);
+  }
+}
+
 }  // namespace vm

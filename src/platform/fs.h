@@ -51,6 +51,9 @@ int removeStaleTempFiles(const fs::path& folder, std::int64_t olderThanNs = 60'0
 
 // Appends to a file, creating it. False when it cannot be opened.
 bool appendToFile(const fs::path& p, std::string_view data);
+// Deletes the files of folder whose names begin with prefix (the rendered
+// pages in the program's private temporary folder); nothing else is touched.
+void removeFilesStartingWith(const fs::path& folder, std::string_view prefix);
 
 // The platform's message for an errno value, without a line break.
 std::string systemErrorText(int err);

@@ -214,4 +214,10 @@ std::vector<std::string> split(std::string_view s, char sep) {
   }
 }
 
+std::size_t countChars(std::string_view text) {
+  std::size_t n = 0;
+  for (unsigned char c : text) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
 }  // namespace vm

@@ -38,4 +38,7 @@ std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // Splits at every occurrence of sep (empty parts kept).
 std::vector<std::string> split(std::string_view s, char sep);
 
+// Characters (code points) of UTF-8 text; a line break (LF) counts one.
+std::size_t countChars(std::string_view text);
+
 }  // namespace vm

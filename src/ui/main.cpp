@@ -17,7 +17,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "platform/app_paths.h"
 #include "platform/fs.h"
 #include "platform/version.h"

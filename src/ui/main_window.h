@@ -10,7 +10,7 @@
 #include <QString>
 #include <vector>
 
-#include "core/app.h"
+#include "app/app.h"
 
 class QAction;
 class QComboBox;

@@ -18,7 +18,7 @@
 #include <algorithm>
 #include <optional>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "sheet/sheet.h"
 #include "ui/sheet_model.h"
 

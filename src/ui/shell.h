@@ -2,7 +2,7 @@
 // The Qt side of the program in one place: the ports the core talks to, and
 // their hook-up to the window once both exist. Declare the shell before the
 // App that holds its ports, so that the App goes first.
-#include "core/app.h"
+#include "app/app.h"
 #include "ui/main_window.h"
 #include "ui/qt_ports.h"
 #include "ui/qt_sheet_view.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "core/commands.h"
 #include "fakes/fake_ports.h"
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "core/commands.h"
 #include "fakes/fake_ports.h"
 #include "notes/date_template.h"
@@ -218,7 +218,7 @@ TEST(NoteBytes, ReadOnlyNotesAreNeverWritten) {
   App& app = h.startWith("nul.txt", withNul);
   EXPECT_EQ(h.editor.content, "shown");
   EXPECT_TRUE(h.editor.readOnly);
-  EXPECT_EQ(app.noteLock(), App::NoteLock::NulByte);
+  EXPECT_EQ(app.noteLock(), NoteLock::NulByte);
   EXPECT_EQ(h.message(), "Read-only: the file holds a NUL byte; only the text in front of it is shown");
   h.type(" more");  // refused
   app.noteEdited();  // even an edit the editor let through marks nothing
@@ -244,7 +244,7 @@ TEST(NoteBytes, HelpNoteIsReadOnly) {
   App& app = h.start();
   app.command(cmd::kHelp);
   ASSERT_EQ(h.editor.content, "Help text\n");
-  EXPECT_EQ(app.noteLock(), App::NoteLock::Help);
+  EXPECT_EQ(app.noteLock(), NoteLock::Help);
   h.type("scribble");
   app.shutDown();
   EXPECT_EQ(h.dir.read("home/support/help/1_help.txt"), "Help text\n");
@@ -264,7 +264,7 @@ TEST(NoteBytes, FailedSaveOnLeavingGoesToRescued) {
   ASSERT_TRUE(h.message().starts_with(lead + h.home + "/rescued/a (conflict ")) << h.message();
   EXPECT_EQ(readWholeFile(h.message().substr(lead.size())).value_or("<none>"), "old typed");
 
-  EXPECT_EQ(app.noteLock(), App::NoteLock::NotWritable);  // b.txt was opened in the locked folder
+  EXPECT_EQ(app.noteLock(), NoteLock::NotWritable);  // b.txt was opened in the locked folder
   ::chmod(h.root.c_str(), 0755);
   h.open("b.txt");
   h.type("!");

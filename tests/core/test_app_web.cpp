@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "core/commands.h"
 #include "fakes/fake_ports.h"
 #include "platform/fs.h"

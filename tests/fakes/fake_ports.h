@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/app.h"
+#include "app/app.h"
 #include "fakes/temp_dir.h"
 #include "platform/ports.h"
 
