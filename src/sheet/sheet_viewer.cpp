@@ -104,7 +104,7 @@ SheetOptions SheetViewer::options() const {
 
 bool SheetViewer::openSheet(bool asNew) {
   removeMenuItems();
-  ctx_.ports.multibar->setText("");
+  if (ctx_.ports.multibar) ctx_.ports.multibar->setText("");
   const RootLocation& r = ctx_.roots.current();
   const std::string name = r.selectedFile;
   const std::string path = ctx_.selectedPath();

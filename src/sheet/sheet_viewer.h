@@ -77,7 +77,7 @@ class SheetViewer : public DocumentViewer {
   // when the point hit no row, a group header included).
   void cellClicked(int viewRow, int column);
   void cellDoubleClicked(int viewRow, int column) { editCell(viewRow, column); }
-  void key(SheetKey key, int pageRows);
+  void key(SheetKey key, int pageRows = 1);
   void editorEnter();
   void editorEscape() { discardEdit(); }
   void contextMenu(int viewRow, int column);
