@@ -209,13 +209,6 @@ TEST(SheetViewer, NewSpreadsheetFromMenuAndKey) {
 TEST(SheetViewer, LinksInCellsOpenNotesAndPages) {
   RootHarness h;
   App& app = h.startWith("l.csv", "\"[[Shopping]] https://example.org/x\",[one] [two] [three] [four] [five] [six]\n");
-  h.sheetMenu(0, 2, 0);
-  ASSERT_TRUE(h.sheet.item(cmd::kSheetLinkFirst));
-  EXPECT_EQ(h.sheet.item(cmd::kSheetLinkFirst)->text, "    one");
-  // Only five links can be followed.
-  h.sheetMenu(0, 2, cmd::kSheetLinkFirst + 5);
-  EXPECT_EQ(app.currentViewer(), Viewer::Sheet);
-
   h.sheetMenu(0, 1, cmd::kSheetLinkFirst);
   EXPECT_EQ(app.currentViewer(), Viewer::Text);
   EXPECT_EQ(app.fileList().selectedName(), "Shopping.txt");  // made and listed
