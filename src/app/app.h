@@ -84,6 +84,7 @@ class App {
   void noteKeyReleased() { note_.keyReleased(); }
   void noteScrolled();
   void multibarEnter(bool skipWeb);  // Enter (false) or Ctrl+Enter (true) in the Multibar
+  void multibarContextMenu();        // a right click in the Multibar
   void fileActivated(int index);     // double-click or Enter on a File List item
   void fileClicked(int index);
   void menuAboutToOpen();            // a menu is about to show: refresh enabled states

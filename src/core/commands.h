@@ -18,6 +18,18 @@ inline constexpr int kFolderLabel = 207;
 inline constexpr int kSheetTable = 210;
 inline constexpr int kCellEditor = 1020;
 inline constexpr int kWebHost = 208;
+// The Multibar's context menu: the entry's own Cut, Copy and Paste, then
+// the prefixes it puts into the entry and the date.
+inline constexpr int kMultibarCut = 768;
+inline constexpr int kMultibarCopy = 769;
+inline constexpr int kMultibarPaste = 770;
+inline constexpr int kMultibarSearchDocument = 37889;
+inline constexpr int kMultibarSearchDirectory = 37890;
+inline constexpr int kMultibarSearchKeyword = 37891;
+inline constexpr int kMultibarAddKeyword = 37892;
+inline constexpr int kMultibarSearchWeb = 37893;
+inline constexpr int kMultibarBrowseUrl = 37894;
+inline constexpr int kMultibarPasteDate = 37895;
 // Menus.
 inline constexpr int kNewTextNote = 40003;
 inline constexpr int kSave = 40006;

@@ -89,6 +89,37 @@ void updateMainToolbar(ToolbarModel& toolbar, const ToolbarState& s, const Roots
   toolbar.changed();
 }
 
+std::vector<PopupItem> multibarMenu(const MultibarMenuState& s) {
+  return {
+      {cmd::kMultibarCut, "    Cut   ", s.selection},
+      {cmd::kMultibarCopy, "    Copy   ", s.selection},
+      {cmd::kMultibarPaste, "    Paste   ", s.canPaste},
+      {0, "", true},
+      {cmd::kMultibarSearchDocument, "    Search document\t   ?   ", s.searchable},
+      {cmd::kMultibarSearchDirectory, "    Search directory\t   ?d   ", true},
+      {0, "", true},
+      {cmd::kMultibarSearchKeyword, "    Search for keyword\t   ?k   ", true},
+      {cmd::kMultibarAddKeyword, "    Add keyword\t   kw   ", s.fileShown},
+      {0, "", true},
+      {cmd::kMultibarSearchWeb, "    Search Google\t   ???   ", true},
+      {cmd::kMultibarBrowseUrl, "    Browse URL\t   http://   ", true},
+      {0, "", true},
+      {cmd::kMultibarPasteDate, "    Paste current date\t   [F5]   ", true},
+  };
+}
+
+std::string_view multibarPrefix(int id) {
+  switch (id) {
+    case cmd::kMultibarSearchDocument: return "? ";
+    case cmd::kMultibarSearchDirectory: return "?d ";
+    case cmd::kMultibarSearchKeyword: return "?k ";
+    case cmd::kMultibarAddKeyword: return "kw ";
+    case cmd::kMultibarSearchWeb: return "??? ";
+    case cmd::kMultibarBrowseUrl: return "http://";
+    default: return {};
+  }
+}
+
 std::string paneTipText(int controlId, bool expert) {
   if (expert) return {};
   switch (controlId) {

@@ -3,11 +3,13 @@
 // as the program starts with them. The viewers add and remove their own
 // items while they are shown.
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/menu_model.h"
 #include "core/roots.h"
 #include "core/settings_catalogue.h"
+#include "platform/ports.h"
 
 namespace vm {
 
@@ -32,6 +34,19 @@ struct ToolbarState {
   bool expert = false;
 };
 void updateMainToolbar(ToolbarModel& toolbar, const ToolbarState& state, const Roots& roots);
+
+// The Multibar's context menu, enabled from what the entry and the shown
+// file allow.
+struct MultibarMenuState {
+  bool selection = false;   // the entry has a selection
+  bool canPaste = false;    // the clipboard holds text
+  bool searchable = false;  // the shown file is text, a sheet or a web file
+  bool fileShown = false;
+};
+std::vector<PopupItem> multibarMenu(const MultibarMenuState& state);
+// The prefix an item of that menu puts into the emptied entry ("?d ",
+// "http://"); empty for the other items.
+std::string_view multibarPrefix(int id);
 
 // Tool tip of a pane by control id (empty in expert mode).
 std::string paneTipText(int controlId, bool expert);

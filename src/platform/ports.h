@@ -63,6 +63,13 @@ class TextEditor {
   virtual std::size_t characterCount() = 0;
 };
 
+// One item of a pop-up menu; id 0 is a separator.
+struct PopupItem {
+  int id = 0;
+  std::string text;
+  bool enabled = true;
+};
+
 // A one-line entry: the Multibar.
 class LineEditor {
  public:
@@ -71,6 +78,14 @@ class LineEditor {
   virtual void setText(const std::string& text) = 0;
   virtual void insertAtCaret(const std::string& text) = 0;
   virtual void selectAll() = 0;
+  // The entry's own clipboard commands, and what they can do now.
+  virtual bool hasSelection() { return false; }
+  virtual bool canPaste() { return false; }
+  virtual void cut() {}
+  virtual void copy() {}
+  virtual void paste() {}
+  // Shows a pop-up menu at the mouse; the chosen id, 0 when none.
+  virtual int popupMenu(const std::vector<PopupItem>&) { return 0; }
 };
 
 // Services of the desktop.
@@ -120,12 +135,6 @@ class Pump {
   virtual void progress(int percent) = 0;
 };
 
-// One item of a pop-up menu; id 0 is a separator.
-struct PopupItem {
-  int id = 0;
-  std::string text;
-  bool enabled = true;
-};
 
 // The spreadsheet's table in the viewer pane. The view reads the open sheet
 // in place and follows its change notifications; what the user does goes

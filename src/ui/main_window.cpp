@@ -250,6 +250,9 @@ void MainWindow::buildPanes() {
   multibar_->setMinimumWidth(80);
   multibar_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
   multibar_->installEventFilter(this);
+  // The Multibar's own menu comes from the App.
+  multibar_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(multibar_, &QLineEdit::customContextMenuRequested, this, [this] { app_.multibarContextMenu(); });
   multibarAction_ = new QWidgetAction(this);
   multibarAction_->setDefaultWidget(multibar_);
 

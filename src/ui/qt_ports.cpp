@@ -1,6 +1,8 @@
 #include "ui/qt_ports.h"
 
 #include <QApplication>
+#include <QClipboard>
+#include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -8,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProcess>
@@ -251,6 +254,41 @@ void QtLineEditor::insertAtCaret(const std::string& text) {
 
 void QtLineEditor::selectAll() {
   if (edit_) edit_->selectAll();
+}
+
+bool QtLineEditor::hasSelection() { return edit_ && edit_->hasSelectedText(); }
+
+bool QtLineEditor::canPaste() {
+  return edit_ && !edit_->isReadOnly() && !QGuiApplication::clipboard()->text().isEmpty();
+}
+
+void QtLineEditor::cut() {
+  if (edit_) edit_->cut();
+}
+
+void QtLineEditor::copy() {
+  if (edit_) edit_->copy();
+}
+
+void QtLineEditor::paste() {
+  if (edit_) edit_->paste();
+}
+
+int QtLineEditor::popupMenu(const std::vector<PopupItem>& items) {
+  if (!edit_) return 0;
+  QMenu menu(edit_);
+  menu.setObjectName(QStringLiteral("multibarMenu"));
+  for (const PopupItem& item : items) {
+    if (item.id == 0) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* a = menu.addAction(QString::fromUtf8(item.text));
+    a->setData(item.id);
+    a->setEnabled(item.enabled);
+  }
+  QAction* chosen = menu.exec(QCursor::pos());
+  return chosen ? chosen->data().toInt() : 0;
 }
 
 // ---- Pump ----------------------------------------------------------------

@@ -127,6 +127,12 @@ class QtLineEditor : public LineEditor {
   void setText(const std::string& text) override;
   void insertAtCaret(const std::string& text) override;
   void selectAll() override;
+  bool hasSelection() override;
+  bool canPaste() override;
+  void cut() override;
+  void copy() override;
+  void paste() override;
+  int popupMenu(const std::vector<PopupItem>& items) override;
 
  private:
   QPointer<QLineEdit> edit_;

@@ -101,6 +101,52 @@ TEST(Notes, MultibarNamesAndPrecedence) {
     EXPECT_TRUE(fs::exists(h.root + "/" + made)) << made;
 }
 
+TEST(Notes, MultibarMenuPrefixesDateAndClipboard) {
+  RootHarness h;
+  h.dir.write("notes/a.txt", "x");
+  h.dir.write("notes/p.png", "x");
+  App& app = h.start();
+  auto menu = [&](int choose) {
+    h.multibar.choose = choose;
+    app.multibarContextMenu();
+    h.multibar.choose = 0;
+  };
+  // Nothing shown, nothing selected, no text to paste.
+  menu(0);
+  ASSERT_EQ(h.multibar.menus.back().size(), 14u);
+  for (int id : {cmd::kMultibarCut, cmd::kMultibarCopy, cmd::kMultibarPaste, cmd::kMultibarSearchDocument,
+                 cmd::kMultibarAddKeyword})
+    EXPECT_FALSE(h.multibar.item(id)->enabled) << id;
+  EXPECT_EQ(h.multibar.item(cmd::kMultibarSearchKeyword)->text, "    Search for keyword\t   ?k   ");
+  // A text note: searchable, and a keyword can be added.
+  h.open("a.txt");
+  h.multibar.selected = h.multibar.pasteable = true;
+  menu(0);
+  for (int id : {cmd::kMultibarCut, cmd::kMultibarPaste, cmd::kMultibarSearchDocument, cmd::kMultibarAddKeyword})
+    EXPECT_TRUE(h.multibar.item(id)->enabled) << id;
+  // A picture is shown but is not searched.
+  h.open("p.png");
+  menu(0);
+  EXPECT_FALSE(h.multibar.item(cmd::kMultibarSearchDocument)->enabled);
+  EXPECT_TRUE(h.multibar.item(cmd::kMultibarAddKeyword)->enabled);
+
+  // A prefix replaces whatever the entry held, and the entry gets the focus.
+  h.multibar.content = "old text";
+  h.window.focused = cmd::kFileList;
+  menu(cmd::kMultibarSearchKeyword);
+  EXPECT_EQ(h.multibar.content, "?k ");
+  EXPECT_EQ(h.window.focused, cmd::kMultibar);
+  menu(cmd::kMultibarBrowseUrl);
+  EXPECT_EQ(h.multibar.content, "http://");
+  // The date goes in at the caret, as F5 puts it there.
+  h.multibar.content = "due ";
+  menu(cmd::kMultibarPasteDate);
+  EXPECT_EQ(h.multibar.content.rfind("due 20", 0), 0u) << h.multibar.content;
+  // Cut, Copy and Paste are the entry's own.
+  for (int id : {cmd::kMultibarCut, cmd::kMultibarCopy, cmd::kMultibarPaste}) menu(id);
+  EXPECT_EQ(h.multibar.done, (std::vector<std::string>{"cut", "copy", "paste"}));
+}
+
 TEST(Notes, NeverOverwritesAnotherWritersChange) {
   RootHarness h;
   App& app = h.startWith("shared.txt", "v1");

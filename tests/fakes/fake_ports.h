@@ -89,6 +89,26 @@ class FakeLineEditor : public LineEditor {
   void setText(const std::string& t) override { content = t; }
   void insertAtCaret(const std::string& t) override { content += t; }
   void selectAll() override { ++selectAlls; }
+  // The entry's clipboard commands are recorded, not run.
+  bool selected = false, pasteable = false;
+  std::vector<std::string> done;
+  std::vector<std::vector<PopupItem>> menus;  // every menu shown
+  int choose = 0;
+  bool hasSelection() override { return selected; }
+  bool canPaste() override { return pasteable; }
+  void cut() override { done.push_back("cut"); }
+  void copy() override { done.push_back("copy"); }
+  void paste() override { done.push_back("paste"); }
+  int popupMenu(const std::vector<PopupItem>& items) override {
+    menus.push_back(items);
+    return choose;
+  }
+  const PopupItem* item(int id) const {
+    if (menus.empty()) return nullptr;
+    for (const PopupItem& i : menus.back())
+      if (i.id == id) return &i;
+    return nullptr;
+  }
 };
 
 class FakeDesktop : public Desktop {
