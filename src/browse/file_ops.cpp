@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <system_error>
 
 #include "browse/browser.h"
@@ -338,12 +339,15 @@ void FileOps::deleteSelected() {
   if (hooks_.closeDocument) hooks_.closeDocument();
   if (ctx_.ports.dialogs && !ctx_.ports.dialogs->confirm("Delete", path)) return;
   const std::string companion = companionOf(path);
-  TrashResult trashed = moveToTrash(path, ctx_.nowNs());
+  std::int64_t now = ctx_.nowNs();
+  if (now == 0)
+    now = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now().time_since_epoch()).count();
+  TrashResult trashed = moveToTrash(path, now);
   ctx_.say(trashed.message);
   if (!trashed.ok) return;
   if (!companion.empty() && isRegularFile(companion)) {
     if (companionIsBare(companion)) ::unlink(companion.c_str());
-    else moveToTrash(companion, ctx_.nowNs());
+    else moveToTrash(companion, now);
   }
   int index = files.find(name);
   if (index >= 0) {
