@@ -393,7 +393,8 @@ void FileOps::folderLabelEdited(const std::string& oldText, const std::string& n
   // from it is closed first so it is never saved under the old path.
   const bool listed = !r.selectedFolder.empty() && r.selectedFolder == oldText && r.filesFolder() == oldPath;
   if (listed && hooks_.closeDocument) hooks_.closeDocument();
-  const int err = renameNoReplace(oldPath, newPath);
+  // A rename keeps the folder where it is: a "/" in the new name would move it.
+  const int err = newText.find('/') == std::string::npos ? renameNoReplace(oldPath, newPath) : EINVAL;
   ctx_.say(err == 0 ? format("Directory renamed to %s", newText.c_str()) : std::string("Directory not renamed"));
   setItemText(folders, index, newText);
   if (err == 0 && listed) {

@@ -571,6 +571,12 @@ TEST(FileOpsFolders, RenamingInPlaceAndTheRulesThatStopIt) {
   EXPECT_EQ(h.browser.folderList().at(0).name, "[ . . ]");
   EXPECT_FALSE(h.has("Top/Up"));
 
+  ASSERT_TRUE(h.browser.folderList().selectName("Other"));
+  h.ops.folderLabelEdited("Other", "Done/Other");
+  EXPECT_EQ(h.said(), "Directory not renamed");
+  EXPECT_TRUE(h.has("Top/Other/o.txt"));
+
+  h.status.show("");
   h.ops.folderLabelEdited("Missing", "Found");
   EXPECT_EQ(h.said(), "");
   EXPECT_FALSE(h.has("Top/Found"));
