@@ -417,4 +417,30 @@ std::string FileOps::selectedFolderPath() const {
   return joinPath(r.path, name);
 }
 
+std::string FileOps::folderToOpen() const {
+  const RootLocation& r = ctx_.roots.current();
+  return r.inUse ? r.filesFolder() : std::string();
+}
+
+bool FileOps::command(int id) {
+  switch (id) {
+    case cmd::kNewFolder: newFolder(); return true;
+    case cmd::kDeleteFile: deleteSelected(); return true;
+    case cmd::kRenameFile: startRename(); return true;
+    case cmd::kCutFile: cut(); return true;
+    case cmd::kCopyFile: copy(); return true;
+    case cmd::kPasteFile: paste(); return true;
+    default: return false;
+  }
+}
+
+ListMenuState FileOps::menuState(bool clipboardHasImage) const {
+  ListMenuState s;
+  s.transferPending = transferPending();
+  s.clipboardHasImage = clipboardHasImage;
+  s.externalProgramExe = ctx_.settings.text(setting::ExternalProgramExe);
+  s.externalProgramAlias = ctx_.settings.text(setting::ExternalProgramAlias);
+  return s;
+}
+
 }  // namespace vm

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "browse/list_model.h"
+#include "browse/list_menus.h"
 #include "core/context.h"
 
 namespace vm {
@@ -125,6 +126,14 @@ class FileOps {
   // nothing (or "[ . . ]") is selected.
   std::string selectedFilePath() const;
   std::string selectedFolderPath() const;
+  // 402: the folder the desktop's file manager opens (the listed files' folder);
+  // empty while the root is not in use.
+  std::string folderToOpen() const;
+
+  // Runs 400, 501, 502, 503, 504 and 505; false for any other id.
+  bool command(int id);
+  // The File List menu's state: the pending transfer and the external program settings.
+  ListMenuState menuState(bool clipboardHasImage) const;
 
  private:
   std::string companionOf(const std::string& filePath) const;

@@ -100,11 +100,7 @@ struct OpsRig : FeatureParts {
     for (const ListItem& i : browser.fileList().items()) out.push_back(i.name);
     return out;
   }
-  bool pasteEnabled() const {
-    ListMenuState s;
-    s.transferPending = ops.transferPending();
-    return findMenuItem(fileListMenu(s), cmd::kPasteFile)->enabled;
-  }
+  bool pasteEnabled() const { return findMenuItem(fileListMenu(ops.menuState(false)), cmd::kPasteFile)->enabled; }
 };
 
 // ---------------------------------------------------------------- Copy, Cut, Paste
@@ -115,10 +111,11 @@ TEST(FileOpsPaste, CopyThenPasteInTheSameFolderSaysFileExistsAndForgetsIt) {
   h.goTo("");
   EXPECT_FALSE(h.pasteEnabled());
   h.select("a.txt");
-  h.ops.copy();
+  EXPECT_TRUE(h.ops.command(cmd::kCopyFile));
   EXPECT_TRUE(h.pasteEnabled());
-  h.ops.paste();
+  EXPECT_TRUE(h.ops.command(cmd::kPasteFile));
   EXPECT_EQ(h.said(), "File exists");
+  EXPECT_FALSE(h.ops.command(cmd::kRefresh));
   EXPECT_FALSE(h.pasteEnabled());
   EXPECT_EQ(h.get("a.txt"), "alpha");
   h.status.show("");
@@ -595,6 +592,17 @@ TEST(FileOpsFolders, PropertiesPathsOfTheSelectedItems) {
   EXPECT_EQ(h.ops.selectedFilePath(), "");
   h.select("s.txt");
   EXPECT_EQ(h.ops.selectedFilePath(), h.at("Top/Sub/s.txt"));
+  EXPECT_EQ(h.ops.folderToOpen(), h.at("Top/Sub"));
+  h.loc().inUse = false;
+  EXPECT_EQ(h.ops.folderToOpen(), "");
+  EXPECT_EQ(h.ops.selectedFilePath(), "");
+}
+
+TEST(FileOpsMenu, SendToFollowsTheProgramSettings) {
+  OpsRig h("TnFileWithOriginal=1\nExternalProgramExe=/usr/bin/ed\nExternalProgramAlias=Editor");
+  auto menu = fileListMenu(h.ops.menuState(true));
+  EXPECT_EQ(findMenuItem(menu, cmd::kSendToProgram)->text, "   Send to Editor");
+  EXPECT_TRUE(findMenuItem(menu, cmd::kPasteImageFile)->enabled);
 }
 
 // ---------------------------------------------------------------- against a model
