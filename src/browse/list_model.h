@@ -13,6 +13,7 @@ struct ListItem {
   int icon = 0;              // Folder List: 0 up, 1 folder, 2 folder with sub-folders; File List: file kind
   std::string modified;      // File List: "YYYY.MM.DD hh:mm:ss" local last-write time
   std::int64_t mtimeNs = 0;  // the same as a number
+  bool cut = false;          // File List: cut and waiting for Paste (shown dimmed)
 };
 
 class ListModel {

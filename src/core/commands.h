@@ -104,6 +104,23 @@ inline constexpr int kShortcutFirst = 6001;
 inline constexpr int kShortcutLast = 6014;
 inline constexpr int kPerpetual1 = 6011;
 inline constexpr int kHelpShortcut = 6014;
+// Folder List and File List context menus, and the ends of their label edits.
+inline constexpr int kNewFolder = 400;
+inline constexpr int kOpenFolderExternally = 402;
+inline constexpr int kFolderProperties = 403;
+inline constexpr int kFileProperties = 500;
+inline constexpr int kDeleteFile = 501;
+inline constexpr int kRenameFile = 502;
+inline constexpr int kCutFile = 503;
+inline constexpr int kCopyFile = 504;
+inline constexpr int kPasteFile = 505;
+inline constexpr int kLaunchFile = 506;
+inline constexpr int kOpenAsText = 507;
+inline constexpr int kSendToProgram = 509;
+inline constexpr int kFileKeywords = 512;
+inline constexpr int kPasteImageFile = 513;
+inline constexpr int kFileLabelEdited = 5001;
+inline constexpr int kFolderLabelEdited = 5002;
 // Timers.
 inline constexpr int kTimerAutosave = 1;
 inline constexpr int kTimerStatus = 2;

@@ -83,4 +83,8 @@ std::string parentOf(std::string_view path);
 // The last component ("/a/b/c.txt" -> "c.txt").
 std::string lastComponent(std::string_view path);
 
+// Renames from -> to unless to exists (also on file systems that cannot say
+// so atomically). 0 on success, else the errno value (EEXIST when taken).
+int renameNoReplace(const fs::path& from, const fs::path& to);
+
 }  // namespace vm

@@ -31,6 +31,9 @@ QVariant CoreListModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole:
       if (kind_ == Kind::Files && !item.modified.empty()) return QString::fromUtf8(item.modified);
       return {};
+    case Qt::ForegroundRole:  // a cut file waiting for Paste is dimmed
+      if (item.cut) return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
+      return {};
     default:
       return {};
   }
