@@ -67,6 +67,20 @@ std::size_t unfinishedTail(const char* s, std::size_t len) {
   return 0;
 }
 
+// Index of the first byte of 0x80 or above at or after i (text.size() when none).
+std::size_t nextHighByte(std::string_view text, std::size_t i) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t n = text.size();
+#if defined(__SSE2__)
+  for (; i + 16 <= n; i += 16) {
+    const unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i))));
+    if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
+  }
+#endif
+  while (i < n && p[i] < 0x80) ++i;
+  return i;
+}
+
 }  // namespace
 
 char32_t foldCodePoint(char32_t cp) {
@@ -119,6 +133,11 @@ std::optional<TextHit> TextMatcher::findGeneral(std::string_view text, std::size
   for (std::size_t i = from; i < text.size();) {
     const unsigned char c = static_cast<unsigned char>(text[i]);
     if (c < 0x80) {
+      if (firstByte == 0) {
+        // The occurrence starts outside ASCII: skip the ASCII run.
+        i = nextHighByte(text, i);
+        continue;
+      }
       // ASCII needs no decoding; most of a text usually is.
       if (lowerAscii(c) == firstByte) {
         if (std::size_t n = matchAt(text, i)) return TextHit{i, n};
