@@ -90,7 +90,7 @@ void directorySearch(benchmark::State& state, const std::string& term) {
   vm::SearchHooks h;
   h.currentFolder = [&] { return f.path(); };
   h.fileNames = [&] { return f.names(); };
-  h.openEntry = [](std::size_t) {};
+  h.openEntry = [](std::size_t, const std::string&) {};
   h.shownViewer = [] { return vm::ShownViewer::Other; };
   h.findInShown = [](const std::string&, bool) { return false; };
   h.viewMode = [] { return false; };

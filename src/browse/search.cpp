@@ -119,14 +119,16 @@ bool Search::directory(const std::string& term, bool restart, bool next) {
   const TextMatcher matcher(term);
   for (;;) {
     bool nameHit = false;
-    const auto index = scanFolder(folder, matcher, nameHit);
+    std::string name;
+    const auto index = scanFolder(folder, matcher, nameHit, name);
     if (!index) return false;
-    hooks_.openEntry(*index);
+    hooks_.openEntry(*index, name);
     if (lookInShown(term, true, nameHit, false)) return true;
   }
 }
 
-std::optional<std::size_t> Search::scanFolder(const std::string& folder, const TextMatcher& matcher, bool& nameHit) {
+std::optional<std::size_t> Search::scanFolder(const std::string& folder, const TextMatcher& matcher, bool& nameHit,
+                                              std::string& name) {
   const std::vector<std::string> names = hooks_.fileNames();
   const bool checkNames = !hooks_.checkFileNames || hooks_.checkFileNames();
   const SearchPump pump = hooks_.pump ? SearchPump(hooks_.pump) : SearchPump();
@@ -140,6 +142,7 @@ std::optional<std::size_t> Search::scanFolder(const std::string& folder, const T
     }
     if (contentHit || nameHit) {
       dirIndex_ = i + 1;
+      name = names[i];
       return i;
     }
   }
@@ -175,7 +178,7 @@ bool Search::keyword(const std::string& keyword, bool restart) {
     for (const std::string& k : hooks_.keywordsOf(joinPath(folder, names[i]))) {
       if (!equalsNoCase(k, keyword)) continue;
       kwIndex_ = i + 1;
-      hooks_.openEntry(i);
+      hooks_.openEntry(i, names[i]);
       return true;
     }
   }

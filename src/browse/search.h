@@ -24,8 +24,10 @@ struct SearchHooks {
   std::function<std::string()> currentFolder;
   // The File List's file names, in list order.
   std::function<std::vector<std::string>()> fileNames;
-  // Selects File List entry `index` and opens it, as a click does.
-  std::function<void(std::size_t index)> openEntry;
+  // Selects File List entry `index` (named `name` when the names were
+  // taken; the pump may have let the list change since) and opens it, as a
+  // click does.
+  std::function<void(std::size_t index, const std::string& name)> openEntry;
   // The viewer now showing the open file.
   std::function<ShownViewer()> shownViewer;
   // The shown viewer's own search (the note's document search or the
@@ -85,7 +87,8 @@ class Search {
  private:
   // The next entry from dirIndex_ whose name or content holds the term, or
   // nullopt (after "Search term not found", or when quitting).
-  std::optional<std::size_t> scanFolder(const std::string& folder, const TextMatcher& matcher, bool& nameHit);
+  std::optional<std::size_t> scanFolder(const std::string& folder, const TextMatcher& matcher, bool& nameHit,
+                                        std::string& name);
   bool lookInShown(const std::string& term, bool fromStart, bool nameHit, bool next);
   bool quitting();
   void say(const std::string& text);

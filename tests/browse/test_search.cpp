@@ -43,8 +43,9 @@ struct FakeWindow {
     SearchHooks h;
     h.currentFolder = [this] { return folder; };
     h.fileNames = [this] { return names; };
-    h.openEntry = [this](std::size_t i) {
-      shown = names.at(i);
+    h.openEntry = [this](std::size_t i, const std::string& name) {
+      EXPECT_EQ(names.at(i), name);
+      shown = name;
       opened.push_back(shown);
       selection.reset();
     };
