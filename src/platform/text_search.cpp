@@ -190,12 +190,9 @@ std::optional<TextHit> TextMatcher::findAscii(std::string_view text, std::size_t
     unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, last))));
     while (mask != 0) {
       const std::size_t at = i + static_cast<std::size_t>(__builtin_ctz(mask));
-      if (rest(at)) {
-        // An occurrence through a wide character could start earlier and end
-        // within three bytes per term byte of this one.
-        if (foldsFromWide_ && wideFoldsToAscii(p, i + 16, at + 3 * m, n)) return findGeneral(text, from);
-        return TextHit{at, m};
-      }
+      // No wide character starts before i + 16, so no occurrence through one
+      // can start before this one: its ASCII part would overlap it.
+      if (rest(at)) return TextHit{at, m};
       mask &= mask - 1;
     }
     i += 16;
