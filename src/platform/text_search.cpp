@@ -5,6 +5,7 @@
 #include <unistd.h>
 #include <utf8proc.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -30,6 +31,23 @@ inline char32_t decodeAt(std::string_view s, std::size_t i, std::size_t& len) {
     len = 1;
     return c;
   }
+  // Two and three bytes, the common cases, decoded here.
+  if (c >= 0xC2 && c < 0xE0 && i + 1 < s.size()) {
+    const unsigned char c1 = static_cast<unsigned char>(s[i + 1]);
+    if ((c1 & 0xC0) == 0x80) {
+      len = 2;
+      return (char32_t{c & 0x1Fu} << 6) | (c1 & 0x3Fu);
+    }
+  } else if (c >= 0xE0 && c < 0xF0 && i + 2 < s.size()) {
+    const unsigned char c1 = static_cast<unsigned char>(s[i + 1]), c2 = static_cast<unsigned char>(s[i + 2]);
+    if ((c1 & 0xC0) == 0x80 && (c2 & 0xC0) == 0x80) {
+      const char32_t cp = (char32_t{c & 0x0Fu} << 12) | (char32_t{c1 & 0x3Fu} << 6) | (c2 & 0x3Fu);
+      if (cp >= 0x800 && (cp < 0xD800 || cp > 0xDFFF)) {
+        len = 3;
+        return cp;
+      }
+    }
+  }
   utf8proc_int32_t cp = 0;
   const auto n = utf8proc_iterate(reinterpret_cast<const utf8proc_uint8_t*>(s.data() + i),
                                   static_cast<utf8proc_ssize_t>(s.size() - i), &cp);
@@ -41,7 +59,20 @@ inline char32_t decodeAt(std::string_view s, std::size_t i, std::size_t& len) {
   return static_cast<char32_t>(cp);
 }
 
-inline char32_t foldAny(char32_t cp) { return cp >= kInvalidBase ? cp : foldCodePoint(cp); }
+// Folds of U+0080 to U+07FF (Latin, Greek, Cyrillic, ...), made once.
+const std::array<char32_t, 0x800>& twoByteFolds() {
+  static const std::array<char32_t, 0x800> table = [] {
+    std::array<char32_t, 0x800> t{};
+    for (char32_t cp = 0; cp < 0x800; ++cp) t[cp] = foldCodePoint(cp);
+    return t;
+  }();
+  return table;
+}
+
+inline char32_t foldAny(char32_t cp) {
+  if (cp < 0x800) return twoByteFolds()[cp];
+  return cp >= kInvalidBase ? cp : foldCodePoint(cp);
+}
 
 inline unsigned char lowerAscii(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 
