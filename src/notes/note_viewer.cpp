@@ -366,8 +366,21 @@ std::string NoteViewer::selection() {
   return text.substr(a, b - a);
 }
 
-// Notes are searched by the Multibar's document search, not by the viewer.
-bool NoteViewer::find(const std::string&, bool) { return false; }
+// The document search: unsaved changes are saved first and the search then
+// starts from the top; a hit is selected and scrolled into view.
+bool NoteViewer::find(const std::string& term, bool fromStart) {
+  if (!loaded_) return false;  // also a new note without a name yet
+  if (modified_) {
+    saveFor(SaveCause::Autosave);
+    find_.restart();
+  }
+  const std::string text = editor().text();
+  const auto hit = find_.find(text, term, fromStart);
+  if (!hit) return false;
+  editor().focus();
+  editor().select(hit->offset, hit->offset + hit->length);
+  return true;
+}
 
 // ---------------------------------------------------------------- the note's menu items
 

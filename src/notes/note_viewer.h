@@ -12,6 +12,7 @@
 #include "core/context.h"
 #include "core/viewer.h"
 #include "notes/note_file.h"
+#include "platform/text_search.h"
 
 namespace vm {
 
@@ -120,6 +121,7 @@ class NoteViewer : public DocumentViewer {
   std::string keptMessage_;
   std::optional<std::size_t> savedWords_;  // words of the saved file, counted when first needed
   std::int64_t lastWordCountNs_ = 0;
+  DocumentFind find_;  // the document search's remembered term and position
 };
 
 }  // namespace vm

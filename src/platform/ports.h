@@ -61,6 +61,12 @@ class TextEditor {
   // Characters of the text (a line break counts 1), from the editor's own
   // bookkeeping: called on every key release, it must not copy the text.
   virtual std::size_t characterCount() = 0;
+  // Selects the bytes [from, to) of text() and scrolls them into view; an
+  // editor that cannot select ignores it.
+  virtual void select(std::size_t from, std::size_t to) {
+    (void)from;
+    (void)to;
+  }
 };
 
 // One item of a pop-up menu; id 0 is a separator.

@@ -233,6 +233,20 @@ void QtTextEditor::setReadOnly(bool on) {
   if (editor_) editor_->setReadOnly(on);
 }
 
+void QtTextEditor::select(std::size_t from, std::size_t to) {
+  if (!editor_) return;
+  const QByteArray bytes = rawText(editor_).toUtf8();
+  auto position = [&](std::size_t byte) {
+    const auto n = static_cast<qsizetype>(std::min<std::size_t>(byte, static_cast<std::size_t>(bytes.size())));
+    return static_cast<int>(QString::fromUtf8(bytes.left(n)).size());
+  };
+  QTextCursor c = editor_->textCursor();
+  c.setPosition(position(from));
+  c.setPosition(position(to), QTextCursor::KeepAnchor);
+  editor_->setTextCursor(c);
+  editor_->ensureCursorVisible();
+}
+
 // The document keeps its length; it counts one closing paragraph separator.
 std::size_t QtTextEditor::characterCount() {
   return editor_ ? static_cast<std::size_t>(std::max(0, editor_->document()->characterCount() - 1)) : 0;

@@ -107,6 +107,7 @@ class QtTextEditor : public QObject, public TextEditor {
   int scrollPosition() override;
   void setReadOnly(bool on) override;
   std::size_t characterCount() override;
+  void select(std::size_t from, std::size_t to) override;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

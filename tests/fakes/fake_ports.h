@@ -78,6 +78,10 @@ class FakeTextEditor : public TextEditor {
   int scrollPosition() override { return scroll; }
   void setReadOnly(bool on) override { readOnly = on; }
   std::size_t characterCount() override;
+  void select(std::size_t from, std::size_t to) override {
+    selStart = from;
+    selEnd = to;
+  }
 };
 
 // The Multibar; the caret is taken to be at the end.
