@@ -5,6 +5,7 @@
 
 #include "core/commands.h"
 #include "core/headless_ports.h"
+#include "core/program_files.h"
 #include "notes/companion.h"
 #include "notes/folder_settings.h"
 #include "platform/fs.h"
@@ -37,7 +38,29 @@ App::App(AppEnvironment env, AppPorts ports)
       sheet_(context_, SheetHooks{[this] { return mode_ == Mode::View; }, [this] { return expertMode_; },
                                   [this](const std::string& a) { openAddress(a); },
                                   [this](const std::string& name) { openLinkedNote(name); },
-                                  [this] { browser_.watch().forget(); }, [this] { viewerChanged(); }}) {
+                                  [this] { browser_.watch().forget(); }, [this] { viewerChanged(); }}),
+      fileOps_(context_, browser_,
+               FileOpsHooks{[this] { closeDocument(); }, [this](const std::string& name) { selectAndOpen(name); },
+                            [this](int list, int index) {
+                              if (ports_.window) ports_.window->editLabel(list, index);
+                            },
+                            {}, [this] { openSelectedFile(3, true, true); }}),
+      search_(SearchHooks{
+          [this] { return roots_.current().filesFolder(); },
+          [this] { return browser_.fileNames(); },
+          [this](std::size_t index, const std::string& name) {
+            if (browser_.selectEntry(index, name)) openSelectedFile(1, false, true);
+          },
+          [this] {
+            if (viewer_ == Viewer::Sheet) return ShownViewer::Sheet;
+            return viewer_ == Viewer::Text && note_.loaded() ? ShownViewer::Text : ShownViewer::Other;
+          },
+          [this](const std::string& term, bool fromStart) { return shownViewer().find(term, fromStart); },
+          [this] { return mode_ == Mode::View; }, [this] { switchMode(); },
+          [this](const std::string& path) { return fileKeywords(path); },
+          [this] { return settings_.flag(setting::DirectorySearchCheckFilename); },
+          [this](const std::string& text) { say(text); },
+          [this] { return !ports_.pump || !ports_.pump->step(); }}) {
   if (!ports_.editor) {
     ownEditor_ = std::make_unique<HeadlessEditor>();
     ports_.editor = ownEditor_.get();
@@ -59,12 +82,8 @@ App::~App() = default;
 
 void App::startUp() {
   // A legacy INI of the same program moves to the new name once.
-  auto legacy = env_.home / kLegacyIniName;
-  std::error_code ec;
-  if (!pathExists(iniPath()) && pathExists(legacy)) {
-    std::filesystem::rename(legacy, iniPath(), ec);
-    if (!ec) writeLog(format("Moved %s to %s", legacy.c_str(), iniPath().c_str()));
-  }
+  if (moveLegacyIni(env_.home, iniPath()))
+    writeLog(format("Moved %s to %s", (env_.home / kLegacyIniName).c_str(), iniPath().c_str()));
   firstStart_ = !pathExists(iniPath());
   removeStaleTempFiles(env_.home);
   store_.load(iniPath());
@@ -90,6 +109,7 @@ void App::initMainWindow() {
                                           settings_.list(setting::WebExtraExtensions),
                                           settings_.list(setting::SSExtraExtensions));
   web_.init();
+  search_.setTextExtensions(settings_.list(setting::TextExtraExtensions));
   buildMainToolbar(toolbar_);
   rebuildFromSettings();
   ensureFileInfoFolder(fileInfoFolder(env_.home.string(), settings_.text(setting::FileInfoDir),
@@ -185,6 +205,8 @@ void App::menuAboutToOpen() {
   menus_.setEnabled(cmd::kMailTo, selection);
   menus_.setEnabled(cmd::kMailBody, selection);
   menus_.setEnabled(cmd::kLaunchAssociated, selection);
+  menus_.setEnabled(cmd::kLinksToNote, !roots_.current().selectedFile.empty() &&
+                                           (viewer_ != Viewer::Text || note_.loaded()));
 }
 
 void App::dropTextOnNote(const std::string& text) {
@@ -203,8 +225,8 @@ void App::command(int id) {
     if (fileList().selected() >= 0) openSelectedFile(1, false, false);
     return;
   }
-  // The shown viewer's own commands first.
-  if (shownViewer().command(id)) return;
+  // The shown viewer's own commands first, then the lists'.
+  if (shownViewer().command(id) || fileOps_.command(id)) return;
   const bool web = viewer_ == Viewer::Web;
   switch (id) {
     case cmd::kToolViewEdit:
@@ -243,6 +265,12 @@ void App::command(int id) {
         pasteDate();
       break;
     case cmd::kCtrlEnter: multibarEnter(true); break;
+    case cmd::kLinksToNote:
+      if (const std::string note = joinPath(roots_.current().filesFolder(), roots_.current().selectedFile);
+          !roots_.current().selectedFile.empty() && closeDocument())
+        browser_.listLinksTo(note, [this] { return !ports_.pump || !ports_.pump->step(); });
+      break;
+    case cmd::kSearchNext: search_.next(cutUtf8(ports_.multibar->text(), limits::kText)); break;
     case cmd::kFocusMultibar:
     case cmd::kF6:
       focusControl(cmd::kMultibar);
@@ -386,16 +414,11 @@ void App::openCommandLineFile(const std::string& text) {
     p = p.substr(q + 1, end == std::string::npos ? std::string::npos : end - q - 1);
   }
   const std::string name = browser_.addCommandLineRoot(p);
-  if (name.empty()) return;
-  const int added = roots_.count() - 1;
-  if (!leaveLocation(false)) return;
-  roots_.setCurrent(added);
-  browser_.refillRootList();
-  browser_.listCurrentRoot(true);
-  if (fileList().selectName(name)) openSelectedFile(1, false, true);
+  if (name.empty() || !leaveLocation(false)) return;
+  if (browser_.showRoot(roots_.count() - 1, name)) openSelectedFile(1, false, true);
 }
 
-// ---------------------------------------------------------------- shutdown and log
+// ---------------------------------------------------------------- shutdown
 
 void App::shutDown() {
   if (shutDown_) return;
@@ -416,14 +439,6 @@ void App::shutDown() {
       ports_.timers->stop(id);
   }
   if (ports_.window) ports_.window->quit();
-}
-
-bool App::writeLog(const std::string& message) {
-  LocalTime t = localTimeOf(ports_.clock ? ports_.clock->nowNs() : 0);
-  std::string line = format("%02d.%02d %02d:%02d:%02d ", t.month, t.day, t.hour, t.minute, t.second);
-  line += cutUtf8(message, limits::kLogMessage);
-  if (line.back() != '\n') line.push_back('\n');
-  return appendToFile(env_.home / kLogFileName, line);
 }
 
 }  // namespace vm

@@ -9,8 +9,11 @@
 #include <string>
 
 #include "browse/browser.h"
+#include "browse/file_ops.h"
+#include "browse/search.h"
 #include "core/context.h"
 #include "core/main_menus.h"
+#include "core/program_files.h"
 #include "core/window_placement.h"
 #include "notes/note_viewer.h"
 #include "platform/signal.h"
@@ -23,9 +26,6 @@ namespace vm {
 enum class Viewer { Text = 0, Web = 1, Sheet = 2 };
 
 enum class Mode { None = 0, View = 1, Edit = 2 };
-
-inline constexpr const char* kLegacyIniName = "tallownotes.ini";
-inline constexpr const char* kLogFileName = "LogFile.log";
 
 class App {
  public:
@@ -85,6 +85,12 @@ class App {
   void noteScrolled();
   void multibarEnter(bool skipWeb);  // Enter (false) or Ctrl+Enter (true) in the Multibar
   void multibarContextMenu();        // a right click in the Multibar
+  // A right click on the Folder List or the File List (control id).
+  void listContextMenu(int control);
+  // Enter ended the in-place edit of a list item's label.
+  void labelEdited(int control, const std::string& oldText, const std::string& newText);
+  // A File List item released over the Folder List item folderIndex (-1: empty space).
+  void fileDroppedOnFolder(const std::string& name, int folderIndex);
   void fileActivated(int index);     // double-click or Enter on a File List item
   void fileClicked(int index);
   void menuAboutToOpen();            // a menu is about to show: refresh enabled states
@@ -129,7 +135,9 @@ class App {
   RestorePlan restorePlan(int screenWidth, int screenHeight, int taskbarHeight) const;
 
   // Diagnostics: "MM.DD hh:mm:ss message" appended to LogFile.log.
-  bool writeLog(const std::string& message);
+  bool writeLog(const std::string& message) {
+    return appendLogLine(env_.home, ports_.clock ? ports_.clock->nowNs() : 0, message);
+  }
   std::filesystem::path iniPath() const { return env_.home / (env_.exeName + ".ini"); }
 
   // Notifications for the shell.
@@ -173,6 +181,7 @@ class App {
   void autosaveTick();
   void goBack();
   void pasteDate();
+  std::vector<std::string> fileKeywords(const std::string& path);
   void openAddress(const std::string& text);
   void openLinkedNote(const std::string& name);
 
@@ -201,10 +210,8 @@ class App {
   Browser browser_;
   WebViewer web_;
   SheetViewer sheet_;
-  struct LastSearch {
-    std::string term;
-    int kind = 0;  // 0 none, 1 document, 2 folder, 3 keywords
-  } lastSearch_;
+  FileOps fileOps_;
+  Search search_;
 };
 
 }  // namespace vm

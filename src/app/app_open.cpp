@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "app/app.h"
+#include "browse/list_menus.h"
 #include "core/commands.h"
 #include "notes/date_template.h"
 #include "notes/note_file.h"
@@ -245,6 +246,28 @@ void App::openLinkedNote(const std::string& name) {
   if (std::string file = browser_.linkedNote(name); !file.empty()) selectAndOpen(file, true);
 }
 
+// ---------------------------------------------------------------- the lists' menus
+
+void App::listContextMenu(int control) {
+  if (!ports_.window) return;
+  std::vector<MenuItem> items;
+  if (control == cmd::kFolderList) items = folderListMenu();
+  if (control == cmd::kFileList) items = fileListMenu(fileOps_.menuState(false));
+  if (items.empty()) return;
+  if (int chosen = ports_.window->popupMenu(control, toPopupItems(items)); chosen != 0) command(chosen);
+}
+
+void App::labelEdited(int control, const std::string& oldText, const std::string& newText) {
+  if (control == cmd::kFileList) fileOps_.fileLabelEdited(oldText, newText);
+  if (control == cmd::kFolderList) fileOps_.folderLabelEdited(oldText, newText);
+}
+
+void App::fileDroppedOnFolder(const std::string& name, int folderIndex) {
+  const int keep = folderList().selected();
+  fileOps_.dropOnFolderList(name, folderIndex);
+  folderList().setSelected(keep);
+}
+
 // ---------------------------------------------------------------- Multibar
 
 void App::multibarContextMenu() {
@@ -278,28 +301,10 @@ void App::multibarEnter(bool skipWeb) {
     openAddress(text);
     return;
   }
-  auto term = [&](std::size_t prefix) {
-    std::string t = text.substr(prefix);
-    t.erase(0, t.find_first_not_of(' ') == std::string::npos ? t.size() : t.find_first_not_of(' '));
-    return t;
-  };
-  if (startsWithNoCase(text, "?d")) {
-    lastSearch_ = {term(2), 2};
-    return;
-  }
-  if (startsWithNoCase(text, "?k")) {
-    lastSearch_ = {term(2), 3};
-    return;
-  }
-  if (text.starts_with('?')) {
-    lastSearch_ = {term(1), 1};
-    if (viewer_ == Viewer::Sheet && !lastSearch_.term.empty() && !sheet_.find(lastSearch_.term, true))
-      say(std::string(kMsgSearchNotFound));
-    return;
-  }
+  if (search_.multibar(text)) return;
   if (startsWithNoCase(text, "kw")) return;  // keywords
 
-  lastSearch_.kind = 0;
+  search_.clearKind();
   RootLocation& r = roots_.current();
   for (const std::string& name : {text, text + r.defaultExtension}) {
     if (fileList().find(name) >= 0) {

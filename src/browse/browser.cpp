@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "browse/backlinks.h"
 #include "platform/fs.h"
 #include "platform/limits.h"
 #include "platform/text.h"
@@ -242,6 +243,55 @@ bool Browser::pollFiles() {
   std::string keep = fileList_.selectedName();
   listing_.listFilesInPlace(folder, listingRules(), false);
   return keep.empty() || fileList_.selectName(keep);
+}
+
+void Browser::listFiltered(int filterId) {
+  RootLocation& r = ctx_.roots.current();
+  if (!r.inUse) return;
+  ListingRules rules = listingRules();
+  rules.filter = filterId;
+  listing_.listFilesFull(r.filesFolder(), rules, true);
+}
+
+bool Browser::showRoot(int rootIndex, const std::string& name) {
+  ctx_.roots.setCurrent(rootIndex);
+  refillRootList();
+  listCurrentRoot(true);
+  return fileList_.selectName(name);
+}
+
+std::vector<std::string> Browser::fileNames() const {
+  std::vector<std::string> names;
+  names.reserve(static_cast<std::size_t>(fileList_.size()));
+  for (int i = 0; i < fileList_.size(); ++i) names.push_back(fileList_.at(i).name);
+  return names;
+}
+
+bool Browser::selectEntry(std::size_t index, const std::string& name) {
+  const int i = static_cast<int>(index);
+  if (i < fileList_.size() && fileList_.at(i).name == name) {
+    fileList_.setSelected(i);
+    return true;
+  }
+  return fileList_.selectName(name);
+}
+
+void Browser::listLinksTo(const std::string& notePath, const std::function<bool()>& pump) {
+  RootLocation& r = ctx_.roots.current();
+  if (!r.inUse || notePath.empty()) return;
+  const BacklinkResult found = linksToNote(r.rootFolder, notePath, pump);
+  if (found.stopped) return;
+  const std::string folder = r.filesFolder();
+  const std::filesystem::path base(folder);
+  fileList_.clear();
+  const ListingRules rules = listingRules();
+  for (const std::string& rel : found.notes) {
+    const std::string name = (std::filesystem::path(r.rootFolder) / rel).lexically_relative(base).generic_string();
+    listing_.addFile(fileList_.size(), folder, name, 0, rules);
+  }
+  const std::string note = lastComponent(notePath);
+  ctx_.say(found.notes.empty() ? format("No notes link to %s", note.c_str())
+                               : format("Notes linking to %s: %zu", note.c_str(), found.notes.size()));
 }
 
 }  // namespace vm

@@ -77,12 +77,27 @@ class Browser {
   // The folder of a file named on the command line becomes the last root;
   // the file's name, empty when the folder cannot be used.
   std::string addCommandLineRoot(const std::string& path);
+  // Makes root rootIndex the current one, lists it from its top and selects
+  // the file of that name; true when it is listed.
+  bool showRoot(int rootIndex, const std::string& name);
+  // The File List's names in list order; selecting entry index when it still
+  // holds name (else the entry of that name), true when one is selected.
+  std::vector<std::string> fileNames() const;
+  bool selectEntry(std::size_t index, const std::string& name);
   // IndexFile of the current folder when LoadIndexFiles is on and it exists.
   std::string indexFile() const;
   // The note a link names: the listed file of that name, else with the
   // root's default extension, else with DefaultExtension; else a new empty
   // note of that name in the current folder. Empty when there is none.
   std::string linkedNote(const std::string& name);
+  // One listing of the current folder with a filter view (550..555); the
+  // next listing shows every file again.
+  void listFiltered(int filterId);
+  // "Links to This Note": the notes of the current root that link to the
+  // note at notePath, listed in the File List the way a filter view lists
+  // (names relative to the current folder); the next listing shows the
+  // folder's files again.
+  void listLinksTo(const std::string& notePath, const std::function<bool()>& pump);
   // The folder watch's tick: the files folder is listed again when it
   // changed; false when the selected file is gone from it.
   bool pollFiles();

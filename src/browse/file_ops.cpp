@@ -430,8 +430,25 @@ bool FileOps::command(int id) {
     case cmd::kCutFile: cut(); return true;
     case cmd::kCopyFile: copy(); return true;
     case cmd::kPasteFile: paste(); return true;
-    default: return false;
+    default: break;
   }
+  Desktop* desktop = ctx_.ports.desktop;
+  if (id >= kFilterAll && id <= kFilterWeb) {
+    // One listing with the filter; the next one shows every file again.
+    if (hooks_.closeDocument) hooks_.closeDocument();
+    browser_.listFiltered(id);
+  } else if (id == cmd::kOpenAsText) {
+    if (browser_.fileList().selected() >= 0 && hooks_.openAsText) hooks_.openAsText();
+  } else if (id == cmd::kLaunchFile || id == cmd::kOpenFolderExternally) {
+    const std::string target = id == cmd::kLaunchFile ? selectedFilePath() : folderToOpen();
+    if (desktop && !target.empty()) desktop->openExternally(target);
+  } else if (id == cmd::kFileProperties || id == cmd::kFolderProperties) {
+    const std::string target = id == cmd::kFileProperties ? selectedFilePath() : selectedFolderPath();
+    if (desktop && !target.empty()) desktop->showProperties(target);
+  } else {
+    return false;
+  }
+  return true;
 }
 
 ListMenuState FileOps::menuState(bool clipboardHasImage) const {

@@ -87,6 +87,8 @@ struct FileOpsHooks {
   // The companion settings file of a file (full path); empty when none.
   // Unset: the companion is found from TnFileWithOriginal and FileInfoDir.
   std::function<std::string(const std::string& filePath)> companionOf;
+  // Opens the selected File List entry in the note editor, whatever its kind.
+  std::function<void()> openAsText;
 };
 
 class FileOps {
@@ -130,7 +132,9 @@ class FileOps {
   // empty while the root is not in use.
   std::string folderToOpen() const;
 
-  // Runs 400, 501, 502, 503, 504 and 505; false for any other id.
+  // Runs the lists' commands: 400, 501 to 505, the filter views 550 to 555,
+  // Open as text 507, Launch 506, Open in File Manager 402 and Properties
+  // 500 and 403; false for any other id.
   bool command(int id);
   // The File List menu's state: the pending transfer and the external program settings.
   ListMenuState menuState(bool clipboardHasImage) const;

@@ -59,6 +59,9 @@ inline constexpr int kFocusRootList = 40026;
 inline constexpr int kF6 = 40027;
 inline constexpr int kFocusViewer = 40029;
 inline constexpr int kCtrlEnter = 40032;
+inline constexpr int kSearchNext = 40042;
+// Tools menu: the notes of the root that link to the shown note.
+inline constexpr int kLinksToNote = 40300;
 inline constexpr int kCtrlB = 40048;
 // Note menu items (Tools menu while a text note is shown).
 inline constexpr int kNoteSep1 = 900;

@@ -18,6 +18,7 @@ void buildMainMenus(MenuModel& menus, const Settings& settings, bool alwaysOnTop
   file.items.push_back({cmd::kExit, "   E&xit   \tAlt+F4", "Alt+F4", false, false, true, {}});
   Menu tools{"&Tools", {}};
   tools.items.push_back({cmd::kLaunchAssociated, " Launch &Associated", "", false, false, false, {}});
+  tools.items.push_back({cmd::kLinksToNote, kTextLinksToNote, "", false, false, false, {}});
   tools.items.push_back({cmd::kSwitchMode, kTextSwitchToView, "", false, false, true, {}});
   tools.items.push_back({cmd::kAlwaysOnTop, " Always on Top", "", true, alwaysOnTop, true, {}});
   Menu help{"&Help", {}};
@@ -55,7 +56,7 @@ std::vector<Accelerator> mainAccelerators() {
       {"Ctrl+Enter", cmd::kCtrlEnter},       {"Ctrl+N", cmd::kCtrlN},
       {"Ctrl+S", cmd::kCtrlS},               {"Ctrl+Shift+M", cmd::kFocusMultibar},
       {"Ctrl+Shift+N", cmd::kNewSheetKey},   {"F5", cmd::kPasteDate},
-      {"F6", cmd::kF6},
+      {"F6", cmd::kF6},                      {"F3", cmd::kSearchNext},
       // Back from the keyboard, beside Ctrl+B.
       {"Alt+Left", cmd::kCtrlB},
   };

@@ -21,6 +21,7 @@ struct Accelerator {
 
 inline constexpr const char* kTextSwitchToView = " Switch to &View mode";
 inline constexpr const char* kTextSwitchToEdit = " Switch to &Edit mode";
+inline constexpr const char* kTextLinksToNote = " Links to This Note  ";
 
 void buildMainMenus(MenuModel& menus, const Settings& settings, bool alwaysOnTop);
 void buildMainToolbar(ToolbarModel& toolbar);

@@ -81,4 +81,11 @@ ToolButton* ToolbarModel::find(int id) {
 
 const ToolButton* ToolbarModel::find(int id) const { return const_cast<ToolbarModel*>(this)->find(id); }
 
+std::vector<PopupItem> toPopupItems(const std::vector<MenuItem>& items) {
+  std::vector<PopupItem> out;
+  out.reserve(items.size());
+  for (const MenuItem& m : items) out.push_back({m.children.empty() ? m.id : 0, m.text, m.enabled, toPopupItems(m.children)});
+  return out;
+}
+
 }  // namespace vm

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ports.h"
 #include "platform/signal.h"
 
 namespace vm {
@@ -45,6 +46,9 @@ class MenuModel {
  private:
   std::vector<Menu> menus_;
 };
+
+// Menu items as the shell's pop-up menus take them.
+std::vector<PopupItem> toPopupItems(const std::vector<MenuItem>& items);
 
 struct ToolButton {
   int id = 0;

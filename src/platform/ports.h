@@ -25,6 +25,14 @@ class Timers {
   virtual void stop(int id) = 0;
 };
 
+// One item of a pop-up menu; id 0 is a separator.
+struct PopupItem {
+  int id = 0;
+  std::string text;
+  bool enabled = true;
+  std::vector<PopupItem> children;  // a sub-menu when not empty
+};
+
 // The main window as the core needs to know it.
 class WindowPort {
  public:
@@ -36,6 +44,12 @@ class WindowPort {
   // editor, 204 Multibar, 205 Root List, 210 spreadsheet); 0 for anything else.
   virtual int focusedControl() = 0;
   virtual void focusControl(int id) = 0;
+  // Shows a pop-up menu at the mouse over a list (control id); the chosen
+  // id, 0 when none.
+  virtual int popupMenu(int control, const std::vector<PopupItem>& items) = 0;
+  // Starts in-place editing of the label of a list's item; Enter ends it
+  // with App::labelEdited, Escape ends it without a word.
+  virtual void editLabel(int control, int index) = 0;
 };
 
 // The note editor. Its text is UTF-8 with LF line ends; offsets are bytes.
@@ -69,13 +83,6 @@ class TextEditor {
   }
 };
 
-// One item of a pop-up menu; id 0 is a separator.
-struct PopupItem {
-  int id = 0;
-  std::string text;
-  bool enabled = true;
-};
-
 // A one-line entry: the Multibar.
 class LineEditor {
  public:
@@ -102,6 +109,8 @@ class Desktop {
   virtual bool startInstance(const std::vector<std::string>& args) = 0;
   // Opens a file or an address (mailto:, http:) with the desktop's program for it.
   virtual bool openExternally(const std::string& pathOrUrl) = 0;
+  // The program's own small Properties dialog for a file or folder.
+  virtual void showProperties(const std::string& path) = 0;
 };
 
 // The embedded web view of the viewer pane. The shell creates the real view

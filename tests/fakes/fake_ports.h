@@ -40,6 +40,29 @@ class FakeWindow : public WindowPort {
   void quit() override { ++quits; }
   int focusedControl() override { return focused; }
   void focusControl(int id) override { focused = id; }
+  // List menus: every menu shown with its list, and the id to choose.
+  std::vector<std::pair<int, std::vector<PopupItem>>> menus;
+  int choose = 0;
+  std::vector<std::pair<int, int>> labelEdits;  // (list, index) editing started
+  int popupMenu(int control, const std::vector<PopupItem>& items) override {
+    menus.emplace_back(control, items);
+    return choose;
+  }
+  void editLabel(int control, int index) override { labelEdits.emplace_back(control, index); }
+  // The last menu's item with this id (sub-menus included), or null.
+  const PopupItem* item(int id) const {
+    if (menus.empty()) return nullptr;
+    std::vector<const std::vector<PopupItem>*> todo{&menus.back().second};
+    while (!todo.empty()) {
+      const auto* list = todo.back();
+      todo.pop_back();
+      for (const PopupItem& i : *list) {
+        if (i.id == id && i.children.empty()) return &i;
+        if (!i.children.empty()) todo.push_back(&i.children);
+      }
+    }
+    return nullptr;
+  }
 };
 
 // The note editor: selection offsets are bytes of `content`. A read-only
@@ -128,6 +151,8 @@ class FakeDesktop : public Desktop {
     opened.push_back(pathOrUrl);
     return openResult;
   }
+  std::vector<std::string> properties;  // paths whose Properties were shown
+  void showProperties(const std::string& path) override { properties.push_back(path); }
 };
 
 class FakeDialogs : public Dialogs {
