@@ -111,8 +111,6 @@ void Keywords::multibarCommand(const std::string& text, const std::string& shown
     std::vector<std::string> list = fileKeywords(shownPath);
     if (containsKeyword(list, keyword)) {
       ctx_.say(format("Keyword '%s' already in list", keyword.c_str()));
-    } else if (list.size() >= kFileKeywordsMax) {
-      ctx_.say(format("Keyword '%s' not added: the file has %zu keywords", keyword.c_str(), list.size()));
     } else {
       list.push_back(cutUtf8(keyword, kKeywordMax));
       if (autoAdd()) addGlobal(list.back());
