@@ -511,7 +511,7 @@ void NoteViewer::pasteText() {
 
 void NoteViewer::pasteImage() {
   if (!editable()) return;
-  const std::string folder = joinPath(ctx_.roots.current().filesFolder(), kImagesFolder);
+  const std::string folder = joinPath(ctx_.roots.current().filesFolder(), kNoteImagesFolder);
   SavedImage saved = saveClipboardImage(ctx_.ports.clipboard, folder, ctx_.settings.flag(setting::ImageSaveAsPng));
   if (saved.path.empty()) {
     if (!saved.error.empty()) say(saved.error);

@@ -32,7 +32,7 @@ std::string freeImageName(const std::string& folder, bool png) {
 
 std::string imageLink(std::string_view name, std::string_view linkType) {
   const std::string n(name);
-  const std::string imgs(kImagesFolder);
+  const std::string imgs(kNoteImagesFolder);
   if (equalsNoCase(linkType, "Wiki")) return format("[$ %s\\%s $]", imgs.c_str(), n.c_str());
   return format("![ %s ](%s/%s)", n.c_str(), imgs.c_str(), n.c_str());
 }

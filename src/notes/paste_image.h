@@ -9,7 +9,7 @@
 
 namespace vm {
 
-inline constexpr std::string_view kImagesFolder = "imgs";
+inline constexpr std::string_view kNoteImagesFolder = "imgs";
 
 // The first free picture name in folder: "Image_%03d.bmp" for n = 0, 1, ...
 // whose file does not exist, nor (when png) the same name with ".png".
