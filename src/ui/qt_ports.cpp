@@ -1,6 +1,12 @@
 #include "ui/qt_ports.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -22,7 +28,10 @@
 #include <climits>
 
 #include "core/commands.h"
+#include "notes/highlight.h"
 #include "platform/limits.h"
+#include "ui/keywords_dialog.h"
+#include "ui/note_highlighter.h"
 #include "platform/text.h"
 
 namespace vm::ui {
@@ -142,6 +151,12 @@ void NoteEdit::setGutter(int pixels) {
 void QtTextEditor::attach(NoteEdit* editor) {
   editor_ = editor;
   if (!editor) return;
+  editor->onContextMenu = [this](const QPoint& at) {
+    menuPoint_ = at;
+    hasMenuPoint_ = true;
+    if (onContextMenu) onContextMenu();
+    hasMenuPoint_ = false;
+  };
   connect(editor, &QPlainTextEdit::textChanged, this, [this] {
     if (!programChange_) edited();
   });
@@ -183,8 +198,10 @@ std::string QtTextEditor::text() { return editor_ ? rawText(editor_).toStdString
 void QtTextEditor::setText(const std::string& text) {
   if (!editor_) return;
   programChange_ = true;
+  if (highlighter_) highlighter_->setDocument(nullptr);  // highlighted once, below
   editor_->setPlainText(display(text));
   programChange_ = false;
+  applySyntax(text.size());
 }
 
 void QtTextEditor::setEnabled(bool on) {
@@ -233,6 +250,100 @@ void QtTextEditor::setReadOnly(bool on) {
 // The document keeps its length; it counts one closing paragraph separator.
 std::size_t QtTextEditor::characterCount() {
   return editor_ ? static_cast<std::size_t>(std::max(0, editor_->document()->characterCount() - 1)) : 0;
+}
+
+void NoteEdit::contextMenuEvent(QContextMenuEvent* event) {
+  if (!onContextMenu) {
+    QPlainTextEdit::contextMenuEvent(event);
+    return;
+  }
+  event->accept();
+  onContextMenu(event->globalPos());
+}
+
+int QtTextEditor::positionOf(std::size_t offset) {
+  if (!editor_) return 0;
+  const QString t = rawText(editor_);
+  std::size_t bytes = 0;
+  int i = 0;
+  while (i < t.size() && bytes < offset) {
+    const char16_t c = t[i].unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < t.size() && QChar::isLowSurrogate(t[i + 1].unicode())) {
+      bytes += 4;
+      i += 2;
+      continue;
+    }
+    bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+    ++i;
+  }
+  return i;
+}
+
+void QtTextEditor::undo() {
+  if (editor_) editor_->undo();
+}
+
+void QtTextEditor::cut() {
+  if (editor_) editor_->cut();
+}
+
+void QtTextEditor::copy() {
+  if (editor_) editor_->copy();
+}
+
+void QtTextEditor::selectAll() {
+  if (editor_) editor_->selectAll();
+}
+
+void QtTextEditor::select(std::size_t start, std::size_t end) {
+  if (!editor_) return;
+  QTextCursor c = editor_->textCursor();
+  c.setPosition(positionOf(start));
+  c.setPosition(positionOf(end), QTextCursor::KeepAnchor);
+  editor_->setTextCursor(c);
+}
+
+int QtTextEditor::textWidth(const std::string& text) {
+  if (!editor_) return -1;
+  return editor_->fontMetrics().horizontalAdvance(QString::fromUtf8(text));
+}
+
+int QtTextEditor::popupMenu(const std::vector<PopupItem>& items) {
+  if (!editor_) return 0;
+  QMenu menu(editor_);
+  menu.setObjectName(QStringLiteral("noteMenu"));
+  for (const PopupItem& item : items) {
+    if (item.id == 0) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* a = menu.addAction(QString::fromUtf8(item.text));
+    a->setData(item.id);
+    a->setEnabled(item.enabled);
+  }
+  const QPoint at = hasMenuPoint_ ? menuPoint_ : editor_->viewport()->mapToGlobal(editor_->cursorRect().bottomLeft());
+  hasMenuPoint_ = false;
+  QAction* chosen = menu.exec(at);
+  return chosen ? chosen->data().toInt() : 0;
+}
+
+void QtTextEditor::setSyntax(int syntax) {
+  if (syntax == syntax_) return;
+  syntax_ = syntax;
+  if (editor_) applySyntax(static_cast<std::size_t>(editor_->document()->characterCount()));
+}
+
+// The highlighter works on the editor's document while a note with markup
+// of a sensible size is shown; re-attaching highlights the whole text once,
+// after that only the blocks the user changes are run again.
+void QtTextEditor::applySyntax(std::size_t textBytes) {
+  if (!editor_) return;
+  if (!highlighter_) highlighter_ = new NoteHighlighter(editor_);
+  const bool on = syntax_ != 0 && textBytes <= kMaxHighlightBytes;
+  highlighter_->setSyntax(static_cast<NoteSyntax>(on ? syntax_ : 0));
+  programChange_ = true;
+  highlighter_->setDocument(on ? editor_->document() : nullptr);
+  programChange_ = false;
 }
 
 // ---- Multibar ------------------------------------------------------------
@@ -366,6 +477,45 @@ bool QtDesktop::startInstance(const std::vector<std::string>& args) {
 
 void QtDialogs::information(const std::string& title, const std::string& text) {
   QMessageBox::information(parent_, display(title), display(text));
+}
+
+void QtDialogs::keywords(KeywordsDialogModel& model) {
+  KeywordsDialog dialog(model, parent_);
+  dialog.exec();
+}
+
+// ---- Clipboard -----------------------------------------------------------
+
+bool QtClipboard::hasText() {
+  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  return m && m->hasText() && !m->text().isEmpty();
+}
+
+std::string QtClipboard::text() { return QGuiApplication::clipboard()->text().toStdString(); }
+
+void QtClipboard::setText(const std::string& text) { QGuiApplication::clipboard()->setText(QString::fromUtf8(text)); }
+
+bool QtClipboard::hasImage() {
+  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  return m && m->hasImage();
+}
+
+std::string QtClipboard::image(std::string_view format) {
+  const QImage img = QGuiApplication::clipboard()->image();
+  if (img.isNull()) return {};
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  const QByteArray fmt = QByteArray(format.data(), static_cast<qsizetype>(format.size())).toUpper();
+  if (!img.save(&buffer, fmt.constData())) return {};
+  return bytes.toStdString();
+}
+
+bool QtClipboard::setImage(const std::string& encoded) {
+  QImage img;
+  if (!img.loadFromData(reinterpret_cast<const uchar*>(encoded.data()), static_cast<int>(encoded.size()))) return false;
+  QGuiApplication::clipboard()->setImage(img);
+  return true;
 }
 
 bool QtDialogs::confirm(const std::string& title, const std::string& text) {
