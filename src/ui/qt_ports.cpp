@@ -158,6 +158,11 @@ void QtTextEditor::attach(NoteEdit* editor) {
     hasMenuPoint_ = false;
   };
   connect(editor, &QPlainTextEdit::textChanged, this, [this] {
+    // The highlighter's formats also report a change; only a new revision
+    // of the text is one.
+    const int revision = editor_->document()->revision();
+    if (revision == seenRevision_) return;
+    seenRevision_ = revision;
     if (!programChange_) edited();
   });
   editor->installEventFilter(this);
@@ -341,8 +346,11 @@ void QtTextEditor::applySyntax(std::size_t textBytes) {
   if (!highlighter_) highlighter_ = new NoteHighlighter(editor_);
   const bool on = syntax_ != 0 && textBytes <= kMaxHighlightBytes;
   highlighter_->setSyntax(static_cast<NoteSyntax>(on ? syntax_ : 0));
+  // The whole text is highlighted here, at once, as the program's own
+  // change: the pass setDocument would run later looks like an edit.
   programChange_ = true;
   highlighter_->setDocument(on ? editor_->document() : nullptr);
+  if (on) highlighter_->rehighlight();
   programChange_ = false;
 }
 

@@ -144,6 +144,7 @@ class QtTextEditor : public QObject, public TextEditor {
   bool hasMenuPoint_ = false;
   QPointer<NoteHighlighter> highlighter_;
   int syntax_ = 0;
+  int seenRevision_ = -1;  // the text's revision when a change was last reported
 };
 
 // The LineEditor port over the Multibar, attached once the window exists.
