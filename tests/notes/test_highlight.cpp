@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "notes/highlight.h"
+#include "notes/note_rig.h"
 
 namespace vm {
 namespace {
@@ -86,6 +87,24 @@ TEST(Highlight, PlainNotesAreNotHighlighted) {
   EXPECT_EQ(noteSyntaxOf("a.mkd", {".mkd"}), NoteSyntax::Markdown);
   EXPECT_EQ(noteSyntaxOf("a.wiki", {}), NoteSyntax::Wiki);
   EXPECT_EQ(noteSyntaxOf("a.txt", {}), NoteSyntax::None);
+}
+
+// The note viewer tells the editor which markup the opened note has.
+TEST(Highlight, EditorGetsTheNotesSyntaxUnlessTurnedOff) {
+  {
+    test::EditRig h("MarkdownExtraExtensions=mkd");
+    ASSERT_TRUE(h.openNew("a.md", "# x"));
+    EXPECT_EQ(h.editor.syntax, 1);
+    ASSERT_TRUE(h.openNew("b.wiki", "+x"));
+    EXPECT_EQ(h.editor.syntax, 2);
+    ASSERT_TRUE(h.openNew("c.mkd", "# x"));
+    EXPECT_EQ(h.editor.syntax, 1);
+    ASSERT_TRUE(h.openNew("d.txt", "# x"));
+    EXPECT_EQ(h.editor.syntax, 0);
+  }
+  test::EditRig off("NoteSyntaxHighlight=0");
+  ASSERT_TRUE(off.openNew("a.md", "# x"));
+  EXPECT_EQ(off.editor.syntax, 0);
 }
 
 // Any bytes: spans stay inside the line, in order and apart.
