@@ -7,7 +7,9 @@
 #include "core/headless_ports.h"
 #include "core/program_files.h"
 #include "notes/companion.h"
+#include "notes/edit_commands.h"
 #include "notes/folder_settings.h"
+#include "notes/paste_image.h"
 #include "platform/fs.h"
 #include "platform/limits.h"
 #include "platform/text.h"
@@ -57,10 +59,11 @@ App::App(AppEnvironment env, AppPorts ports)
           },
           [this](const std::string& term, bool fromStart) { return shownViewer().find(term, fromStart); },
           [this] { return mode_ == Mode::View; }, [this] { switchMode(); },
-          [this](const std::string& path) { return fileKeywords(path); },
+          [this](const std::string& path) { return keywords_.fileKeywords(path); },
           [this] { return settings_.flag(setting::DirectorySearchCheckFilename); },
           [this](const std::string& text) { say(text); },
-          [this] { return !ports_.pump || !ports_.pump->step(); }}) {
+          [this] { return !ports_.pump || !ports_.pump->step(); }}),
+      keywords_(context_) {
   if (!ports_.editor) {
     ownEditor_ = std::make_unique<HeadlessEditor>();
     ports_.editor = ownEditor_.get();
@@ -105,6 +108,7 @@ void App::initMainWindow() {
   expertMode_ = settings_.flag(setting::ExpertMode);
   buildMainMenus(menus_, settings_, alwaysOnTop_);
   accelerators_ = mainAccelerators();
+  for (const NoteAccelerator& a : noteAccelerators()) accelerators_.push_back({a.keys, a.id});
   browser_.tables() = ViewerTables::build(settings_.list(setting::TextExtraExtensions),
                                           settings_.list(setting::WebExtraExtensions),
                                           settings_.list(setting::SSExtraExtensions));
@@ -152,16 +156,11 @@ void App::selectRoot(const std::string& text, bool typed) {
   if (closeDocument()) browser_.selectRoot(text, typed);
 }
 
-void App::folderSelected(int index) {
+// A click selects a folder, a double-click enters it; its index file opens.
+void App::folderChosen(int index, bool enter) {
   if (!roots_.current().inUse || index < 0 || index >= folderList().size() || !closeDocument()) return;
-  browser_.selectFolder(index);
-  if (std::string index = browser_.indexFile(); !index.empty()) selectAndOpen(index);
-}
-
-void App::folderActivated(int index) {
-  if (!roots_.current().inUse || index < 0 || index >= folderList().size() || !closeDocument()) return;
-  browser_.enterFolder(index);
-  if (std::string index = browser_.indexFile(); !index.empty()) selectAndOpen(index);
+  enter ? browser_.enterFolder(index) : browser_.selectFolder(index);
+  if (std::string file = browser_.indexFile(); !file.empty()) selectAndOpen(file);
 }
 
 void App::fileClicked(int index) {
@@ -270,6 +269,13 @@ void App::command(int id) {
           !roots_.current().selectedFile.empty() && closeDocument())
         browser_.listLinksTo(note, [this] { return !ports_.pump || !ports_.pump->step(); });
       break;
+    case cmd::kFileKeywords:
+      if (const std::string file = fileOps_.selectedFilePath(); !file.empty()) keywords_.showDialog(file);
+      break;
+    case cmd::kPasteImageFile:
+      if (roots_.current().inUse && pasteImageIntoFolder(context_, roots_.current().filesFolder()))
+        browser_.relistFiles("");
+      break;
     case cmd::kSearchNext: search_.next(cutUtf8(ports_.multibar->text(), limits::kText)); break;
     case cmd::kFocusMultibar:
     case cmd::kF6:
@@ -301,7 +307,7 @@ void App::command(int id) {
       break;
     case cmd::kAbout: aboutRequested(format("%s %s", kProductName, kVersion)); break;
     case cmd::kHelp: showHelp(); break;
-    case cmd::kViewProgramFiles: toggleProgramFiles(); break;
+    case cmd::kViewProgramFiles: browser_.toggleProgramFiles(); break;
     case cmd::kSortByName:
     case cmd::kSortByDate:
       if (closeDocument()) browser_.listing().sortFiles(id == cmd::kSortByName ? 0 : 1);
@@ -343,15 +349,6 @@ void App::placeFocus() {
 
 void App::focusControl(int id) {
   if (ports_.window) ports_.window->focusControl(id);
-}
-
-void App::toggleProgramFiles() {
-  auto* item = menus_.find(cmd::kViewProgramFiles);
-  if (!item) return;
-  bool on = !item->checked;
-  menus_.setChecked(cmd::kViewProgramFiles, on);
-  settings_.set(setting::MenuViewVMFiles, on ? "1" : "0");
-  if (roots_.current().inUse) browser_.relistFiles("");
 }
 
 // ---------------------------------------------------------------- timers

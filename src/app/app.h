@@ -15,6 +15,7 @@
 #include "core/main_menus.h"
 #include "core/program_files.h"
 #include "core/window_placement.h"
+#include "notes/keywords.h"
 #include "notes/note_viewer.h"
 #include "platform/signal.h"
 #include "render/web_viewer.h"
@@ -98,8 +99,8 @@ class App {
   void timer(int id);
   void rootChosen(const std::string& text) { selectRoot(text, false); }
   void rootTyped(const std::string& text) { selectRoot(text, true); }
-  void folderSelected(int index);
-  void folderActivated(int index);
+  void folderSelected(int index) { folderChosen(index, false); }
+  void folderActivated(int index) { folderChosen(index, true); }
   void folderLabelClicked();
   void splitterReleased(int listWidth);
   void windowPlacementChanged(const WindowPlacement& p);
@@ -160,7 +161,7 @@ class App {
   void selectAndOpen(const std::string& name, bool focus = false);
   void switchMode();
   void switchModeOnly();
-  void toggleProgramFiles();
+  void folderChosen(int index, bool enter);
   void folderWatchTick();
   void focusControl(int id);
   void say(const std::string& text) { status_.show(text); }
@@ -181,7 +182,6 @@ class App {
   void autosaveTick();
   void goBack();
   void pasteDate();
-  std::vector<std::string> fileKeywords(const std::string& path);
   void openAddress(const std::string& text);
   void openLinkedNote(const std::string& name);
 
@@ -212,6 +212,7 @@ class App {
   SheetViewer sheet_;
   FileOps fileOps_;
   Search search_;
+  Keywords keywords_;
 };
 
 }  // namespace vm

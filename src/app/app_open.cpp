@@ -302,7 +302,12 @@ void App::multibarEnter(bool skipWeb) {
     return;
   }
   if (search_.multibar(text)) return;
-  if (startsWithNoCase(text, "kw")) return;  // keywords
+  if (startsWithNoCase(text, "kw")) {
+    const RootLocation& r = roots_.current();
+    if (!r.selectedFile.empty() && !isUnsavedMarker(r.selectedFile))
+      keywords_.multibarCommand(text, joinPath(r.filesFolder(), r.selectedFile));
+    return;
+  }
 
   search_.clearKind();
   RootLocation& r = roots_.current();

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "browse/backlinks.h"
+#include "core/commands.h"
 #include "platform/fs.h"
 #include "platform/limits.h"
 #include "platform/text.h"
@@ -292,6 +293,15 @@ void Browser::listLinksTo(const std::string& notePath, const std::function<bool(
   const std::string note = lastComponent(notePath);
   ctx_.say(found.notes.empty() ? format("No notes link to %s", note.c_str())
                                : format("Notes linking to %s: %zu", note.c_str(), found.notes.size()));
+}
+
+void Browser::toggleProgramFiles() {
+  const MenuItem* item = ctx_.menus.find(cmd::kViewProgramFiles);
+  if (!item) return;
+  const bool on = !item->checked;
+  ctx_.menus.setChecked(cmd::kViewProgramFiles, on);
+  ctx_.settings.set(setting::MenuViewVMFiles, on ? "1" : "0");
+  if (ctx_.roots.current().inUse) relistFiles("");
 }
 
 }  // namespace vm

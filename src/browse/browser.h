@@ -93,6 +93,9 @@ class Browser {
   // One listing of the current folder with a filter view (550..555); the
   // next listing shows every file again.
   void listFiltered(int filterId);
+  // The View item that shows or hides the program's own files flips, and
+  // the File List follows.
+  void toggleProgramFiles();
   // "Links to This Note": the notes of the current root that link to the
   // note at notePath, listed in the File List the way a filter view lists
   // (names relative to the current folder); the next listing shows the

@@ -129,4 +129,27 @@ inline constexpr int kTimerAutosave = 1;
 inline constexpr int kTimerStatus = 2;
 inline constexpr int kTimerSheet = 4;
 inline constexpr int kTimerFolderWatch = 5;
+// The note editor's context menu and editing commands.
+inline constexpr int kNoteContextMenu = 920;  // the shell asks for the note's menu
+inline constexpr int kKeywords = 909;         // "  Keywords  " of the open note
+inline constexpr int kSheetKeywords = 952;    // the same from the sheet's items
+inline constexpr int kNoteUndo = 199;
+inline constexpr int kNoteCut = 768;
+inline constexpr int kNoteCopy = 769;
+inline constexpr int kNoteSelectAll = 177;
+inline constexpr int kNotePasteText = 33794;
+inline constexpr int kNotePasteImage = 33795;
+inline constexpr int kNoteLaunch = 33796;
+inline constexpr int kFormatBold = 29697;
+inline constexpr int kFormatPageLink = 29698;
+inline constexpr int kFormatHeader = 29699;
+inline constexpr int kFormatSubheader = 29700;
+inline constexpr int kFormatWebLink = 29701;
+inline constexpr int kFormatItalics = 29702;
+inline constexpr int kFormatStrike = 29703;
+inline constexpr int kFormatRule = 29704;
+inline constexpr int kCtrlL = 40031;  // rule in a note (a column command in a sheet)
+inline constexpr int kCtrlH = 40055;  // header in a note
+inline constexpr int kCtrlU = 40056;  // subheader in a note
+inline constexpr int kNoteSep5 = 921;  // before "  Keywords  " in the Tools menu
 }  // namespace vm::cmd

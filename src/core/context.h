@@ -40,6 +40,7 @@ struct AppPorts {
   WebView* web = nullptr;         // the web view; none: pages are written but not shown
   SheetView* sheet = nullptr;     // the spreadsheet's table; none: sheets open without a view
   Pump* pump = nullptr;           // keeps the window alive during long loads
+  Clipboard* clipboard = nullptr; // none: nothing to paste, copies go nowhere
 };
 
 struct FeatureContext {

@@ -89,7 +89,8 @@ constexpr std::array kCatalogue = {
     &setting::SpreadSheetDelimiter,
     &setting::SSEditCursorToEnd,
     &setting::SpreadsheetFirstRowAsTitle,
-    &setting::SpreadsheetSortHeader
+    &setting::SpreadsheetSortHeader,
+    &setting::NoteSyntaxHighlight
 };
 
 }  // namespace

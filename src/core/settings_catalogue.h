@@ -94,6 +94,8 @@ inline constexpr SettingDef HeaderLenInt{"HeaderLenInt", Reading::Int, "40"};
 inline constexpr SettingDef NoteTemplateDate{"NoteTemplateDate", Reading::Layered, "yyyy-MM-dd"};
 inline constexpr SettingDef NoteTemplateTime{"NoteTemplateTime", Reading::Layered, "hh:mmtt"};
 inline constexpr SettingDef KeywordsAutoAdd{"KeywordsAutoAdd", Reading::FlagYes, "yes"};
+// Light highlighting of Markdown and wiki markup in the note editor.
+inline constexpr SettingDef NoteSyntaxHighlight{"NoteSyntaxHighlight", Reading::FlagYes, "yes"};
 
 // Dates
 inline constexpr SettingDef MultibarDateTemplate{"MultibarDateTemplate", Reading::Layered, "", "Date Strings", "Multibar"};

@@ -4,7 +4,11 @@
 #include <system_error>
 
 #include "core/commands.h"
+#include "notes/companion.h"
 #include "notes/date_template.h"
+#include "notes/edit_commands.h"
+#include "notes/keywords.h"
+#include "notes/paste_image.h"
 #include "notes/word_count.h"
 #include "platform/fs.h"
 #include "platform/limits.h"
@@ -66,6 +70,7 @@ bool NoteViewer::open(bool focus) {
   }
   TextEditor& ed = editor();
   ed.setWordWrap(wordWrap());
+  ed.setSyntax(static_cast<int>(syntaxFor(ctx_.roots.current().selectedFile)));
   ed.setText(note->text);
   stamp_ = note->stamp();
   mtime_ = fileMark(path);
@@ -399,13 +404,14 @@ void NoteViewer::insertMenuItems() {
   add(cmd::kNoteSep3, "");
   add(cmd::kWordCount, "  Word count  ");
   add(cmd::kCharCount, "  Character count  ");
+  add(cmd::kKeywords, "  Keywords  ");
   add(cmd::kNoteSep4, "");
   menus.setEnabled(cmd::kLaunchAssociated, true);
 }
 
 void NoteViewer::removeMenuItems() {
   for (int id : {cmd::kNoteSep1, cmd::kWordWrap, cmd::kFormatNewLines, cmd::kNoteSep2, cmd::kMailTo, cmd::kMailBody,
-                 cmd::kNoteSep3, cmd::kWordCount, cmd::kCharCount, cmd::kNoteSep4})
+                 cmd::kNoteSep3, cmd::kWordCount, cmd::kCharCount, cmd::kKeywords, cmd::kNoteSep4})
     ctx_.menus.remove(id);
   ctx_.menus.setEnabled(cmd::kLaunchAssociated, false);
 }
@@ -419,8 +425,125 @@ bool NoteViewer::command(int id) {
     case cmd::kMailBody: mailSelection(true); return true;
     case cmd::kWordCount: showCount(true); return true;
     case cmd::kCharCount: showCount(false); return true;
+    case cmd::kNoteContextMenu: showContextMenu(); return true;
+    case cmd::kFormatBold:
+    case cmd::kFormatPageLink:
+    case cmd::kFormatHeader:
+    case cmd::kFormatSubheader:
+    case cmd::kFormatWebLink:
+    case cmd::kFormatItalics:
+    case cmd::kFormatStrike:
+    case cmd::kFormatRule: formatSelection(id); return true;
+    case cmd::kCtrlH: formatSelection(cmd::kFormatHeader); return true;
+    case cmd::kCtrlU: formatSelection(cmd::kFormatSubheader); return true;
+    case cmd::kCtrlL: formatSelection(cmd::kFormatRule); return true;
+    case cmd::kNotePasteText: pasteText(); return true;
+    case cmd::kNotePasteImage: pasteImage(); return true;
+    case cmd::kNoteLaunch: launchAssociated(); return true;
+    case cmd::kKeywords: showKeywords(); return true;
     default: return false;
   }
+}
+
+// ---------------------------------------------------------------- editing commands
+
+NoteSyntax NoteViewer::syntaxFor(const std::string& fileName) const {
+  if (!ctx_.settings.flag(setting::NoteSyntaxHighlight)) return NoteSyntax::None;
+  return noteSyntaxOf(fileName, ctx_.settings.list(setting::MarkdownExtraExtensions));
+}
+
+// Commands that change the text act on a note that can be edited.
+bool NoteViewer::editable() {
+  if (!loaded_) return false;
+  if (lock_ != NoteLock::None) {
+    say(lockMessage(lock_));
+    return false;
+  }
+  return true;
+}
+
+void NoteViewer::showContextMenu() {
+  if (!loaded_) return;
+  TextEditor& ed = editor();
+  Clipboard* clip = ctx_.ports.clipboard;
+  NoteMenuState state;
+  state.hasSelection = ed.selectionStart() != ed.selectionEnd();
+  state.clipboardText = clip && clip->hasText();
+  state.clipboardImage = clip && clip->hasImage();
+  const std::string text = ed.text();
+  state.firstLineNotEmpty = !text.empty() && text.front() != '\n';
+  const int chosen = ed.popupMenu(noteMenuItems(state));
+  if (chosen != 0) runMenuChoice(chosen);
+}
+
+void NoteViewer::runMenuChoice(int id) {
+  TextEditor& ed = editor();
+  switch (id) {
+    case cmd::kNoteUndo:
+      if (!editable()) return;
+      ed.undo();
+      edited();
+      return;
+    case cmd::kNoteCut:
+      if (!editable() || ed.selectionStart() == ed.selectionEnd()) return;
+      ed.cut();
+      edited();
+      return;
+    case cmd::kNoteCopy: ed.copy(); return;
+    case cmd::kNoteSelectAll: ed.selectAll(); return;
+    default: command(id); return;
+  }
+}
+
+void NoteViewer::formatSelection(int id) {
+  if (!editable()) return;
+  // The note is saved before and after, so the formatted text is on disk.
+  if (modified_ && !saveFor(SaveCause::User)) return;
+  const BarOptions bar{ctx_.settings.text(setting::HeaderBarLengthType),
+                       ctx_.settings.integer(setting::HeaderLenInt)};
+  std::string message;
+  const bool changed = runFormat(id, editor(), ctx_.ports.clipboard, bar, &message);
+  if (!message.empty()) say(message);
+  if (!changed) return;
+  edited();
+  saveFor(SaveCause::User);
+  if (!message.empty()) say(message);
+}
+
+void NoteViewer::pasteText() {
+  if (!editable()) return;
+  const std::string text = clipboardTextForNote(ctx_.ports.clipboard);
+  if (text.empty()) {
+    say("No text on clipboard");
+    return;
+  }
+  editor().replaceSelection(text);
+  edited();
+  saveFor(SaveCause::User);
+}
+
+void NoteViewer::pasteImage() {
+  if (!editable()) return;
+  const std::string folder = joinPath(ctx_.roots.current().filesFolder(), kNoteImagesFolder);
+  SavedImage saved = saveClipboardImage(ctx_.ports.clipboard, folder, ctx_.settings.flag(setting::ImageSaveAsPng));
+  if (saved.path.empty()) {
+    if (!saved.error.empty()) say(saved.error);
+    return;
+  }
+  auto lookup = [this](std::string_view key, std::string_view def) {
+    const SettingDef* d = findSetting(key);
+    return d ? ctx_.settings.text(*d) : std::string(def);
+  };
+  PicturePlace place = datePrefixPicture(saved.path, saved.name, lookup, ctx_.now());
+  // Unsaved text goes to the file first; the link itself stays unsaved.
+  if (modified_ && !saveFor(SaveCause::User)) return;
+  editor().replaceSelection(imageLink(place.name, ctx_.settings.text(setting::NoteImageLinkType)));
+  edited();
+}
+
+void NoteViewer::showKeywords() {
+  if (!loaded_) return;
+  Keywords(ctx_).showDialog(ctx_.selectedPath());
 }
 
 void NoteViewer::toggleSetting(int id) {

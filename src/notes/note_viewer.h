@@ -11,6 +11,7 @@
 
 #include "core/context.h"
 #include "core/viewer.h"
+#include "notes/highlight.h"
 #include "notes/note_file.h"
 #include "platform/text_search.h"
 
@@ -91,6 +92,13 @@ class NoteViewer : public DocumentViewer {
   void pasteDate();
   // The editor's selection, empty when no note is shown.
   std::string selection();
+  // Editing commands of the note's context menu and accelerators.
+  void showContextMenu();
+  void runMenuChoice(int id);
+  void formatSelection(int id);
+  void pasteText();
+  void pasteImage();
+  void showKeywords();
 
   // A message the steps of the same move must not clear, and whether the
   // status line still shows it.
@@ -107,6 +115,8 @@ class NoteViewer : public DocumentViewer {
   void showCount(bool words);
   void say(const std::string& text) { ctx_.say(text); }
   TextEditor& editor() { return *ctx_.ports.editor; }
+  bool editable();
+  NoteSyntax syntaxFor(const std::string& fileName) const;
 
   FeatureContext ctx_;
   NoteHooks hooks_;

@@ -3,11 +3,13 @@
 // implements them in ui/, the tests with in-memory fakes in tests/fakes/.
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vm {
 
 class Sheet;
+struct PopupItem;
 
 // The local clock, so that time-dependent behaviour is testable.
 class Clock {
@@ -75,12 +77,22 @@ class TextEditor {
   // Characters of the text (a line break counts 1), from the editor's own
   // bookkeeping: called on every key release, it must not copy the text.
   virtual std::size_t characterCount() = 0;
-  // Selects the bytes [from, to) of text() and scrolls them into view; an
-  // editor that cannot select ignores it.
-  virtual void select(std::size_t from, std::size_t to) {
-    (void)from;
-    (void)to;
-  }
+  // The editor's own editing commands. Undo and cut are the user's edits
+  // and are reported like typing; copy and cut go to the clipboard.
+  virtual void undo() {}
+  virtual void cut() {}
+  virtual void copy() {}
+  virtual void selectAll() {}
+  // Selects the bytes [start, end) of the text.
+  virtual void select(std::size_t start, std::size_t end) { (void)start, (void)end; }
+  // Width in pixels of text in the editor's current font; -1 when it cannot
+  // be measured.
+  virtual int textWidth(const std::string& text) { return (void)text, -1; }
+  // Shows a pop-up menu at the point of the last context-menu request; the
+  // chosen id, 0 when the menu was dismissed.
+  virtual int popupMenu(const std::vector<PopupItem>& items) { return (void)items, 0; }
+  // Light highlighting of the note's markup: 0 none, 1 Markdown, 2 wiki.
+  virtual void setSyntax(int syntax) { (void)syntax; }
 };
 
 // A one-line entry: the Multibar.
@@ -184,12 +196,48 @@ class SheetView {
   virtual int popupMenu(const std::vector<PopupItem>& items) = 0;
 };
 
+// What the Keywords dialog shows and does; the dialog only draws it and
+// hands the buttons over.
+class KeywordsDialogModel {
+ public:
+  virtual ~KeywordsDialogModel() = default;
+  virtual std::string title() const = 0;
+  // The drop-down's list (sorted) and the list box's entries (sorted).
+  virtual std::vector<std::string> choices() const = 0;
+  virtual const std::vector<std::string>& entries() const = 0;
+  // Add with the drop-down's text: the index of the entry to select, -1
+  // when nothing was added. Delete removes an entry. OK stores the entries.
+  virtual int add(const std::string& text) = 0;
+  virtual void remove(int index) = 0;
+  virtual void ok() = 0;
+};
+
 // Modal dialogs.
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
   virtual void information(const std::string& title, const std::string& text) = 0;
   virtual bool confirm(const std::string& title, const std::string& text) = 0;  // Yes = true
+  // The Keywords dialog: runs until the user presses OK (which calls
+  // model.ok()); it has no Cancel.
+  virtual void keywords(KeywordsDialogModel& model) { (void)model; }
+};
+
+// The system clipboard: text, and pictures as encoded image files.
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+  virtual bool hasText() = 0;
+  // Empty when the clipboard holds no text.
+  virtual std::string text() = 0;
+  virtual void setText(const std::string& text) = 0;
+  virtual bool hasImage() = 0;
+  // The clipboard's picture encoded as format ("png" or "bmp"); empty when
+  // there is none or it cannot be encoded.
+  virtual std::string image(std::string_view format) = 0;
+  // Puts a picture given as encoded image bytes (PNG, BMP...) on the
+  // clipboard; false when the bytes are no picture.
+  virtual bool setImage(const std::string& encoded) = 0;
 };
 
 }  // namespace vm

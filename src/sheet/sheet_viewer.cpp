@@ -10,6 +10,7 @@
 #include "core/ini_file.h"
 #include "notes/companion.h"
 #include "notes/date_template.h"
+#include "notes/keywords.h"
 #include "notes/note_file.h"
 #include "platform/fs.h"
 #include "platform/limits.h"
@@ -226,11 +227,13 @@ void SheetViewer::insertMenuItems() {
   add(cmd::kSheetSep1, "");
   add(cmd::kSheetTitleRow, " First Row as Title   ", true, sheet_.firstRowAsTitle());
   if (!ctx_.settings.flag(setting::SSNeverSort)) add(cmd::kSheetSortable, " Sortable Columns   ", true, sheet_.sortingOn());
+  add(cmd::kSheetKeywords, " Keywords  ");
   add(cmd::kSheetSep2, "");
 }
 
 void SheetViewer::removeMenuItems() {
-  for (int id : {cmd::kSheetSep1, cmd::kSheetTitleRow, cmd::kSheetSortable, cmd::kSheetSep2}) ctx_.menus.remove(id);
+  for (int id : {cmd::kSheetSep1, cmd::kSheetTitleRow, cmd::kSheetSortable, cmd::kSheetKeywords, cmd::kSheetSep2})
+    ctx_.menus.remove(id);
 }
 
 void SheetViewer::toggleTitleRow() {
@@ -477,6 +480,10 @@ bool SheetViewer::command(int id) {
   }
   if (id == cmd::kSheetSortable) {
     toggleSorting();
+    return true;
+  }
+  if (id == cmd::kSheetKeywords) {
+    if (shown()) Keywords(ctx_).showDialog(sheet_.path());
     return true;
   }
   if (id < cmd::kSheetInsertRow || id > cmd::kSheetLinkLast) return false;

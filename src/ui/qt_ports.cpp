@@ -1,7 +1,13 @@
 #include "ui/qt_ports.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QClipboard>
+#include <QContextMenuEvent>
+#include <QGuiApplication>
+#include <QImage>
+#include <QMenu>
+
 #include <QCursor>
 #include <QDesktopServices>
 #include <QDir>
@@ -25,7 +31,10 @@
 #include <climits>
 
 #include "core/commands.h"
+#include "notes/highlight.h"
 #include "platform/limits.h"
+#include "ui/keywords_dialog.h"
+#include "ui/note_highlighter.h"
 #include "platform/text.h"
 
 namespace vm::ui {
@@ -145,7 +154,18 @@ void NoteEdit::setGutter(int pixels) {
 void QtTextEditor::attach(NoteEdit* editor) {
   editor_ = editor;
   if (!editor) return;
+  editor->onContextMenu = [this](const QPoint& at) {
+    menuPoint_ = at;
+    hasMenuPoint_ = true;
+    if (onContextMenu) onContextMenu();
+    hasMenuPoint_ = false;
+  };
   connect(editor, &QPlainTextEdit::textChanged, this, [this] {
+    // The highlighter's formats also report a change; only a new revision
+    // of the text is one.
+    const int revision = editor_->document()->revision();
+    if (revision == seenRevision_) return;
+    seenRevision_ = revision;
     if (!programChange_) edited();
   });
   editor->installEventFilter(this);
@@ -186,8 +206,10 @@ std::string QtTextEditor::text() { return editor_ ? rawText(editor_).toStdString
 void QtTextEditor::setText(const std::string& text) {
   if (!editor_) return;
   programChange_ = true;
+  if (highlighter_) highlighter_->setDocument(nullptr);  // highlighted once, below
   editor_->setPlainText(display(text));
   programChange_ = false;
+  applySyntax(text.size());
 }
 
 void QtTextEditor::setEnabled(bool on) {
@@ -233,23 +255,107 @@ void QtTextEditor::setReadOnly(bool on) {
   if (editor_) editor_->setReadOnly(on);
 }
 
-void QtTextEditor::select(std::size_t from, std::size_t to) {
+// The document keeps its length; it counts one closing paragraph separator.
+std::size_t QtTextEditor::characterCount() {
+  return editor_ ? static_cast<std::size_t>(std::max(0, editor_->document()->characterCount() - 1)) : 0;
+}
+
+void NoteEdit::contextMenuEvent(QContextMenuEvent* event) {
+  if (!onContextMenu) {
+    QPlainTextEdit::contextMenuEvent(event);
+    return;
+  }
+  event->accept();
+  onContextMenu(event->globalPos());
+}
+
+int QtTextEditor::positionOf(std::size_t offset) {
+  if (!editor_) return 0;
+  const QString t = rawText(editor_);
+  std::size_t bytes = 0;
+  int i = 0;
+  while (i < t.size() && bytes < offset) {
+    const char16_t c = t[i].unicode();
+    if (QChar::isHighSurrogate(c) && i + 1 < t.size() && QChar::isLowSurrogate(t[i + 1].unicode())) {
+      bytes += 4;
+      i += 2;
+      continue;
+    }
+    bytes += c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+    ++i;
+  }
+  return i;
+}
+
+void QtTextEditor::undo() {
+  if (editor_) editor_->undo();
+}
+
+void QtTextEditor::cut() {
+  if (editor_) editor_->cut();
+}
+
+void QtTextEditor::copy() {
+  if (editor_) editor_->copy();
+}
+
+void QtTextEditor::selectAll() {
+  if (editor_) editor_->selectAll();
+}
+
+void QtTextEditor::select(std::size_t start, std::size_t end) {
   if (!editor_) return;
-  const QByteArray bytes = rawText(editor_).toUtf8();
-  auto position = [&](std::size_t byte) {
-    const auto n = static_cast<qsizetype>(std::min<std::size_t>(byte, static_cast<std::size_t>(bytes.size())));
-    return static_cast<int>(QString::fromUtf8(bytes.left(n)).size());
-  };
   QTextCursor c = editor_->textCursor();
-  c.setPosition(position(from));
-  c.setPosition(position(to), QTextCursor::KeepAnchor);
+  c.setPosition(positionOf(start));
+  c.setPosition(positionOf(end), QTextCursor::KeepAnchor);
   editor_->setTextCursor(c);
   editor_->ensureCursorVisible();
 }
 
-// The document keeps its length; it counts one closing paragraph separator.
-std::size_t QtTextEditor::characterCount() {
-  return editor_ ? static_cast<std::size_t>(std::max(0, editor_->document()->characterCount() - 1)) : 0;
+int QtTextEditor::textWidth(const std::string& text) {
+  if (!editor_) return -1;
+  return editor_->fontMetrics().horizontalAdvance(QString::fromUtf8(text));
+}
+
+int QtTextEditor::popupMenu(const std::vector<PopupItem>& items) {
+  if (!editor_) return 0;
+  QMenu menu(editor_);
+  menu.setObjectName(QStringLiteral("noteMenu"));
+  for (const PopupItem& item : items) {
+    if (item.id == 0) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* a = menu.addAction(QString::fromUtf8(item.text));
+    a->setData(item.id);
+    a->setEnabled(item.enabled);
+  }
+  const QPoint at = hasMenuPoint_ ? menuPoint_ : editor_->viewport()->mapToGlobal(editor_->cursorRect().bottomLeft());
+  hasMenuPoint_ = false;
+  QAction* chosen = menu.exec(at);
+  return chosen ? chosen->data().toInt() : 0;
+}
+
+void QtTextEditor::setSyntax(int syntax) {
+  if (syntax == syntax_) return;
+  syntax_ = syntax;
+  if (editor_) applySyntax(static_cast<std::size_t>(editor_->document()->characterCount()));
+}
+
+// The highlighter works on the editor's document while a note with markup
+// of a sensible size is shown; re-attaching highlights the whole text once,
+// after that only the blocks the user changes are run again.
+void QtTextEditor::applySyntax(std::size_t textBytes) {
+  if (!editor_) return;
+  if (!highlighter_) highlighter_ = new NoteHighlighter(editor_);
+  const bool on = syntax_ != 0 && textBytes <= kMaxHighlightBytes;
+  highlighter_->setSyntax(static_cast<NoteSyntax>(on ? syntax_ : 0));
+  // The whole text is highlighted here, at once, as the program's own
+  // change: the pass setDocument would run later looks like an edit.
+  programChange_ = true;
+  highlighter_->setDocument(on ? editor_->document() : nullptr);
+  if (on) highlighter_->rehighlight();
+  programChange_ = false;
 }
 
 // ---- Multibar ------------------------------------------------------------
@@ -418,6 +524,45 @@ bool QtDesktop::startInstance(const std::vector<std::string>& args) {
 
 void QtDialogs::information(const std::string& title, const std::string& text) {
   QMessageBox::information(parent_, display(title), display(text));
+}
+
+void QtDialogs::keywords(KeywordsDialogModel& model) {
+  KeywordsDialog dialog(model, parent_);
+  dialog.exec();
+}
+
+// ---- Clipboard -----------------------------------------------------------
+
+bool QtClipboard::hasText() {
+  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  return m && m->hasText() && !m->text().isEmpty();
+}
+
+std::string QtClipboard::text() { return QGuiApplication::clipboard()->text().toStdString(); }
+
+void QtClipboard::setText(const std::string& text) { QGuiApplication::clipboard()->setText(QString::fromUtf8(text)); }
+
+bool QtClipboard::hasImage() {
+  const QMimeData* m = QGuiApplication::clipboard()->mimeData();
+  return m && m->hasImage();
+}
+
+std::string QtClipboard::image(std::string_view format) {
+  const QImage img = QGuiApplication::clipboard()->image();
+  if (img.isNull()) return {};
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  const QByteArray fmt = QByteArray(format.data(), static_cast<qsizetype>(format.size())).toUpper();
+  if (!img.save(&buffer, fmt.constData())) return {};
+  return bytes.toStdString();
+}
+
+bool QtClipboard::setImage(const std::string& encoded) {
+  QImage img;
+  if (!img.loadFromData(reinterpret_cast<const uchar*>(encoded.data()), static_cast<int>(encoded.size()))) return false;
+  QGuiApplication::clipboard()->setImage(img);
+  return true;
 }
 
 bool QtDialogs::confirm(const std::string& title, const std::string& text) {

@@ -4,6 +4,7 @@
 // services and message boxes.
 #include <QObject>
 #include <QPlainTextEdit>
+#include <QPoint>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -78,7 +79,15 @@ class NoteEdit : public QPlainTextEdit {
   // The blank strip left of the text, in pixels.
   void setGutter(int pixels);
   int gutter() const { return viewportMargins().left(); }
+  // A context-menu request at this global point; without it the editor's
+  // own menu shows.
+  std::function<void(const QPoint& globalPos)> onContextMenu;
+
+ protected:
+  void contextMenuEvent(QContextMenuEvent* event) override;
 };
+
+class NoteHighlighter;
 
 // The TextEditor port over the note editor. The widget is attached once the
 // window exists; until then the editor is empty and requests are ignored.
@@ -107,17 +116,35 @@ class QtTextEditor : public QObject, public TextEditor {
   int scrollPosition() override;
   void setReadOnly(bool on) override;
   std::size_t characterCount() override;
-  void select(std::size_t from, std::size_t to) override;
+  void undo() override;
+  void cut() override;
+  void copy() override;
+  void selectAll() override;
+  void select(std::size_t start, std::size_t end) override;
+  int textWidth(const std::string& text) override;
+  int popupMenu(const std::vector<PopupItem>& items) override;
+  void setSyntax(int syntax) override;
+  // The note's context menu was asked for (the App shows it through popupMenu).
+  std::function<void()> onContextMenu;
+  // Highlighting is left off for texts longer than this (bytes).
+  static constexpr std::size_t kMaxHighlightBytes = 4'000'000;
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   std::size_t byteOffset(int position);
+  int positionOf(std::size_t byteOffset);
   void edited();
+  void applySyntax(std::size_t textBytes);
 
   QPointer<NoteEdit> editor_;
   bool programChange_ = false;  // true while the program itself changes the text
+  QPoint menuPoint_;
+  bool hasMenuPoint_ = false;
+  QPointer<NoteHighlighter> highlighter_;
+  int syntax_ = 0;
+  int seenRevision_ = -1;  // the text's revision when a change was last reported
 };
 
 // The LineEditor port over the Multibar, attached once the window exists.
@@ -187,9 +214,21 @@ class QtDialogs : public Dialogs {
   void setParent(QWidget* w) { parent_ = w; }
   void information(const std::string& title, const std::string& text) override;
   bool confirm(const std::string& title, const std::string& text) override;
+  void keywords(KeywordsDialogModel& model) override;
 
  private:
   QPointer<QWidget> parent_;
+};
+
+// The Clipboard port over the application's clipboard.
+class QtClipboard : public Clipboard {
+ public:
+  bool hasText() override;
+  std::string text() override;
+  void setText(const std::string& text) override;
+  bool hasImage() override;
+  std::string image(std::string_view format) override;
+  bool setImage(const std::string& encoded) override;
 };
 
 }  // namespace vm::ui

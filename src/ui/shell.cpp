@@ -79,6 +79,7 @@ void QtShell::connect(App& app, MainWindow& window) {
   editor.onEdited = [&app] { app.noteEdited(); };
   editor.onReleased = [&app] { app.noteKeyReleased(); };
   editor.onScrolled = [&app] { app.noteScrolled(); };
+  editor.onContextMenu = [&app] { app.command(cmd::kNoteContextMenu); };
   multibar.attach(window.multibar());
   web.attach(window.webHost());
   web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };

@@ -45,9 +45,10 @@ struct QtShell {
   QtWebView web;
   QtSheetView sheet;
   QtPump pump;
+  QtClipboard clipboard;
 
   AppPorts ports() {
-    return {&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump};
+    return {&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump, &clipboard};
   }
 
   // Timer ticks, the editor's, the Multibar's, the web view's and the

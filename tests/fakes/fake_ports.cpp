@@ -11,6 +11,26 @@ std::size_t FakeTextEditor::characterCount() {
   return n;
 }
 
+void FakeTextEditor::cut() {
+  if (readOnly || selectionStart() == selectionEnd()) return;
+  copy();
+  undoStack.push_back(content);
+  content.erase(selectionStart(), selectionEnd() - selectionStart());
+  selEnd = selStart;
+}
+
+void FakeTextEditor::copy() {
+  if (clipboard && selectionStart() != selectionEnd())
+    clipboard->setText(content.substr(selectionStart(), selectionEnd() - selectionStart()));
+}
+
+int FakeTextEditor::textWidth(const std::string& t) {
+  if (charWidth <= 0) return -1;
+  std::size_t n = 0;
+  for (char c : t) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return static_cast<int>(n) * charWidth;
+}
+
 AppHarness::AppHarness() {
   home = dir.mkdir("home").string();
   docs = dir.mkdir("docs").string();
@@ -24,6 +44,7 @@ AppHarness::AppHarness() {
   env.paths.documents = docs;
   env.paths.fernhollow = (dir.path() / "no-fernhollow").string();
   env.paths.fileSystemRoot = fileSystem;
+  editor.clipboard = &clipboard;
   // As the shell does, a replaced selection counts as the user's edit.
   editor.onReplace = [this] {
     if (app_) app_->noteEdited();
@@ -37,7 +58,7 @@ std::string AppHarness::iniText() const { return dir.read("home/vellumark.ini");
 App& AppHarness::start(const std::string& commandLineFile) {
   app_.reset();
   env.commandLineFile = commandLineFile;
-  app_ = std::make_unique<App>(env, AppPorts{&clock, &timers, &window, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump});
+  app_ = std::make_unique<App>(env, AppPorts{&clock, &timers, &window, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump, &clipboard});
   app_->startUp();
   return *app_;
 }

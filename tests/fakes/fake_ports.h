@@ -4,6 +4,8 @@
 #include <functional>
 #include <algorithm>
 #include <map>
+#include <optional>
+#include <string_view>
 #include <memory>
 #include <string>
 #include <utility>
@@ -93,6 +95,7 @@ class FakeTextEditor : public TextEditor {
   std::size_t selectionEnd() override { return std::min(std::max(selStart, selEnd), content.size()); }
   void replaceSelection(const std::string& t) override {
     if (readOnly) return;
+    undoStack.push_back(content);
     const std::size_t a = selectionStart(), b = selectionEnd();
     content.replace(a, b - a, t);
     selStart = selEnd = a + t.size();
@@ -101,9 +104,64 @@ class FakeTextEditor : public TextEditor {
   int scrollPosition() override { return scroll; }
   void setReadOnly(bool on) override { readOnly = on; }
   std::size_t characterCount() override;
-  void select(std::size_t from, std::size_t to) override {
-    selStart = from;
-    selEnd = to;
+  // Editing commands: an undo stack of whole texts, and a clipboard to cut
+  // and copy to (none: they go nowhere).
+  std::vector<std::string> undoStack;
+  class FakeClipboard* clipboard = nullptr;
+  int charWidth = 7;  // pixels per character of textWidth; 0: cannot measure
+  int syntax = 0;
+  std::vector<std::vector<PopupItem>> menus;  // every pop-up menu shown
+  int choose = 0;                             // what popupMenu answers
+  void undo() override {
+    if (readOnly || undoStack.empty()) return;
+    content = undoStack.back();
+    undoStack.pop_back();
+    selStart = selEnd = 0;
+  }
+  void cut() override;
+  void copy() override;
+  void selectAll() override {
+    selStart = 0;
+    selEnd = content.size();
+  }
+  void select(std::size_t start, std::size_t end) override {
+    selStart = start;
+    selEnd = end;
+  }
+  int textWidth(const std::string& t) override;
+  int popupMenu(const std::vector<PopupItem>& items) override {
+    menus.push_back(items);
+    return choose;
+  }
+  void setSyntax(int s) override { syntax = s; }
+  // The last menu's item with this id, or null.
+  const PopupItem* item(int id) const {
+    if (menus.empty()) return nullptr;
+    for (const PopupItem& i : menus.back())
+      if (i.id == id) return &i;
+    return nullptr;
+  }
+};
+
+// The clipboard: text and one encoded picture.
+class FakeClipboard : public Clipboard {
+ public:
+  std::optional<std::string> textContent;
+  // The picture as the encoded bytes of each format it can give ("png",
+  // "bmp"); empty: no picture.
+  std::map<std::string, std::string> picture;
+  bool hasText() override { return textContent.has_value(); }
+  std::string text() override { return textContent.value_or(""); }
+  void setText(const std::string& t) override { textContent = t; }
+  bool hasImage() override { return !picture.empty(); }
+  std::string image(std::string_view format) override {
+    auto it = picture.find(std::string(format));
+    return it == picture.end() ? std::string() : it->second;
+  }
+  bool setImage(const std::string& encoded) override {
+    if (encoded.empty()) return false;
+    picture = {{"png", encoded}, {"bmp", "BM" + encoded}};
+    return true;
   }
 };
 
@@ -159,6 +217,18 @@ class FakeDialogs : public Dialogs {
  public:
   std::vector<std::string> shown;
   bool answer = true;
+  // The Keywords dialog: what the user does in it before pressing OK
+  // (nothing: OK at once); the title and entries it showed when opened.
+  std::function<void(KeywordsDialogModel&)> keywordsUser;
+  std::string keywordsTitle;
+  std::vector<std::string> keywordsShown, keywordsChoices;
+  void keywords(KeywordsDialogModel& model) override {
+    keywordsTitle = model.title();
+    keywordsShown = model.entries();
+    keywordsChoices = model.choices();
+    if (keywordsUser) keywordsUser(model);
+    model.ok();
+  }
   void information(const std::string& title, const std::string& text) override { shown.push_back(title + ": " + text); }
   bool confirm(const std::string& title, const std::string& text) override {
     shown.push_back(title + ": " + text);
@@ -284,6 +354,7 @@ class AppHarness {
   FakeWebView web;
   FakeSheetView sheet;
   FakePump pump;
+  FakeClipboard clipboard;
   AppEnvironment env;
 
  private:

@@ -181,7 +181,8 @@ TEST(NoteViewer, MenuItemsAndOwnCommands) {
   ASSERT_TRUE(h.openNew("a.txt", "one two\nthree"));
   const std::vector<int> shown{cmd::kLaunchAssociated, cmd::kNoteSep1,  cmd::kWordWrap,  cmd::kFormatNewLines,
                                cmd::kNoteSep2,         cmd::kMailTo,    cmd::kMailBody,  cmd::kNoteSep3,
-                               cmd::kWordCount,        cmd::kCharCount, cmd::kNoteSep4,  cmd::kSwitchMode};
+                               cmd::kWordCount,        cmd::kCharCount, cmd::kKeywords,  cmd::kNoteSep4,
+                               cmd::kSwitchMode};
   EXPECT_EQ(h.toolsIds(), shown);  // in front of the mode switch
   EXPECT_TRUE(h.menus.find(cmd::kLaunchAssociated)->enabled);
   h.viewer.open(false);
