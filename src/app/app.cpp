@@ -273,8 +273,11 @@ void App::command(int id) {
       if (const std::string file = fileOps_.selectedFilePath(); !file.empty()) keywords_.showDialog(file);
       break;
     case cmd::kPasteImageFile:
-      if (roots_.current().inUse && pasteImageIntoFolder(context_, roots_.current().filesFolder()))
-        browser_.relistFiles("");
+      if (auto name = roots_.current().inUse ? pasteImageIntoFolder(context_, roots_.current().filesFolder())
+                                             : std::nullopt) {
+        browser_.relistFiles(*name);
+        openSelectedFile(1, false, true);
+      }
       break;
     case cmd::kSearchNext: search_.next(cutUtf8(ports_.multibar->text(), limits::kText)); break;
     case cmd::kFocusMultibar:

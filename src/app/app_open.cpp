@@ -252,7 +252,8 @@ void App::listContextMenu(int control) {
   if (!ports_.window) return;
   std::vector<MenuItem> items;
   if (control == cmd::kFolderList) items = folderListMenu();
-  if (control == cmd::kFileList) items = fileListMenu(fileOps_.menuState(false));
+  if (control == cmd::kFileList)
+    items = fileListMenu(fileOps_.menuState(ports_.clipboard && ports_.clipboard->hasImage()));
   if (items.empty()) return;
   if (int chosen = ports_.window->popupMenu(control, toPopupItems(items)); chosen != 0) command(chosen);
 }

@@ -1,5 +1,7 @@
 #include "ui/qt_ports.h"
 
+#include "ui/properties_dialog.h"
+
 #include <QApplication>
 #include <QBuffer>
 #include <QClipboard>
@@ -140,6 +142,38 @@ void QtWindowPort::focusControl(int id) {
     if (QWidget* w = window_->findChild<QWidget*>(QLatin1String(c.objectName))) w->setFocus(Qt::OtherFocusReason);
     return;
   }
+}
+
+namespace {
+void addPopupItems(QMenu& menu, const std::vector<PopupItem>& items) {
+  for (const PopupItem& item : items) {
+    if (!item.children.empty()) {
+      QMenu* sub = menu.addMenu(QString::fromUtf8(item.text));
+      addPopupItems(*sub, item.children);
+      continue;
+    }
+    if (item.id == 0) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* a = menu.addAction(QString::fromUtf8(item.text));
+    a->setData(item.id);
+    a->setEnabled(item.enabled);
+  }
+}
+}  // namespace
+
+int QtWindowPort::popupMenu(int control, const std::vector<PopupItem>& items) {
+  if (!window_) return 0;
+  QMenu menu(window_);
+  menu.setObjectName(control == cmd::kFolderList ? QStringLiteral("folderMenu") : QStringLiteral("fileMenu"));
+  addPopupItems(menu, items);
+  QAction* chosen = menu.exec(QCursor::pos());
+  return chosen ? chosen->data().toInt() : 0;
+}
+
+void QtWindowPort::editLabel(int control, int index) {
+  if (onEditLabel) onEditLabel(control, index);
 }
 
 // ---- Note editor ---------------------------------------------------------
@@ -515,6 +549,8 @@ bool QtDesktop::openExternally(const std::string& pathOrUrl) {
   }
   return QDesktopServices::openUrl(url);
 }
+
+void QtDesktop::showProperties(const std::string& path) { showPropertiesDialog(path, parent_); }
 
 bool QtDesktop::startInstance(const std::vector<std::string>& args) {
   QStringList list;

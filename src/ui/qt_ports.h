@@ -61,6 +61,11 @@ class QtWindowPort : public WindowPort {
   // fileList, noteEditor, multibar, rootList).
   int focusedControl() override;
   void focusControl(int id) override;
+  // A QMenu (sub-menus included) at the mouse over the list with this id.
+  int popupMenu(int control, const std::vector<PopupItem>& items) override;
+  // Hands the request to the window, which owns the list views.
+  void editLabel(int control, int index) override;
+  std::function<void(int control, int index)> onEditLabel;
 
   // Sets or clears the stay-on-top hint keeping the window's geometry.
   static void applyStayOnTop(QWidget* w, bool on);
@@ -207,6 +212,11 @@ class QtDesktop : public Desktop {
   // An address with a scheme ("https:", "mailto:") opens as it is; anything
   // else is a local path.
   bool openExternally(const std::string& pathOrUrl) override;
+  void showProperties(const std::string& path) override;
+  void setParent(QWidget* w) { parent_ = w; }
+
+ private:
+  QPointer<QWidget> parent_;
 };
 
 class QtDialogs : public Dialogs {

@@ -75,6 +75,7 @@ void QtShell::connect(App& app, MainWindow& window) {
   timers.setTick([&app](int id) { app.timer(id); });
   windowPort.setWindow(&window);
   dialogs.setParent(&window);
+  desktop.setParent(&window);
   editor.attach(window.noteEditor());
   editor.onEdited = [&app] { app.noteEdited(); };
   editor.onReleased = [&app] { app.noteKeyReleased(); };
