@@ -204,6 +204,10 @@ std::string addressScheme(std::string_view address) {
                     (i > 0 && (std::isdigit(static_cast<unsigned char>(c)) || c == '+' || c == '-' || c == '.'));
     if (!ok) return {};
   }
+  // "host:8080/path" names a port, not a scheme.
+  std::size_t digits = colon + 1;
+  while (digits < address.size() && std::isdigit(static_cast<unsigned char>(address[digits]))) ++digits;
+  if (digits > colon + 1 && (digits == address.size() || address[digits] == '/')) return {};
   return lowerAscii(address.substr(0, colon));
 }
 

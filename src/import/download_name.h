@@ -44,7 +44,7 @@ std::optional<std::string> freeFileName(const std::string& name,
                                         const std::function<bool(const std::string&)>& exists);
 
 // "http", "https", "file", ... of an address in lower case; empty when the
-// address has no scheme.
+// address has no scheme ("host:8080/x" has none: that is a port).
 std::string addressScheme(std::string_view address);
 
 }  // namespace vm
