@@ -361,7 +361,8 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
         r.outcome = DownloadOutcome::TooLarge;
         r.message = format("Download stopped: larger than %lld MB",
                            static_cast<long long>(options_.maxBodyBytes / (1024 * 1024)));
-      } else if (t.headersTooLarge) {
+      } else if (t.headersTooLarge || (code == CURLE_OUT_OF_MEMORY && t.bodyBytes == 0)) {
+        // (libcurl itself refuses a header line longer than 100 KB as out of memory.)
         r.message = "Download failed: the server's headers are too long";
       } else if (t.writeFailed) {
         r.message = cutMessage("Download failed: " + systemErrorText(body.error()));
