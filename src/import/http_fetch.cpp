@@ -134,6 +134,7 @@ struct Transfer {
   int status = 0;
   std::size_t headerBytes = 0;
   std::optional<std::string> disposition;
+  std::string location;
   std::int64_t contentLength = -1;
   std::int64_t bodyBytes = 0;
   std::string head;  // first bytes of the body, for the extension
@@ -141,6 +142,7 @@ struct Transfer {
   bool headersTooLarge = false;
   bool tooLarge = false;
   bool writeFailed = false;
+  bool bodySkipped = false;  // the answer's body was not wanted: not a failure
   SteadyClock::time_point lastProgress = SteadyClock::now();
 
   static std::size_t onHeader(char* p, std::size_t size, std::size_t n, void* self) {
@@ -157,6 +159,7 @@ struct Transfer {
       status = 0;
       headerBytes = 0;
       disposition.reset();
+      location.clear();
       contentLength = -1;
       const std::size_t blank = line.find(' ');
       if (blank != std::string_view::npos) status = static_cast<int>(leadingNumber(line.substr(blank + 1)));
@@ -173,6 +176,10 @@ struct Transfer {
     while (!value.empty() && (value.back() == '\r' || value.back() == '\n')) value.remove_suffix(1);
     if (equalsNoCase(key, "Content-Disposition")) {
       disposition = std::string(value);
+    } else if (equalsNoCase(key, "Location")) {
+      while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+      while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+      location = std::string(value);
     } else if (equalsNoCase(key, "Content-Length")) {
       char* end = nullptr;
       const std::string v(value);
@@ -188,7 +195,12 @@ struct Transfer {
 
   std::size_t data(const char* p, std::size_t n) {
     lastProgress = SteadyClock::now();
-    if (status != 200) return n;  // a redirect's or an error's page: not kept
+    if (status != 200) {
+      // A redirect's or an error's page is never kept: stop reading it, so
+      // an endless one costs nothing.
+      bodySkipped = true;
+      return 0;
+    }
     if (bodyBytes + static_cast<std::int64_t>(n) > options->maxBodyBytes) {
       tooLarge = true;
       return 0;
@@ -206,6 +218,22 @@ struct Transfer {
     return n;
   }
 };
+
+// A Location value read against the address that answered it; empty when
+// it makes no address.
+std::string resolveLocation(const std::string& base, const std::string& location) {
+  if (location.empty()) return {};
+  std::string out;
+  CURLU* u = curl_url();
+  char* full = nullptr;
+  if (curl_url_set(u, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+      curl_url_set(u, CURLUPART_URL, location.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+      curl_url_get(u, CURLUPART_URL, &full, 0) == CURLUE_OK && full)
+    out = full;
+  curl_free(full);
+  curl_url_cleanup(u);
+  return out;
+}
 
 // The request path with its query, as the name source of a download.
 std::string requestPath(const std::string& url) {
@@ -340,13 +368,11 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
     int left = 0;
     while (CURLMsg* msg = curl_multi_info_read(m, &left))
       if (msg->msg == CURLMSG_DONE) code = msg->data.result;
-    char* redirect = nullptr;
-    curl_easy_getinfo(e, CURLINFO_REDIRECT_URL, &redirect);
-    const std::string location = redirect ? redirect : "";
     curl_multi_remove_handle(m, e);
     curl_easy_cleanup(e);
     curl_multi_cleanup(m);
     r.httpStatus = t.status;
+    if (code == CURLE_WRITE_ERROR && t.bodySkipped) code = CURLE_OK;
 
     if (stop != Stop::None || code != CURLE_OK) {
       body.discard();
@@ -374,6 +400,7 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
 
     if (t.status == 301 || t.status == 302) {
       body.discard();
+      const std::string location = resolveLocation(url, t.location);
       if (location.empty()) {
         r.outcome = DownloadOutcome::NoFile;
         r.message = format("Download failed: redirect %d without a location", t.status);

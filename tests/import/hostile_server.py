@@ -94,6 +94,12 @@ class Handler(socketserver.BaseRequestHandler):
         }
         reply(sock, "200 OK", [("Content-Disposition", names.get(kind, "inline"))], b"some text\n")
 
+    def route_missingbig(self, sock, path, raw):
+        self.stream(sock, b"", b"404 Not Found")
+
+    def route_loopbig(self, sock, path, raw):
+        self.stream(sock, b"Location: /loopbig/again\r\n", b"302 Found")
+
     def route_missing(self, sock, path, raw):
         reply(sock, "404 Not Found", [("Content-Type", "text/plain")], b"no such thing")
 
@@ -146,8 +152,8 @@ class Handler(socketserver.BaseRequestHandler):
     def route_resetnolen(self, sock, path, raw):
         self.reset_after(sock, b"")
 
-    def stream(self, sock, headers):
-        if not send(sock, b"HTTP/1.0 200 OK\r\nContent-Type: image/png\r\n" + headers + b"\r\n" + PNG):
+    def stream(self, sock, headers, status=b"200 OK"):
+        if not send(sock, b"HTTP/1.0 " + status + b"\r\nContent-Type: image/png\r\n" + headers + b"\r\n" + PNG):
             return
         block = b"\0" * 65536
         sent = 0

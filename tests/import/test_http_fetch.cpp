@@ -75,7 +75,7 @@ class HostileServer {
     std::vector<std::string> argv{python, script};
     cert_ = (dir_.path() / "cert.pem").string();
     const std::string key = (dir_.path() / "key.pem").string();
-    if (runProgram({"openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out", cert_,
+    if (runProgram({"openssl", "req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout", key, "-out", cert_,
                     "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1"}) == 0) {
       argv.push_back(cert_);
       argv.push_back(key);
@@ -348,6 +348,17 @@ TEST_F(Download, EndsARedirectLoop) {
   EXPECT_EQ(r.outcome, DownloadOutcome::TooManyRedirects);
   EXPECT_EQ(r.message, "Download failed: more than 10 redirects");
   EXPECT_LT(ms, 3000);
+  expectFiles({});
+}
+
+TEST_F(Download, ReadsNoEndlessErrorOrRedirectPage) {
+  DownloadResult r = get("/missingbig/x.png");
+  EXPECT_EQ(r.outcome, DownloadOutcome::NoFile);
+  EXPECT_EQ(r.message, "Download failed: the server answered 404");
+  EXPECT_LT(ms, 1000);
+  r = get("/loopbig/x.png");
+  EXPECT_EQ(r.outcome, DownloadOutcome::TooManyRedirects);
+  EXPECT_LT(ms, 2000);
   expectFiles({});
 }
 
