@@ -235,6 +235,31 @@ std::string resolveLocation(const std::string& base, const std::string& location
   return out;
 }
 
+// Undoes escapeAddress: the name of a file keeps the letters its address
+// was written with ("%C3%A9" reads as "\xC3\xA9"); "%20" stays for the name
+// rule, which makes it a blank.
+std::string unescapeAddress(const std::string& s) {
+  auto hex = [](char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+  };
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+      const int v = hex(s[i + 1]) * 16 + hex(s[i + 2]);
+      if (v >= 0x7f) {
+        out += static_cast<char>(v);
+        i += 2;
+        continue;
+      }
+    }
+    out += s[i];
+  }
+  return out;
+}
+
 // The request path with its query, as the name source of a download.
 std::string requestPath(const std::string& url) {
   std::string out = "/";
@@ -248,6 +273,19 @@ std::string requestPath(const std::string& url) {
     curl_free(query);
   }
   curl_url_cleanup(u);
+  return out;
+}
+
+// Blanks, control bytes and bytes above ASCII percent-encoded, as a
+// browser sends an address typed or dropped with them.
+std::string escapeAddress(const std::string& url) {
+  std::string out;
+  for (unsigned char c : url) {
+    if (c <= 0x20 || c >= 0x7f)
+      out += format("%%%02X", c);
+    else
+      out += static_cast<char>(c);
+  }
   return out;
 }
 
@@ -283,7 +321,9 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
   const SteadyClock::time_point deadline = started + std::chrono::milliseconds(options_.totalTimeoutMs);
   std::string url = address;
   while (!url.empty() && (url.back() == ' ' || url.back() == '\r' || url.back() == '\n')) url.pop_back();
+  while (!url.empty() && url.front() == ' ') url.erase(url.begin());
   if (url.starts_with("//")) url = "https:" + url;
+  url = escapeAddress(url);
   std::string ref = referrer;
   bool progressShown = false;
   auto hideProgress = [&] {
@@ -419,7 +459,7 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
     }
     std::optional<std::string> offered;
     if (t.disposition) offered = dispositionFileName(*t.disposition);
-    const std::string name = correctExtension(nameFromAddress(offered ? *offered : requestPath(url)), t.head);
+    const std::string name = correctExtension(nameFromAddress(offered ? *offered : unescapeAddress(requestPath(url))), t.head);
     const std::optional<std::string> saved = body.keep(name);
     if (!saved) {
       r.message = cutMessage("Download failed: " + systemErrorText(body.error()));

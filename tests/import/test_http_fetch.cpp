@@ -264,9 +264,13 @@ TEST_F(Download, NeverReplacesAnExistingFile) {
   expectFiles({"pic.png", "pic_001.png", "pic_002.png", "shot_7.png", "shot_007.png"});
 }
 
-TEST_F(Download, TakesAnAddressWithoutSchemeAsHttp) {
-  const DownloadResult r = fetch("127.0.0.1:" + std::to_string(HostileServer::get().port()) + "/good/bare.png");
+TEST_F(Download, TakesAnAddressWithoutSchemeAsHttpAndEscapesBlanks) {
+  DownloadResult r = fetch("127.0.0.1:" + std::to_string(HostileServer::get().port()) + "/good/bare.png");
   EXPECT_EQ(r.fileName, "bare.png") << r.message;
+  r = get("/echo/my notes \xC3\xA9.txt");
+  ASSERT_EQ(r.outcome, DownloadOutcome::Saved) << r.message;
+  EXPECT_EQ(r.fileName, "my_notes_\xC3\xA9.txt");
+  EXPECT_TRUE(saved(r.fileName).starts_with("GET /echo/my%20notes%20%C3%A9.txt HTTP/1.0\r\n"));
 }
 
 TEST_F(Download, TrustsACertificateItWasGiven) {
