@@ -26,15 +26,23 @@ std::size_t extensionDot(std::string_view name) {
   return (dot == std::string_view::npos || dot == 0) ? std::string_view::npos : dot;
 }
 
+// Cuts to max bytes at a character boundary; bytes that are no UTF-8 are
+// cut where they stand.
+std::string cutText(const std::string& s, std::size_t max) {
+  std::string c = cutUtf8(s, max);
+  if (c.empty() && !s.empty()) c = s.substr(0, max);
+  return c;
+}
+
 // Cuts a name to max bytes, keeping a short extension whole.
 std::string cutName(const std::string& name, std::size_t max) {
   if (name.size() <= max) return name;
   const std::size_t dot = extensionDot(name);
   if (dot != std::string::npos && name.size() - dot <= 16) {
     const std::string ext = name.substr(dot);
-    return cutUtf8(name.substr(0, dot), max - ext.size()) + ext;
+    return cutText(name.substr(0, dot), max - ext.size()) + ext;
   }
-  return cutUtf8(name, max);
+  return cutText(name, max);
 }
 
 int hexValue(char c) {

@@ -53,6 +53,9 @@ TEST(NameFromAddress, CutsLongNamesKeepingTheExtension) {
   const std::string cut = nameFromAddress("/" + e);
   EXPECT_LE(cut.size(), kDownloadNameMax);
   EXPECT_EQ(cut.size() % 2, 0u);
+  // Bytes that are no UTF-8 at all are cut where they stand, never to nothing.
+  EXPECT_EQ(nameFromAddress("/" + std::string(300, '\x90')), std::string(kDownloadNameMax, '\x90'));
+  EXPECT_EQ(nameFromAddress("/" + std::string(300, '\x90') + ".png").size(), kDownloadNameMax);
 }
 
 TEST(DispositionFileName, ReadsQuotedBareAndExtendedForms) {
