@@ -298,10 +298,10 @@ TEST_F(Download, GivesUpOnADripWithinTheTotalTimeOut) {
   EXPECT_EQ(r.outcome, DownloadOutcome::Failed);
   EXPECT_EQ(r.message, "Download failed: not done after 4 seconds");
   EXPECT_GE(ms, 3900);
-  EXPECT_LT(ms, 5500);
+  EXPECT_LT(ms, 6500);
   expectFiles({});
-  EXPECT_GE(pump.steps, 40);  // about every 50 ms
-  EXPECT_LT(pump.maxGapMs, 500);
+  EXPECT_GE(pump.steps, 30);  // about every 50 ms, 80 in all
+  EXPECT_LT(pump.maxGapMs, 1000);
 }
 
 TEST_F(Download, GivesUpOnAServerThatNeverAnswers) {
@@ -312,7 +312,7 @@ TEST_F(Download, GivesUpOnAServerThatNeverAnswers) {
   EXPECT_LT(ms, 3500);
   expectFiles({});
   EXPECT_GE(pump.steps, 20);
-  EXPECT_LT(pump.maxGapMs, 500);
+  EXPECT_LT(pump.maxGapMs, 1000);
 }
 
 TEST_F(Download, StopsAQuitInTheMiddle) {
@@ -426,7 +426,7 @@ TEST_F(Download, StopsA2GBBodyAtTheCap) {
   EXPECT_EQ(r.outcome, DownloadOutcome::TooLarge);
   EXPECT_EQ(r.message, "Download stopped: larger than 100 MB");
   EXPECT_LT(ms, 20000);
-  EXPECT_LT(pump.maxGapMs, 500);
+  EXPECT_LT(pump.maxGapMs, 1000);
   expectFiles({});
 }
 
