@@ -7,8 +7,10 @@ pkgs=(
   cmake make g++ pkgconf
   qt6-base-dev qt6-webengine-dev qt6-qpa-plugins libqt6opengl6-dev
   libmd4c-dev libmd4c-html0-dev libutf8proc-dev
+  libcurl4-openssl-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps
+  python3 openssl
 )
 
 missing=()

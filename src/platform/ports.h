@@ -241,3 +241,18 @@ class Clipboard {
 };
 
 }  // namespace vm
+
+#include <optional>
+
+namespace vm {
+
+// The one-line text dialog: title "Vellumark", a prompt, one edit field
+// filled with `initial`, OK and Cancel. OK gives the typed text (at most
+// 259 bytes), Cancel nullopt.
+class LineInput {
+ public:
+  virtual ~LineInput() = default;
+  virtual std::optional<std::string> ask(const std::string& prompt, const std::string& initial) = 0;
+};
+
+}  // namespace vm

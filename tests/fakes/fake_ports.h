@@ -392,3 +392,22 @@ struct RootHarness : AppHarness {
 };
 
 }  // namespace vm::test
+
+namespace vm::test {
+
+// The one-line text dialog: answers from `answers` in order (nullopt is
+// Cancel; none left is Cancel too) and records each prompt.
+class FakeLineInput : public LineInput {
+ public:
+  std::vector<std::optional<std::string>> answers;
+  std::vector<std::string> prompts;
+  std::optional<std::string> ask(const std::string& prompt, const std::string&) override {
+    prompts.push_back(prompt);
+    if (answers.empty()) return std::nullopt;
+    std::optional<std::string> a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+  }
+};
+
+}  // namespace vm::test
