@@ -11,7 +11,7 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 secs=${1:-30}
 [ $# -gt 0 ] && shift
 build="$here/build-fuzz"
-targets=${*:-"ini_settings date_format folder_settings wiki render_chain download_name"}
+targets=${*:-"ini_settings date_format folder_settings wiki render_chain note_highlight download_name"}
 jobs=${FUZZ_BUILD_JOBS:-2}
 keep=""
 [ "${FUZZ_KEEP_GOING:-0}" = 1 ] && keep="-fork=1 -ignore_timeouts=1 -ignore_crashes=1"

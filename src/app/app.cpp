@@ -63,7 +63,8 @@ App::App(AppEnvironment env, AppPorts ports)
           [this] { return settings_.flag(setting::DirectorySearchCheckFilename); },
           [this](const std::string& text) { say(text); },
           [this] { return !ports_.pump || !ports_.pump->step(); }}),
-      keywords_(context_) {
+      keywords_(context_),
+      external_(context_, ports_.lineInput) {
   if (!ports_.editor) {
     ownEditor_ = std::make_unique<HeadlessEditor>();
     ports_.editor = ownEditor_.get();
@@ -279,6 +280,7 @@ void App::command(int id) {
         openSelectedFile(1, false, true);
       }
       break;
+    case cmd::kSendToProgram: external_.send(); break;
     case cmd::kSearchNext: search_.next(cutUtf8(ports_.multibar->text(), limits::kText)); break;
     case cmd::kFocusMultibar:
     case cmd::kF6:

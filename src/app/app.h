@@ -15,6 +15,7 @@
 #include "core/main_menus.h"
 #include "core/program_files.h"
 #include "core/window_placement.h"
+#include "import/external_program.h"
 #include "notes/keywords.h"
 #include "notes/note_viewer.h"
 #include "platform/signal.h"
@@ -213,6 +214,7 @@ class App {
   FileOps fileOps_;
   Search search_;
   Keywords keywords_;
+  ExternalProgram external_;
 };
 
 }  // namespace vm

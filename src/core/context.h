@@ -41,6 +41,7 @@ struct AppPorts {
   SheetView* sheet = nullptr;     // the spreadsheet's table; none: sheets open without a view
   Pump* pump = nullptr;           // keeps the window alive during long loads
   Clipboard* clipboard = nullptr; // none: nothing to paste, copies go nowhere
+  LineInput* lineInput = nullptr; // the one-line question; none: questions get no answer
 };
 
 struct FeatureContext {

@@ -76,6 +76,7 @@ void QtShell::connect(App& app, MainWindow& window) {
   windowPort.setWindow(&window);
   dialogs.setParent(&window);
   desktop.setParent(&window);
+  lineInput.setParent(&window);
   editor.attach(window.noteEditor());
   editor.onEdited = [&app] { app.noteEdited(); };
   editor.onReleased = [&app] { app.noteKeyReleased(); };

@@ -4,6 +4,7 @@
 // App that holds its ports, so that the App goes first.
 #include "app/app.h"
 #include "ui/main_window.h"
+#include "ui/qt_line_input.h"
 #include "ui/qt_ports.h"
 #include "ui/qt_sheet_view.h"
 #include "ui/qt_web_view.h"
@@ -46,9 +47,11 @@ struct QtShell {
   QtSheetView sheet;
   QtPump pump;
   QtClipboard clipboard;
+  QtLineInput lineInput;
 
   AppPorts ports() {
-    return {&clock, &timers, &windowPort, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump, &clipboard};
+    return {&clock,     &timers, &windowPort, &desktop, &dialogs, &editor,
+            &multibar,  &web,    &sheet,      &pump,    &clipboard, &lineInput};
   }
 
   // Timer ticks, the editor's, the Multibar's, the web view's and the

@@ -58,7 +58,7 @@ std::string AppHarness::iniText() const { return dir.read("home/vellumark.ini");
 App& AppHarness::start(const std::string& commandLineFile) {
   app_.reset();
   env.commandLineFile = commandLineFile;
-  app_ = std::make_unique<App>(env, AppPorts{&clock, &timers, &window, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump, &clipboard});
+  app_ = std::make_unique<App>(env, AppPorts{&clock, &timers, &window, &desktop, &dialogs, &editor, &multibar, &web, &sheet, &pump, &clipboard, &lineInput});
   app_->startUp();
   return *app_;
 }

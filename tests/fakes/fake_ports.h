@@ -320,6 +320,21 @@ class FakeSheetView : public SheetView {
   }
 };
 
+// The one-line text dialog: answers from `answers` in order (nullopt is
+// Cancel; none left is Cancel too) and records each prompt.
+class FakeLineInput : public LineInput {
+ public:
+  std::vector<std::optional<std::string>> answers;
+  std::vector<std::string> prompts;
+  std::optional<std::string> ask(const std::string& prompt, const std::string&) override {
+    prompts.push_back(prompt);
+    if (answers.empty()) return std::nullopt;
+    std::optional<std::string> a = answers.front();
+    answers.erase(answers.begin());
+    return a;
+  }
+};
+
 // Loads run to the end unless a quit was asked for after `quitAfter` steps.
 class FakePump : public Pump {
  public:
@@ -355,6 +370,7 @@ class AppHarness {
   FakeSheetView sheet;
   FakePump pump;
   FakeClipboard clipboard;
+  FakeLineInput lineInput;
   AppEnvironment env;
 
  private:
@@ -393,21 +409,3 @@ struct RootHarness : AppHarness {
 
 }  // namespace vm::test
 
-namespace vm::test {
-
-// The one-line text dialog: answers from `answers` in order (nullopt is
-// Cancel; none left is Cancel too) and records each prompt.
-class FakeLineInput : public LineInput {
- public:
-  std::vector<std::optional<std::string>> answers;
-  std::vector<std::string> prompts;
-  std::optional<std::string> ask(const std::string& prompt, const std::string&) override {
-    prompts.push_back(prompt);
-    if (answers.empty()) return std::nullopt;
-    std::optional<std::string> a = answers.front();
-    answers.erase(answers.begin());
-    return a;
-  }
-};
-
-}  // namespace vm::test
