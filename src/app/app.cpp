@@ -30,7 +30,7 @@ App::App(AppEnvironment env, AppPorts ports)
       context_{env_, ports_, store_, settings_, roots_, status_, menus_, toolbar_},
       note_(context_, NoteHooks{[this](const std::string& name) { browser_.relistFiles(name); },
                                 [this] { browser_.watch().forget(); }, [this] { viewerChanged(); },
-                                [this] { noteLookChanged(); }}),
+                                [this] { noteLookChanged(); }, [this](int id) { command(id); }}),
       browser_(context_, BrowserHooks{[this] { rootListChanged(); }, [this] { folderLabelChanged(); }}),
       web_(context_, WebHooks{[this] { return viewer_ == Viewer::Web; }, [this] { updateToolbar(); },
                               [this](const std::string& name) { return browser_.fileList().find(name) >= 0; },
@@ -157,6 +157,12 @@ void App::selectRoot(const std::string& text, bool typed) {
   if (closeDocument()) browser_.selectRoot(text, typed);
 }
 
+void App::fileChosen(int index, int how, bool focus) {
+  if (index < 0 || index >= fileList().size()) return;
+  fileList().setSelected(index);
+  openSelectedFile(how, focus, true);
+}
+
 // A click selects a folder, a double-click enters it; its index file opens.
 void App::folderChosen(int index, bool enter) {
   if (!roots_.current().inUse || index < 0 || index >= folderList().size() || !closeDocument()) return;
@@ -164,24 +170,8 @@ void App::folderChosen(int index, bool enter) {
   if (std::string file = browser_.indexFile(); !file.empty()) selectAndOpen(file);
 }
 
-void App::fileClicked(int index) {
-  if (index < 0 || index >= fileList().size()) return;
-  fileList().setSelected(index);
-  openSelectedFile(1, false, true);
-}
-
-void App::fileActivated(int index) {
-  if (index < 0 || index >= fileList().size()) return;
-  fileList().setSelected(index);
-  openSelectedFile(2, true, true);
-}
-
 void App::folderLabelClicked() {
   if (closeDocument()) browser_.listCurrentRoot(true);
-}
-
-void App::splitterReleased(int width) {
-  if (width > 0) browser_.setListWidth(width);
 }
 
 void App::windowPlacementChanged(const WindowPlacement& p) {
@@ -207,10 +197,6 @@ void App::menuAboutToOpen() {
   menus_.setEnabled(cmd::kLaunchAssociated, selection);
   menus_.setEnabled(cmd::kLinksToNote, !roots_.current().selectedFile.empty() &&
                                            (viewer_ != Viewer::Text || note_.loaded()));
-}
-
-void App::dropTextOnNote(const std::string& text) {
-  if (viewer_ == Viewer::Text) note_.dropText(text);
 }
 
 // ---------------------------------------------------------------- commands

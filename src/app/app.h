@@ -93,17 +93,21 @@ class App {
   void labelEdited(int control, const std::string& oldText, const std::string& newText);
   // A File List item released over the Folder List item folderIndex (-1: empty space).
   void fileDroppedOnFolder(const std::string& name, int folderIndex);
-  void fileActivated(int index);     // double-click or Enter on a File List item
-  void fileClicked(int index);
+  void fileClicked(int index) { fileChosen(index, 1, false); }
+  void fileActivated(int index) { fileChosen(index, 2, true); }  // double-click or Enter
   void menuAboutToOpen();            // a menu is about to show: refresh enabled states
-  void dropTextOnNote(const std::string& text);
+  void dropTextOnNote(const std::string& text) {
+    if (viewer_ == Viewer::Text) note_.dropText(text);
+  }
   void timer(int id);
   void rootChosen(const std::string& text) { selectRoot(text, false); }
   void rootTyped(const std::string& text) { selectRoot(text, true); }
   void folderSelected(int index) { folderChosen(index, false); }
   void folderActivated(int index) { folderChosen(index, true); }
   void folderLabelClicked();
-  void splitterReleased(int listWidth);
+  void splitterReleased(int width) {
+    if (width > 0) browser_.setListWidth(width);
+  }
   void windowPlacementChanged(const WindowPlacement& p);
 
   // The web view: a "tn:" page link was clicked; the page's title changed;
@@ -163,6 +167,7 @@ class App {
   void switchMode();
   void switchModeOnly();
   void folderChosen(int index, bool enter);
+  void fileChosen(int index, int how, bool focus);
   void folderWatchTick();
   void focusControl(int id);
   void say(const std::string& text) { status_.show(text); }

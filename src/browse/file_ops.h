@@ -77,18 +77,18 @@ struct PendingTransfer {
 // What the file operations need from the rest of the program.
 struct FileOpsHooks {
   // Closes the shown document (saving it first), as leaving it would.
-  std::function<void()> closeDocument;
+  std::function<void()> closeDocument{};
   // Shows the file of the current folder with this name (after renaming it).
-  std::function<void(const std::string& name)> openFile;
+  std::function<void(const std::string& name)> openFile{};
   // Starts in-place editing of item index of the Folder List (cmd::kFolderList)
   // or the File List (cmd::kFileList); the shell reports the end of the edit
   // with fileLabelEdited / folderLabelEdited.
-  std::function<void(int list, int index)> beginLabelEdit;
+  std::function<void(int list, int index)> beginLabelEdit{};
   // The companion settings file of a file (full path); empty when none.
   // Unset: the companion is found from TnFileWithOriginal and FileInfoDir.
-  std::function<std::string(const std::string& filePath)> companionOf;
+  std::function<std::string(const std::string& filePath)> companionOf{};
   // Opens the selected File List entry in the note editor, whatever its kind.
-  std::function<void()> openAsText;
+  std::function<void()> openAsText{};
 };
 
 class FileOps {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/commands.h"
+#include "core/main_menus.h"
 #include "notes/word_count.h"
 #include "platform/text.h"
 
@@ -163,6 +164,8 @@ std::vector<PopupItem> noteMenuItems(const NoteMenuState& s) {
       {cmd::kFormatRule, "    Insert line\t   * * *  ", true},
       {0, "", true},
       {cmd::kFormatWebLink, "    Make a web link\t   [ ipsum ](https://example.org)  ", s.clipboardText && sel},
+      {0, "", true},
+      {cmd::kLinksToNote, kTextLinksToNote, true},
   };
 }
 

@@ -491,7 +491,9 @@ void NoteViewer::runMenuChoice(int id) {
       return;
     case cmd::kNoteCopy: ed.copy(); return;
     case cmd::kNoteSelectAll: ed.selectAll(); return;
-    default: command(id); return;
+    default:
+      if (!command(id) && hooks_.command) hooks_.command(id);
+      return;
   }
 }
 

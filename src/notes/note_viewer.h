@@ -24,13 +24,15 @@ enum class NoteLock { None, NulByte, NotWritable, Help };
 struct NoteHooks {
   // Lists the current files folder again in place and selects `name`
   // (empty: the item selected before).
-  std::function<void(const std::string& name)> relistFiles;
+  std::function<void(const std::string& name)> relistFiles{};
   // Our own write is no change from outside: the folder watch forgets.
-  std::function<void()> forgetWatch;
+  std::function<void()> forgetWatch{};
   // The editor's text, wrap or visibility changed.
-  std::function<void()> changed;
+  std::function<void()> changed{};
   // The editor's font or left margin changed.
-  std::function<void()> lookChanged;
+  std::function<void()> lookChanged{};
+  // A choice of the note's menu that is the program's, not the note's.
+  std::function<void(int id)> command{};
 };
 
 // How the note editor looks: NoteFont (empty keeps the platform's font),

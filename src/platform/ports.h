@@ -32,7 +32,7 @@ struct PopupItem {
   int id = 0;
   std::string text;
   bool enabled = true;
-  std::vector<PopupItem> children;  // a sub-menu when not empty
+  std::vector<PopupItem> children{};  // a sub-menu when not empty
 };
 
 // The main window as the core needs to know it.

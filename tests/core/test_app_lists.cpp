@@ -64,13 +64,13 @@ TEST(AppSearch, DocumentSearchSelectsAndWrapsAfterOneNotFound) {
   EXPECT_EQ(h.editor.selectionStart(), 0u);
   // A typed file name ends the search: F3 has nothing left to repeat.
   h.enter("n");
-  app.status().show("");
+  app.status().show("marker");
   app.command(cmd::kSearchNext);
-  EXPECT_EQ(h.message(), "");
+  EXPECT_EQ(h.message(), "marker");
 }
 
 TEST(AppLists, FileMenuFilterViewsCopyPasteRenameAndProperties) {
-  RootHarness h;
+  RootHarness h("TnFileWithOriginal=1");
   h.dir.write("notes/a.txt", "A");
   h.dir.write("notes/a.txt.tn", "[General]\nkeywords=x\n");
   h.dir.write("notes/p.png", "png");
@@ -120,7 +120,7 @@ TEST(AppLists, FileMenuFilterViewsCopyPasteRenameAndProperties) {
 }
 
 TEST(AppLists, FolderMenuMakesAFolderAndADragMovesAFile) {
-  RootHarness h;
+  RootHarness h("TnFileWithOriginal=1");
   h.dir.write("notes/plan.txt", "P");
   h.dir.write("notes/plan.txt.tn", "[General]\nkeywords=x\n");
   App& app = h.start();
@@ -159,6 +159,12 @@ TEST(AppLinksToNote, ListsLinkingNotesAndOpensOne) {
   EXPECT_EQ(h.editor.content, "see [Target] here");
   app.command(cmd::kRefresh);
   EXPECT_EQ(app.fileList().size(), 2);
+
+  // The note's own menu offers it too.
+  h.open("Target.txt");
+  h.editor.choose = cmd::kLinksToNote;
+  app.command(cmd::kNoteContextMenu);
+  EXPECT_EQ(listed(app), (std::vector<std::string>{"sub/refers.md"}));
 }
 
 }  // namespace

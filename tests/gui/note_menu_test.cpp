@@ -77,7 +77,7 @@ TEST_F(NoteMenuTest, PicturePastedFromTheMenuLandsInImgsWithItsLink) {
     EXPECT_EQ(action(menu, cmd::kNotePasteImage)->text(), "    Paste Image ");
     EXPECT_TRUE(action(menu, cmd::kNotePasteImage)->isEnabled());
     EXPECT_FALSE(action(menu, cmd::kNoteCut)->isEnabled());  // nothing selected
-    EXPECT_EQ(menu->actions().size(), 20);
+    EXPECT_EQ(menu->actions().size(), 22);
     choose(menu, cmd::kNotePasteImage);
   });
   EXPECT_EQ(note()->toPlainText(), "Pictures\n![ Image_000.png ](imgs/Image_000.png)");

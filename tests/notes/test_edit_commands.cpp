@@ -197,7 +197,7 @@ TEST(EditCommands, ContextMenuOffersWhatTheStateAllows) {
   std::vector<int> ids;
   for (const PopupItem& i : items) ids.push_back(i.id);
   EXPECT_EQ(ids, (std::vector<int>{199, 0, 768, 769, 33794, 33795, 177, 33796, 0, 29698, 0, 29703, 29697, 29702, 0,
-                                   29699, 29700, 29704, 0, 29701}));
+                                   29699, 29700, 29704, 0, 29701, 0, 40300}));
   EXPECT_TRUE(h.editor.item(cmd::kNoteUndo)->enabled);
   for (int id : {cmd::kNoteCut, cmd::kNoteCopy, cmd::kNoteLaunch, cmd::kFormatBold, cmd::kFormatWebLink,
                  cmd::kNotePasteText, cmd::kNotePasteImage, cmd::kNoteSelectAll})
