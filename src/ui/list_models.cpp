@@ -218,6 +218,10 @@ FileListDrag::FileListDrag(QListView* files, CoreListModel* fileModel, QListView
   files->viewport()->installEventFilter(this);
 }
 
+FileListDrag::~FileListDrag() {
+  if (cursorSet_) QApplication::restoreOverrideCursor();
+}
+
 QMimeData* FileListDrag::fileMimeData(const std::string& folder, const std::string& name) {
   std::string path = folder;
   if (path.empty() || path.back() != '/') path += '/';

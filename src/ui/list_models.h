@@ -117,6 +117,7 @@ class FileListDrag : public QObject {
  public:
   FileListDrag(QListView* files, CoreListModel* fileModel, QListView* folders, ListViewBinding* folderBinding,
                QObject* parent = nullptr);
+  ~FileListDrag() override;
 
   // A file released over the Folder List; reported from the event loop,
   // after the views have seen the release.

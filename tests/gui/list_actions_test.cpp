@@ -144,7 +144,7 @@ TEST_F(ListActionsTest, RenameEndedWithEnterRenamesTheFileAndItsCompanion) {
   EXPECT_EQ(labelEditor("fileList"), nullptr);
 }
 
-TEST_F(ListActionsTest, EscapeEndsTheEditWithoutRenameOrMessageAndLeavesNoEditableRow) {
+TEST_F(ListActionsTest, EscapeEndsTheEditWithoutRenameOrMessageAndAnEmptiedNameStaysEmpty) {
   start();
   click("fileList", "plan.txt");
   const std::string before = app->status().message();
@@ -165,15 +165,12 @@ TEST_F(ListActionsTest, EscapeEndsTheEditWithoutRenameOrMessageAndLeavesNoEditab
   QTest::mouseDClick(files->viewport(), Qt::LeftButton, {}, files->visualRect(row).center());
   QTest::keyClick(files, Qt::Key_F2);
   EXPECT_EQ(labelEditor("fileList"), nullptr);
-}
 
-TEST_F(ListActionsTest, EmptiedNameIsPassedOnAsEmpty) {
-  start();
+  // An emptied name reaches the App as empty, not as the old name.
   click("fileList", "plan.txt");
   app->command(cmd::kRenameFile);
-  QLineEdit* editor = labelEditor("fileList");
-  ASSERT_NE(editor, nullptr);
-  typeLabel(editor, "", Qt::Key_Return);
+  ASSERT_NE(labelEditor("fileList"), nullptr);
+  typeLabel(labelEditor("fileList"), "", Qt::Key_Return);
   ASSERT_TRUE(QTest::qWaitFor([&] { return app->status().message() == "Error getting new name"; }, 2000));
   EXPECT_TRUE(fs::exists(docs() / "plan.txt"));
 }
@@ -228,6 +225,11 @@ TEST_F(ListActionsTest, DeleteKeyInTheFileListAsksThenTrashesTheFile) {
   useTempTrash();
   start();
   click("fileList", "plan.txt");
+  QListView* folders = view("folderList");
+  folders->setFocus();
+  QTest::keyClick(folders, Qt::Key_Delete);  // not the File List: nothing to ask
+  EXPECT_TRUE(h.dialogs.shown.empty());
+
   QListView* files = view("fileList");
   files->setFocus();
   h.dialogs.answer = false;
@@ -242,17 +244,6 @@ TEST_F(ListActionsTest, DeleteKeyInTheFileListAsksThenTrashesTheFile) {
   EXPECT_FALSE(fs::exists(docs() / "plan.txt"));
   EXPECT_TRUE(fs::exists(fs::path(h.dir.path()) / "data" / "Trash" / "files" / "plan.txt"));
   EXPECT_EQ(app->fileList().find("plan.txt"), -1);
-}
-
-TEST_F(ListActionsTest, DeleteKeyOutsideTheFileListDeletesNothing) {
-  useTempTrash();
-  start();
-  click("fileList", "plan.txt");
-  QListView* folders = view("folderList");
-  folders->setFocus();
-  QTest::keyClick(folders, Qt::Key_Delete);
-  EXPECT_TRUE(h.dialogs.shown.empty());
-  EXPECT_TRUE(fs::exists(docs() / "plan.txt"));
 }
 
 // ---- Dragging ----------------------------------------------------------------
@@ -293,19 +284,24 @@ TEST_F(ListActionsTest, ReleaseOverEmptyFolderSpaceOrElsewhereMovesNothing) {
   const QPoint empty = inFileList(folders->viewport(), QPoint(last.center().x(), last.bottom() + 20));
   ASSERT_TRUE(folders->viewport()->rect().contains(QPoint(last.center().x(), last.bottom() + 20)));
   pressAndMove("plan.txt", empty);
+  ASSERT_TRUE(app->noteLoaded());  // the press opened it
   ASSERT_NE(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::ForbiddenCursor);
   release(empty);
-  QTest::qWait(50);
+  // Inside the Folder List the shown file is closed, but nothing moves.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !app->noteLoaded(); }, 2000));
   EXPECT_TRUE(fs::exists(docs() / "plan.txt"));
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
   const std::string before = app->status().message();
   QWidget* viewer = win->findChild<QWidget*>("viewerArea");
   const QPoint outside = inFileList(viewer, viewer->rect().center());
+  click("fileList", "other.txt");
   pressAndMove("plan.txt", outside);
+  ASSERT_TRUE(app->noteLoaded());
   release(outside);
   QTest::qWait(50);
+  EXPECT_TRUE(app->noteLoaded());  // outside the Folder List: nothing at all
   EXPECT_TRUE(fs::exists(docs() / "plan.txt"));
   EXPECT_EQ(app->status().message(), before);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
