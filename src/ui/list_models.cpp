@@ -1,9 +1,14 @@
 #include "ui/list_models.h"
 
+#include <QAbstractItemDelegate>
 #include <QApplication>
+#include <QDrag>
 #include <QEvent>
 #include <QListView>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QStyle>
+#include <QUrl>
 
 #include "browse/file_kinds.h"
 #include "platform/text.h"
@@ -39,6 +44,36 @@ QVariant CoreListModel::data(const QModelIndex& index, int role) const {
   }
 }
 
+Qt::ItemFlags CoreListModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags f = QAbstractListModel::flags(index);
+  if (index.isValid() && index.row() == editRow_) f |= Qt::ItemIsEditable;
+  return f;
+}
+
+bool CoreListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !index.isValid() || index.row() != editRow_) return false;
+  const std::string oldText = editOld_;
+  // Text left as it was shown keeps the name's own bytes (a name that is
+  // not valid UTF-8 is shown with replacement characters).
+  const std::string newText =
+      value.toString() == data(index, Qt::EditRole).toString() ? oldText : value.toString().toStdString();
+  endEdit();
+  if (onLabelCommitted) onLabelCommitted(oldText, newText);
+  return true;
+}
+
+bool CoreListModel::beginEdit(int row) {
+  if (row < 0 || row >= list_.size()) return false;
+  editRow_ = row;
+  editOld_ = list_.at(row).name;
+  return true;
+}
+
+void CoreListModel::endEdit() {
+  editRow_ = -1;
+  editOld_.clear();
+}
+
 QIcon CoreListModel::iconFor(int icon) const {
   auto it = icons_.find(icon);
   if (it != icons_.end()) return it->second;
@@ -65,6 +100,7 @@ QIcon CoreListModel::iconFor(int icon) const {
 }
 
 void CoreListModel::listReset() {
+  endEdit();  // the view drops its editor with the old items
   resetting_ = true;
   beginResetModel();
   endResetModel();
@@ -90,7 +126,42 @@ ListViewBinding::ListViewBinding(QListView* view, CoreListModel* model, QObject*
     if (index.isValid() && onActivated) onActivated(index.row());
   });
   connect(model, &CoreListModel::coreSelectionChanged, this, &ListViewBinding::syncFromCore);
+  // Escape closes the editor without committing: the row stops being editable.
+  connect(view->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this] { model_->endEdit(); });
+  model->onLabelCommitted = [this](const std::string& oldText, const std::string& newText) {
+    // The App may replace the items; let the view finish with its editor first.
+    QMetaObject::invokeMethod(
+        this,
+        [this, oldText, newText] {
+          if (onLabelEdited) onLabelEdited(oldText, newText);
+        },
+        Qt::QueuedConnection);
+  };
   syncFromCore();
+}
+
+void ListViewBinding::showRow(int row) {
+  if (!view_) return;
+  if (row < 0 || row >= model_->rowCount()) {
+    syncFromCore();
+    return;
+  }
+  syncing_ = true;
+  view_->selectionModel()->setCurrentIndex(model_->index(row), QItemSelectionModel::ClearAndSelect);
+  syncing_ = false;
+}
+
+bool ListViewBinding::editLabel(int row) {
+  if (!view_ || !model_->beginEdit(row)) return false;
+  const QModelIndex index = model_->index(row);
+  view_->scrollTo(index);
+  view_->setFocus(Qt::OtherFocusReason);
+  view_->edit(index);
+  if (!view_->indexWidget(index)) {  // the open editor of the row
+    model_->endEdit();
+    return false;
+  }
+  return true;
 }
 
 void ListViewBinding::syncFromCore() {
@@ -137,6 +208,126 @@ bool ListViewBinding::eventFilter(QObject* watched, QEvent* event) {
   if (view_ && watched == view_->viewport() && event->type() == QEvent::MouseButtonPress)
     pressMovedSelection_ = false;
   return QObject::eventFilter(watched, event);
+}
+
+// ---- Dragging a File List item -------------------------------------------
+
+FileListDrag::FileListDrag(QListView* files, CoreListModel* fileModel, QListView* folders,
+                           ListViewBinding* folderBinding, QObject* parent)
+    : QObject(parent), files_(files), fileModel_(fileModel), folders_(folders), folderBinding_(folderBinding) {
+  files->viewport()->installEventFilter(this);
+}
+
+FileListDrag::~FileListDrag() {
+  if (cursorSet_) QApplication::restoreOverrideCursor();
+}
+
+QMimeData* FileListDrag::fileMimeData(const std::string& folder, const std::string& name) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  path += name;
+  // Percent-encoding the raw bytes keeps a name that is not UTF-8 intact.
+  QByteArray url = "file://" + QByteArray::fromStdString(path).toPercentEncoding("/");
+  auto* mime = new QMimeData;
+  mime->setData(QStringLiteral("text/uri-list"), url + "\r\n");
+  return mime;
+}
+
+int FileListDrag::folderRowAt(const QPoint& global) const {
+  if (!folders_ || !folders_->isVisible()) return -2;
+  QWidget* port = folders_->viewport();
+  const QPoint local = port->mapFromGlobal(global);
+  if (!port->rect().contains(local)) return -2;
+  const QModelIndex index = folders_->indexAt(local);
+  return index.isValid() ? index.row() : -1;
+}
+
+bool FileListDrag::eventFilter(QObject* watched, QEvent* event) {
+  if (!files_ || watched != files_->viewport()) return QObject::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      auto* e = static_cast<QMouseEvent*>(event);
+      if (moving_) endMove();
+      name_.clear();
+      if (e->button() != Qt::LeftButton) break;
+      const QModelIndex index = files_->indexAt(e->position().toPoint());
+      if (!index.isValid() || index.row() >= fileModel_->list().size()) break;
+      name_ = fileModel_->list().at(index.row()).name;
+      icon_ = fileModel_->list().at(index.row()).icon;
+      pressAt_ = e->position().toPoint();
+      break;
+    }
+    case QEvent::MouseMove: {
+      auto* e = static_cast<QMouseEvent*>(event);
+      if (name_.empty() || !(e->buttons() & Qt::LeftButton)) break;
+      if (moving_) {
+        track(e->globalPosition().toPoint());
+        return true;
+      }
+      if ((e->position().toPoint() - pressAt_).manhattanLength() < QApplication::startDragDistance()) break;
+      if (e->modifiers() & Qt::ControlModifier) {
+        dragOut();
+        return true;
+      }
+      moving_ = true;
+      track(e->globalPosition().toPoint());
+      return true;
+    }
+    case QEvent::MouseButtonRelease: {
+      auto* e = static_cast<QMouseEvent*>(event);
+      if (moving_ && e->button() == Qt::LeftButton) finish(e->globalPosition().toPoint());
+      name_.clear();
+      break;  // the view ends its own press
+    }
+    default:
+      break;
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+void FileListDrag::track(const QPoint& global) {
+  const int row = folderRowAt(global);
+  if (folderBinding_) folderBinding_->showRow(row);
+  const Qt::CursorShape shape = row >= 0 ? Qt::DragMoveCursor : Qt::ForbiddenCursor;
+  if (cursorSet_) {
+    QApplication::changeOverrideCursor(QCursor(shape));
+  } else {
+    QApplication::setOverrideCursor(QCursor(shape));
+    cursorSet_ = true;
+  }
+}
+
+void FileListDrag::finish(const QPoint& global) {
+  const int row = folderRowAt(global);
+  const std::string name = name_;
+  endMove();
+  if (row == -2) return;
+  QMetaObject::invokeMethod(
+      this,
+      [this, name, row] {
+        if (onDropped) onDropped(name, row);
+        if (folderBinding_) folderBinding_->syncFromCore();
+      },
+      Qt::QueuedConnection);
+}
+
+void FileListDrag::endMove() {
+  moving_ = false;
+  if (cursorSet_) {
+    QApplication::restoreOverrideCursor();
+    cursorSet_ = false;
+  }
+  if (folderBinding_) folderBinding_->syncFromCore();
+}
+
+void FileListDrag::dragOut() {
+  const std::string name = name_;
+  name_.clear();
+  if (!filesFolder) return;
+  auto* drag = new QDrag(files_);
+  drag->setMimeData(fileMimeData(filesFolder(), name));
+  drag->setPixmap(fileModel_->iconFor(icon_).pixmap(16, 16));
+  drag->exec(Qt::CopyAction, Qt::CopyAction);  // Qt deletes the drag afterwards
 }
 
 }  // namespace vm::ui

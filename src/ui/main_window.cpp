@@ -353,6 +353,21 @@ void MainWindow::buildPanes() {
   fileBinding_->onSelected = [this](int row) { app_.fileClicked(row); };
   fileBinding_->onClickedAgain = [this](int row) { app_.fileClicked(row); };
   fileBinding_->onActivated = [this](int row) { app_.fileActivated(row); };
+  folderBinding_->onLabelEdited = [this](const std::string& oldText, const std::string& newText) {
+    app_.labelEdited(cmd::kFolderList, oldText, newText);
+  };
+  fileBinding_->onLabelEdited = [this](const std::string& oldText, const std::string& newText) {
+    app_.labelEdited(cmd::kFileList, oldText, newText);
+  };
+  // The lists' own menus come from the App.
+  folderList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(folderList_, &QWidget::customContextMenuRequested, this,
+          [this] { app_.listContextMenu(cmd::kFolderList); });
+  fileList_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(fileList_, &QWidget::customContextMenuRequested, this, [this] { app_.listContextMenu(cmd::kFileList); });
+  fileDrag_ = new FileListDrag(fileList_, fileModel_, folderList_, folderBinding_, this);
+  fileDrag_->onDropped = [this](const std::string& name, int row) { app_.fileDroppedOnFolder(name, row); };
+  fileDrag_->filesFolder = [this] { return app_.roots().current().filesFolder(); };
 
   splitter_->addWidget(viewerArea_);
   splitter_->addWidget(navColumn_);
@@ -677,6 +692,11 @@ void MainWindow::updatePaneTips() {
   folderList_->setToolTip(qs(app_.paneTip(cmd::kFolderList)));
 }
 
+void MainWindow::editLabel(int control, int index) {
+  if (control == cmd::kFolderList) folderBinding_->editLabel(index);
+  if (control == cmd::kFileList) fileBinding_->editLabel(index);
+}
+
 int MainWindow::wantedListWidth() { return started_ ? app_.listWidth() : -1; }
 
 void MainWindow::splitterReleased() {
@@ -765,6 +785,13 @@ bool MainWindow::windowKey(QEvent* event) {
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (windowKey(event)) return true;
   if (watched == multibar_ && multibarKey(event)) return true;
+  if (watched == fileList_ && event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Delete && !(key->modifiers() & ~Qt::KeypadModifier)) {
+      app_.command(cmd::kDeleteFile);
+      return true;
+    }
+  }
   if (watched == viewerArea_ && event->type() == QEvent::Resize && messageField_) {
     placeMessageField();
   } else if (rootList_ && (watched == rootList_ || watched == rootList_->lineEdit()) &&

@@ -27,6 +27,7 @@ class QWidgetAction;
 namespace vm::ui {
 
 class CoreListModel;
+class FileListDrag;
 class ListViewBinding;
 class NoteEdit;
 
@@ -57,6 +58,10 @@ class MainWindow : public QMainWindow {
 
   // Picture of a toolbar image number (0 to 10).
   static QIcon toolbarIcon(int picture);
+
+  // Starts the in-place edit of a list item's label (control: the Folder
+  // List's or the File List's id).
+  void editLabel(int control, int index);
 
   // The widgets the editor ports work on.
   NoteEdit* noteEditor() const { return noteEditor_; }
@@ -140,6 +145,7 @@ class MainWindow : public QMainWindow {
   CoreListModel* fileModel_ = nullptr;
   ListViewBinding* folderBinding_ = nullptr;
   ListViewBinding* fileBinding_ = nullptr;
+  FileListDrag* fileDrag_ = nullptr;
 
   QLabel* statusMessage_ = nullptr;
   QLabel* charCounter_ = nullptr;

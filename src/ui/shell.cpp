@@ -74,6 +74,7 @@ void ShutdownSignals::readPipe() {
 void QtShell::connect(App& app, MainWindow& window) {
   timers.setTick([&app](int id) { app.timer(id); });
   windowPort.setWindow(&window);
+  windowPort.onEditLabel = [&window](int control, int index) { window.editLabel(control, index); };
   dialogs.setParent(&window);
   desktop.setParent(&window);
   lineInput.setParent(&window);
