@@ -476,7 +476,16 @@ bool MainWindow::pageDrawn() const {
 // ---- Commands, menus and toolbar -----------------------------------------
 
 void MainWindow::runCommand(int id) {
+  // A command that keeps the window alive through the pump (a search, a long
+  // load) may change the menus; the action, menu or shortcut that triggered
+  // it is still on the stack, so menus and toolbar are rebuilt only after it.
+  ++commandDepth_;
   app_.command(id);
+  --commandDepth_;
+  if (rebuildAfterCommand_ && commandDepth_ == 0) {
+    rebuildAfterCommand_ = false;
+    scheduleRebuild();
+  }
   // The core may have refused a check or enable change that Qt already drew.
   if (menuShape(app_.menus()) == menuShape_) updateMenusInPlace();
   if (toolbarShape(app_.toolbar()) == toolbarShape_) updateToolbarInPlace();
@@ -491,6 +500,10 @@ void MainWindow::scheduleRebuild() {
       this,
       [this] {
         rebuildPending_ = false;
+        if (commandDepth_ > 0) {
+          rebuildAfterCommand_ = true;
+          return;
+        }
         if (menuShape(app_.menus()) != menuShape_) rebuildMenus();
         if (toolbarShape(app_.toolbar()) != toolbarShape_) rebuildToolbar();
       },

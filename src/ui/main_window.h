@@ -91,6 +91,8 @@ class MainWindow : public QMainWindow {
   void toolbarChanged();
   void scheduleRebuild();
   void runCommand(int id);
+  int commandDepth_ = 0;             // commands running (one inside another through the pump)
+  bool rebuildAfterCommand_ = false;  // a rebuild waits for the running command
   void rebuildShortcuts();
   bool multibarKey(QEvent* event);
   void showViewer();

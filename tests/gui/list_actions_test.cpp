@@ -7,6 +7,7 @@
 #include <QContextMenuEvent>
 #include <QDrag>
 #include <QLineEdit>
+#include <QPointer>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -125,6 +126,27 @@ class ListActionsTest : public test::ShellTest {
 };
 
 // ---- Label edits -----------------------------------------------------------
+
+// A menu command that keeps the window alive through the pump (Links to This
+// Note reads the root's notes) changes the menus while the menu item that ran
+// it is still on the stack: the menus are rebuilt only after the command.
+TEST_F(ListActionsTest, AMenuCommandRunningThroughThePumpKeepsItsMenuAlive) {
+  h.dir.write("docs/refers.txt", "see [plan]");
+  start();
+  click("fileList", "plan.txt");
+  ASSERT_TRUE(app->noteLoaded());
+  QTest::qWait(50);  // the note's menu items are in
+  QPointer<QAction> item = win->findChild<QAction*>("menu40300");
+  ASSERT_TRUE(item);
+  app->menuAboutToOpen();  // as the Tools menu opens: the item is enabled
+  ASSERT_TRUE(item->isEnabled());
+  item->trigger();
+  EXPECT_TRUE(item) << "the menu was rebuilt under the running command";
+  EXPECT_EQ(app->fileList().size(), 1);
+  EXPECT_EQ(app->fileList().at(0).name, "refers.txt");
+  // The rebuild follows from the event loop.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return item.isNull(); }, 2000));
+}
 
 TEST_F(ListActionsTest, RenameEndedWithEnterRenamesTheFileAndItsCompanion) {
   start();
