@@ -163,13 +163,18 @@ void addPopupItems(QMenu& menu, const std::vector<PopupItem>& items) {
 }
 }  // namespace
 
-int QtWindowPort::popupMenu(int control, const std::vector<PopupItem>& items) {
-  if (!window_) return 0;
-  QMenu menu(window_);
-  menu.setObjectName(control == cmd::kFolderList ? QStringLiteral("folderMenu") : QStringLiteral("fileMenu"));
+int execPopupMenu(QWidget* parent, const QString& name, const std::vector<PopupItem>& items, const QPoint& at) {
+  if (!parent) return 0;
+  QMenu menu(parent);
+  menu.setObjectName(name);
   addPopupItems(menu, items);
-  QAction* chosen = menu.exec(QCursor::pos());
+  QAction* chosen = menu.exec(at);
   return chosen ? chosen->data().toInt() : 0;
+}
+
+int QtWindowPort::popupMenu(int control, const std::vector<PopupItem>& items) {
+  return execPopupMenu(window_, control == cmd::kFolderList ? QStringLiteral("folderMenu") : QStringLiteral("fileMenu"),
+                       items, QCursor::pos());
 }
 
 void QtWindowPort::editLabel(int control, int index) {
@@ -353,21 +358,9 @@ int QtTextEditor::textWidth(const std::string& text) {
 
 int QtTextEditor::popupMenu(const std::vector<PopupItem>& items) {
   if (!editor_) return 0;
-  QMenu menu(editor_);
-  menu.setObjectName(QStringLiteral("noteMenu"));
-  for (const PopupItem& item : items) {
-    if (item.id == 0) {
-      menu.addSeparator();
-      continue;
-    }
-    QAction* a = menu.addAction(QString::fromUtf8(item.text));
-    a->setData(item.id);
-    a->setEnabled(item.enabled);
-  }
   const QPoint at = hasMenuPoint_ ? menuPoint_ : editor_->viewport()->mapToGlobal(editor_->cursorRect().bottomLeft());
   hasMenuPoint_ = false;
-  QAction* chosen = menu.exec(at);
-  return chosen ? chosen->data().toInt() : 0;
+  return execPopupMenu(editor_, QStringLiteral("noteMenu"), items, at);
 }
 
 void QtTextEditor::setSyntax(int syntax) {
@@ -429,20 +422,7 @@ void QtLineEditor::paste() {
 }
 
 int QtLineEditor::popupMenu(const std::vector<PopupItem>& items) {
-  if (!edit_) return 0;
-  QMenu menu(edit_);
-  menu.setObjectName(QStringLiteral("multibarMenu"));
-  for (const PopupItem& item : items) {
-    if (item.id == 0) {
-      menu.addSeparator();
-      continue;
-    }
-    QAction* a = menu.addAction(QString::fromUtf8(item.text));
-    a->setData(item.id);
-    a->setEnabled(item.enabled);
-  }
-  QAction* chosen = menu.exec(QCursor::pos());
-  return chosen ? chosen->data().toInt() : 0;
+  return execPopupMenu(edit_, QStringLiteral("multibarMenu"), items, QCursor::pos());
 }
 
 // ---- Pump ----------------------------------------------------------------

@@ -47,6 +47,10 @@ class QtTimers : public QObject, public Timers {
 
 // The main window as the core sees it. The window is attached after it is
 // built; until then the port answers "not in front" and ignores requests.
+// A pop-up menu of the core's items (sub-menus included) at a point; the
+// chosen id, 0 when none.
+int execPopupMenu(QWidget* parent, const QString& name, const std::vector<PopupItem>& items, const QPoint& at);
+
 class QtWindowPort : public WindowPort {
  public:
   void setWindow(QWidget* w) { window_ = w; }

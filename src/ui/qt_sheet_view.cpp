@@ -1,5 +1,7 @@
 #include "ui/qt_sheet_view.h"
 
+#include "ui/qt_ports.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -635,21 +637,9 @@ QPoint QtSheetView::menuPosition() const {
 
 int QtSheetView::popupMenu(const std::vector<PopupItem>& items) {
   if (!table_) return 0;
-  QMenu menu(table_);
-  menu.setObjectName(QStringLiteral("sheetMenu"));
-  for (const PopupItem& item : items) {
-    if (item.id == 0) {
-      menu.addSeparator();
-      continue;
-    }
-    QAction* a = menu.addAction(QString::fromUtf8(item.text));
-    a->setData(item.id);
-    a->setEnabled(item.enabled);
-  }
   const QPoint at = menuPosition();
   hasMenuPoint_ = false;
-  QAction* chosen = menu.exec(at);
-  return chosen ? chosen->data().toInt() : 0;
+  return execPopupMenu(table_, QStringLiteral("sheetMenu"), items, at);
 }
 
 }  // namespace vm::ui

@@ -157,6 +157,8 @@ TEST(AppLinksToNote, ListsLinkingNotesAndOpensOne) {
   EXPECT_EQ(h.message(), "Notes linking to Target.txt: 1");
   app.fileClicked(0);
   EXPECT_EQ(h.editor.content, "see [Target] here");
+  EXPECT_TRUE(h.editor.enabled);  // a linking note opens to be edited
+  EXPECT_EQ(app.noteLock(), NoteLock::None);
   app.command(cmd::kRefresh);
   EXPECT_EQ(app.fileList().size(), 2);
 
