@@ -154,14 +154,10 @@ bool linksToTarget(std::string_view text, const Target& t) {
 
 // Reads up to kMaxRead bytes of a regular file into buf; false when it cannot.
 bool readNote(const std::string& path, std::string& buf) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  std::int64_t fileSize = 0;
+  const int fd = openRegularFile(path, &fileSize);
   if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
-  const std::size_t size = std::min(static_cast<std::size_t>(std::max<off_t>(st.st_size, 0)), kMaxRead);
+  const std::size_t size = std::min(static_cast<std::size_t>(std::max<std::int64_t>(fileSize, 0)), kMaxRead);
   if (buf.size() < size) buf.resize(size);
   std::size_t got = 0;
   while (got < size) {

@@ -51,6 +51,9 @@ int removeStaleTempFiles(const fs::path& folder, std::int64_t olderThanNs = 60'0
 
 // Appends to a file, creating it. False when it cannot be opened.
 bool appendToFile(const fs::path& p, std::string_view data);
+// Opens a regular file for reading without blocking (a FIFO cannot hold the
+// open) and gives its size; -1 when it cannot be opened or is no regular file.
+int openRegularFile(const std::string& path, std::int64_t* size);
 // Deletes the files of folder whose names begin with prefix (the rendered
 // pages in the program's private temporary folder); nothing else is touched.
 void removeFilesStartingWith(const fs::path& folder, std::string_view prefix);

@@ -1,5 +1,7 @@
 #include "platform/text_search.h"
 
+#include "platform/fs.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -249,19 +251,15 @@ bool FileScanner::contains(const std::filesystem::path& path, const TextMatcher&
   stopped_ = false;
   if (term.empty()) return false;
   // Non-blocking, so a FIFO cannot hold the open; only regular files are read.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  std::int64_t fileSize = 0;
+  const int fd = openRegularFile(path.string(), &fileSize);
   if (fd < 0) return false;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return false;
-  }
 #ifdef POSIX_FADV_SEQUENTIAL
-  if (st.st_size > static_cast<off_t>(chunk_)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  if (fileSize > static_cast<std::int64_t>(chunk_)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
   // Small files are read in one piece with a buffer no bigger than they are.
   const std::size_t want =
-      st.st_size >= 0 && static_cast<std::size_t>(st.st_size) < chunk_ ? static_cast<std::size_t>(st.st_size) + 1 : chunk_;
+      fileSize >= 0 && static_cast<std::size_t>(fileSize) < chunk_ ? static_cast<std::size_t>(fileSize) + 1 : chunk_;
   const std::size_t overlap = term.maxHitBytes();
   std::size_t keep = 0;  // bytes carried over from the previous chunk
   std::uint64_t total = 0;
@@ -275,7 +273,7 @@ bool FileScanner::contains(const std::filesystem::path& path, const TextMatcher&
     std::size_t len = keep + static_cast<std::size_t>(got);
     total += static_cast<std::uint64_t>(got);
     // The size seen at the open ends the file: no extra read to meet its end.
-    bool last = got == 0 || total >= static_cast<std::uint64_t>(st.st_size);
+    bool last = got == 0 || total >= static_cast<std::uint64_t>(fileSize);
     if (got > 0) {
       if (const void* nul = std::memchr(buf_.data() + keep, 0, static_cast<std::size_t>(got))) {
         len = static_cast<std::size_t>(static_cast<const char*>(nul) - buf_.data());
