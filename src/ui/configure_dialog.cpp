@@ -122,13 +122,14 @@ QCheckBox* ConfigureDialog::addFlag(QVBoxLayout* l, const SettingDef& d) {
   return box;
 }
 
-QLineEdit* ConfigureDialog::addField(QVBoxLayout* l, const SettingDef& d, const QString& label) {
+QLineEdit* ConfigureDialog::addField(QVBoxLayout* l, const SettingDef& d, QWidget* trailing) {
   auto* row = new QHBoxLayout;
-  row->addWidget(new QLabel(label.isEmpty() ? q(d.control) : label));
+  row->addWidget(new QLabel(q(d.control)));
   auto* edit = new QLineEdit(q(session_.text(d)));
   edit->setObjectName(q(d.key));
   edit->setMaxLength(259);
   row->addWidget(edit, 1);
+  if (trailing) row->addWidget(trailing);
   l->addLayout(row);
   writers_.push_back([this, edit, &d] { session_.setText(d, s8(edit->text())); });
   return edit;
@@ -256,6 +257,7 @@ void ConfigureDialog::rootDialog(QTreeWidget* list, int row) {
   QDialog d(this);
   d.setWindowTitle("Add New Root");
   d.setObjectName("Add New Root");
+  d.setMinimumWidth(480);
   auto* form = new QFormLayout(&d);
   auto* path = new QLineEdit;
   path->setObjectName("Path");
@@ -424,10 +426,9 @@ void ConfigureDialog::buildNotePicker(QVBoxLayout* l) {
 // ---------------------------------------------------------------- the other pages
 
 void ConfigureDialog::buildExternal(QVBoxLayout* l) {
-  auto* program = addField(l, setting::ExternalProgramExe);
   auto* pick = new QPushButton(". . .");
   pick->setObjectName("pickProgram");
-  l->addWidget(pick, 0, Qt::AlignRight);
+  auto* program = addField(l, setting::ExternalProgramExe, pick);
   connect(pick, &QPushButton::clicked, this, [this, program] {
     QString f = QFileDialog::getOpenFileName(this, "Open", "/", "Applications (*)");
     if (!f.isEmpty()) program->setText(f);
@@ -456,11 +457,14 @@ void ConfigureDialog::buildDates(QVBoxLayout* l) {
   addField(l, setting::SpreadsheetDateTemplate);
   footer(l, "Customze the F5 date string formatting");
   auto* legend = new QLabel(
-      "yyyy  year            yy  3rd and 4th digits of the year\n"
-      "MMMM  January     MMM  Jan     MM  01     M  1\n"
-      "dddd  Monday        ddd  Mon      dd  01      d  1\n"
-      "HH  16   H  16  (24 hour)     hh  04   h  4  (12 hour)\n"
-      "mm  01   m  1     ss  01   s  1     tt  AM/PM   t  A/P");
+      "yyyy  year       yy   3rd and 4th digits of the year\n"
+      "MMMM  January    MMM  Jan    MM  01    M  1\n"
+      "dddd  Monday     ddd  Mon    dd  01    d  1\n"
+      "HH    16         H    16     (24 hour)\n"
+      "hh    04         h    4      (12 hour)\n"
+      "mm    01         m    1      ss  01    s  1\n"
+      "tt    AM/PM      t    A/P");
+  legend->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   l->addWidget(legend);
 }
 

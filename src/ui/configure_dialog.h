@@ -44,7 +44,7 @@ class ConfigureDialog : public QDialog {
   void buildDates(QVBoxLayout* l);
   // A check box or a labelled field bound to a key: read now, written on leave.
   QCheckBox* addFlag(QVBoxLayout* l, const SettingDef& d);
-  QLineEdit* addField(QVBoxLayout* l, const SettingDef& d, const QString& label = {});
+  QLineEdit* addField(QVBoxLayout* l, const SettingDef& d, QWidget* trailing = nullptr);
   void footer(QVBoxLayout* l, const char* text);
   // Add New Root (row -1) or Edit (row >= 0).
   void rootDialog(QTreeWidget* list, int row);
