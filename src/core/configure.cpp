@@ -51,6 +51,57 @@ bool beginsFolder(std::string_view text, std::string root) {
 
 bool lessNoCase(const std::string& a, const std::string& b) { return compareNoCase(a, b) < 0; }
 
+
+// Replaces the entry lines of section BasicRoots with rows, in their order,
+// where the first stretch of the section stood. Comment and blank lines of
+// the section stay in place, as does every line outside it; line ends are
+// kept. A missing section is added at the end of the file.
+bool writeRootsSection(const std::filesystem::path& file, const std::vector<RootRow>& rows) {
+  auto data = readWholeFile(file);
+  if (!data) return false;
+  const bool crlf = data->find("\r\n") != std::string::npos;
+  const std::string eol = crlf ? "\r\n" : "\n";
+  std::string block;
+  for (const auto& r : rows) block += r.path + "=" + r.alias + (r.extension.empty() ? "" : ";" + r.extension) + eol;
+  std::string out;
+  bool inRoots = false, placed = false;
+  std::string pending;  // blank and comment lines after the last entry of the first stretch
+  auto flushFirstStretch = [&] {
+    if (inRoots && !placed) {
+      out += block;
+      placed = true;
+    }
+    out += pending;
+    pending.clear();
+  };
+  std::size_t pos = 0;
+  while (pos < data->size()) {
+    std::size_t end = data->find('\n', pos);
+    end = end == std::string::npos ? data->size() : end + 1;
+    const std::string_view line(data->data() + pos, end - pos);
+    pos = end;
+    const std::string_view text = ini::trimBlanks(line.substr(0, line.find('\n')));
+    if (auto name = ini::headerName(text)) {
+      flushFirstStretch();
+      inRoots = equalsNoCase(*name, kBasicRootsSection);
+      out += line;
+      continue;
+    }
+    if (!inRoots) {
+      out += line;
+    } else if (text.empty() || text.front() == ';') {
+      (placed ? out : pending) += line;
+    } else if (!placed) {
+      out += pending;  // comments between entries keep their place before the new rows
+      pending.clear();
+    }
+  }
+  if (!placed && !out.empty() && out.back() != '\n') out += eol;
+  flushFirstStretch();
+  if (!placed) out += (out.empty() ? "" : eol) + "[" + std::string(kBasicRootsSection) + "]" + eol + block;
+  return writeFileAtomic(file, out);
+}
+
 }  // namespace
 
 PickerListing listPickerFolder(const std::string& folder, bool belowRoot) {
@@ -292,14 +343,7 @@ bool ConfigureSession::commit() {
     store_.writeEntry(e);
     ok = ok && !store_.lastWriteFailed();
   }
-  if (rootsRead_ && roots_ != storedRoots_) {
-    // The roots section is written anew in the page's order.
-    if (!storedRoots_.empty() && !SettingsStore::deleteSection(file, kBasicRootsSection)) return false;
-    for (const auto& r : roots_) {
-      store_.writeEntry(SettingEntry{r.path, r.alias, std::string(kBasicRootsSection), r.extension, file});
-      ok = ok && !store_.lastWriteFailed();
-    }
-  }
+  if (rootsRead_ && roots_ != storedRoots_) ok = writeRootsSection(file, roots_) && ok;
   return ok;
 }
 

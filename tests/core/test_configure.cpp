@@ -148,7 +148,7 @@ TEST(ConfigureSession, RootsPageChecks) {
   EXPECT_EQ(s.editRoot(2, {"/srv/new", "Newer", ""})->title, "Required");
   s.removeRoot(0);
   ASSERT_TRUE(s.commit());
-  EXPECT_EQ(f.file(), "[General]\nAutoSave=2\n[Tail]\nx=1\n\n[BasicRoots]\n%AppSrcDrv%/stick=Stick\n/srv/new=Newer;md\n");
+  EXPECT_EQ(f.file(), "[General]\nAutoSave=2\n[BasicRoots]\n%AppSrcDrv%/stick=Stick\n/srv/new=Newer;md\n[Tail]\nx=1\n");
 
   // "Set path for remote use" on a stick mounted at /media/u/STICK.
   f.env.appSrcDrv = "/media/u/STICK";
@@ -172,6 +172,27 @@ TEST(ConfigureSession, UnchangedRootsKeepTheirSection) {
   s.setFlag(setting::HideHidden, true);  // absent: written
   ASSERT_TRUE(s.commit());
   EXPECT_EQ(f.file(), text + "\n[General]\nHideHidden=1\n");
+}
+
+TEST(ConfigureSession, ChangedRootsKeepCommentsLineEndsAndOtherSections) {
+  Fixture f("[General]\r\nAutoSave=2\r\n[BasicRoots]\r\n; roots I use\r\n/a=A;.md\r\n; the old one\r\n/b=B\r\n\r\n"
+            "[BasicRootsOld]\r\n/keep=me\r\n[basicroots]\r\n/c=C\r\n; tail comment");
+  auto s = f.session();
+  ASSERT_EQ(s.roots().size(), 3u);
+  s.removeRoot(1);
+  ASSERT_EQ(s.addRoot({"/d", "D", "txt"}), std::nullopt);
+  ASSERT_TRUE(s.commit());
+  EXPECT_EQ(f.file(),
+            "[General]\r\nAutoSave=2\r\n[BasicRoots]\r\n; roots I use\r\n; the old one\r\n/a=A;.md\r\n/c=C\r\n"
+            "/d=D;.txt\r\n\r\n[BasicRootsOld]\r\n/keep=me\r\n[basicroots]\r\n; tail comment");
+  f.store.reload();
+  EXPECT_EQ(f.store.sectionKeys("BasicRoots"), (std::vector<std::string>{"/a", "/c", "/d"}));
+
+  Fixture none("[General]\nAutoSave=2");  // no section, no final line end
+  auto t = none.session();
+  ASSERT_EQ(t.addRoot({"/n", "N", ".md"}), std::nullopt);
+  ASSERT_TRUE(t.commit());
+  EXPECT_EQ(none.file(), "[General]\nAutoSave=2\n\n[BasicRoots]\n/n=N;.md\n");
 }
 
 TEST(ConfigureSession, PerpetualPickUnderAppSrcDrvRoot) {
