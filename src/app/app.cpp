@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "core/commands.h"
+#include "core/configure.h"
 #include "core/headless_ports.h"
 #include "core/program_files.h"
 #include "notes/companion.h"
@@ -149,6 +150,17 @@ void App::rebuildFromSettings() {
   else
     browser_.history().setLog(nullptr);
   updateToolbar();
+}
+
+// Configure: on OK the changed keys are written, the settings reloaded and the window rebuilt.
+void App::configure() {
+  ConfigureSession session(store_, env_.paths, roots_.all());
+  if (!ports_.dialogs || !ports_.dialogs->configure(session)) return;
+  if (!session.commit()) say("Some settings could not be written to " + iniPath().string());
+  if (!closeDocument()) return;
+  store_.reload();
+  rebuildFromSettings();
+  updateProgramFilesItem(menus_, settings_);
 }
 
 // ---------------------------------------------------------------- inputs
@@ -298,6 +310,7 @@ void App::command(int id) {
       break;
     case cmd::kAbout: aboutRequested(format("%s %s", kProductName, kVersion)); break;
     case cmd::kHelp: showHelp(); break;
+    case cmd::kConfigure: configure(); break;
     case cmd::kViewProgramFiles: browser_.toggleProgramFiles(); break;
     case cmd::kSortByName:
     case cmd::kSortByDate:

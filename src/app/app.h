@@ -158,6 +158,7 @@ class App {
  private:
   void initMainWindow();
   void rebuildFromSettings();
+  void configure();
   void updateToolbar();
   void selectRoot(const std::string& text, bool typed);
   void openCommandLineFile(const std::string& text);

@@ -15,6 +15,7 @@ void buildMainMenus(MenuModel& menus, const Settings& settings, bool alwaysOnTop
   file.items.push_back(std::move(newMenu));
   file.items.push_back({cmd::kSave, "   &Save    \tCtrl+S  ", "", false, false, true, {}});
   file.items.push_back({cmd::kNewWindow, "   &New Vellumark window", "", false, false, true, {}});
+  file.items.push_back({cmd::kConfigure, "   &Configure", "", false, false, true, {}});
   file.items.push_back({cmd::kExit, "   E&xit   \tAlt+F4", "Alt+F4", false, false, true, {}});
   Menu tools{"&Tools", {}};
   tools.items.push_back({cmd::kLaunchAssociated, " Launch &Associated", "", false, false, false, {}});
@@ -27,8 +28,13 @@ void buildMainMenus(MenuModel& menus, const Settings& settings, bool alwaysOnTop
   m.push_back(std::move(file));
   m.push_back(std::move(tools));
   m.push_back(std::move(help));
-  // The item that shows the program's own files exists only while they are
-  // not always hidden.
+  updateProgramFilesItem(menus, settings);
+}
+
+// The item that shows the program's own files exists only while they are
+// not always hidden.
+void updateProgramFilesItem(MenuModel& menus, const Settings& settings) {
+  menus.remove(cmd::kViewProgramFiles);
   if (!settings.flag(setting::TnHideFiles)) {
     MenuItem vm{cmd::kViewProgramFiles, " View Vellumark files   ", "", true,
                 settings.flag(setting::MenuViewVMFiles), true, {}};

@@ -24,6 +24,8 @@ inline constexpr const char* kTextSwitchToEdit = " Switch to &Edit mode";
 inline constexpr const char* kTextLinksToNote = " Links to This Note  ";
 
 void buildMainMenus(MenuModel& menus, const Settings& settings, bool alwaysOnTop);
+// Adds or removes " View Vellumark files   " as TnHideFiles says.
+void updateProgramFilesItem(MenuModel& menus, const Settings& settings);
 void buildMainToolbar(ToolbarModel& toolbar);
 std::vector<Accelerator> mainAccelerators();
 

@@ -60,6 +60,7 @@ class Roots {
   RootLocation& at(int i) { return table_[static_cast<std::size_t>(i)]; }
   const RootLocation& at(int i) const { return table_[static_cast<std::size_t>(i)]; }
   void clear() { table_.clear(); current_ = 0; }
+  const std::vector<RootLocation>& all() const { return table_; }
 
   int currentIndex() const { return current_; }
   void setCurrent(int i) { current_ = (i >= 0 && i < count()) ? i : 0; }

@@ -213,6 +213,8 @@ class KeywordsDialogModel {
 };
 
 // Modal dialogs.
+class ConfigureSession;
+
 class Dialogs {
  public:
   virtual ~Dialogs() = default;
@@ -221,6 +223,12 @@ class Dialogs {
   // The Keywords dialog: runs until the user presses OK (which calls
   // model.ok()); it has no Cancel.
   virtual void keywords(KeywordsDialogModel& model) { (void)model; }
+  // The Configure dialog over its pending settings: true for OK, false for
+  // Cancel. The caller commits the session on OK.
+  virtual bool configure(ConfigureSession& session) {
+    (void)session;
+    return false;
+  }
 };
 
 // The system clipboard: text, and pictures as encoded image files.

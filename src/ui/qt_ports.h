@@ -229,6 +229,7 @@ class QtDialogs : public Dialogs {
   void information(const std::string& title, const std::string& text) override;
   bool confirm(const std::string& title, const std::string& text) override;
   void keywords(KeywordsDialogModel& model) override;
+  bool configure(ConfigureSession& session) override;  // in configure_dialog.cpp
 
  private:
   QPointer<QWidget> parent_;

@@ -229,6 +229,14 @@ class FakeDialogs : public Dialogs {
     if (keywordsUser) keywordsUser(model);
     model.ok();
   }
+  // The Configure dialog: what the user does in it; its answer is OK (true)
+  // or Cancel. Without a user the dialog is cancelled at once.
+  std::function<bool(ConfigureSession&)> configureUser;
+  int configureRuns = 0;
+  bool configure(ConfigureSession& session) override {
+    ++configureRuns;
+    return configureUser && configureUser(session);
+  }
   void information(const std::string& title, const std::string& text) override { shown.push_back(title + ": " + text); }
   bool confirm(const std::string& title, const std::string& text) override {
     shown.push_back(title + ": " + text);
