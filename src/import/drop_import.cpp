@@ -112,7 +112,48 @@ std::string tempNameIn(const std::string& folder) {
   return joinPath(folder, name);
 }
 
+// Standard base64 (blanks and line breaks skipped, padding optional);
+// nullopt on any other character.
+std::optional<std::string> decodeBase64(std::string_view text) {
+  std::string out;
+  unsigned buffer = 0;
+  int bits = 0;
+  for (char c : text) {
+    int v = c >= 'A' && c <= 'Z' ? c - 'A'
+            : c >= 'a' && c <= 'z' ? c - 'a' + 26
+            : c >= '0' && c <= '9' ? c - '0' + 52
+            : c == '+' ? 62
+            : c == '/' ? 63
+                       : -1;
+    if (c == '=') break;
+    if (c == ' ' || c == '\r' || c == '\n' || c == '\t') continue;
+    if (v < 0) return std::nullopt;
+    buffer = (buffer << 6) | static_cast<unsigned>(v);
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      out += static_cast<char>((buffer >> bits) & 0xFF);
+    }
+  }
+  return out;
+}
+
 }  // namespace
+
+std::optional<DataPicture> dataAddressPicture(std::string_view address) {
+  if (!startsWithNoCase(address, "data:image/")) return std::nullopt;
+  const std::size_t comma = address.find(',');
+  if (comma == std::string_view::npos) return std::nullopt;
+  const std::string_view head = address.substr(11, comma - 11);  // "png;base64"
+  if (!endsWithNoCase(head, ";base64")) return std::nullopt;
+  std::string type = foldCase(head.substr(0, head.find(';')));
+  std::optional<std::string> bytes = decodeBase64(address.substr(comma + 1));
+  if (!bytes || bytes->empty()) return std::nullopt;
+  if (type == "jpeg" || type == "pjpeg") type = "jpg";
+  if (type == "svg+xml") type = "svg";
+  if (type.empty() || type.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789") != std::string::npos) type = "img";
+  return DataPicture{std::move(*bytes), "." + type};
+}
 
 // ---- Text rules ------------------------------------------------------------
 
@@ -356,11 +397,38 @@ void DropImport::dropFiles(const std::vector<std::string>& files) {
 
 void DropImport::dropHtml(const DropData& data, Target target) {
   if (std::optional<std::string> address = htmlImageAddress(data.html)) {
-    downloadImage(*address, target);
+    if (startsWithNoCase(*address, "data:")) {
+      dataPicture(*address, target);
+    } else {
+      downloadImage(*address, target);
+    }
   } else if (!data.text.empty()) {
     dropText(data.text, target);
   } else {
     dropText(stripHtmlTags(decodeHtmlEntities(data.html)), target);
+  }
+}
+
+// A picture carried inside the address itself: saved as a dropped picture.
+void DropImport::dataPicture(const std::string& address, Target target) {
+  const std::optional<DataPicture> picture = dataAddressPicture(address);
+  if (!picture) {
+    ctx_.say("The dropped picture could not be read");
+    return;
+  }
+  if (target == Target::Note && !note_.editable()) return;
+  const std::string folder = pictureFolder(target);
+  if (folder.empty()) return;
+  const std::string name = freeImageName(folder, false);
+  std::string error;
+  const std::optional<std::string> written =
+      name.empty() ? std::nullopt : writeNewFile(folder, replaceExtension(name, picture->extension), picture->bytes, &error);
+  if (!written) {
+    ctx_.say(cutUtf8("Error creating bitmap: " + error, limits::kStatusMessage));
+  } else if (target == Target::Note) {
+    linkPicture(folder, *written);
+  } else {
+    arrived(*written, false);
   }
 }
 

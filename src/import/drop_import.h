@@ -57,6 +57,15 @@ std::string stripHtmlTags(std::string_view text);
 // quotes after the first "src". nullopt for other HTML or no address.
 std::optional<std::string> htmlImageAddress(std::string_view html);
 
+// A picture written into a "data:image/TYPE;base64," address: its bytes
+// and the extension for TYPE (".png", ".jpg" for jpeg, ".svg" for svg+xml).
+// nullopt for other addresses and for data that does not decode.
+struct DataPicture {
+  std::string bytes;
+  std::string extension;
+};
+std::optional<DataPicture> dataAddressPicture(std::string_view address);
+
 // The name a dropped picture is saved under (with ".bmp"; the caller may
 // change it to ".png"): the base name, without folder and extension, of the
 // last file path or text the drag offered, entities decoded, "%20" read as a
@@ -95,6 +104,7 @@ class DropImport {
   void dropHtml(const DropData& data, Target target);
   void dropText(const std::string& text, Target target);
   void downloadImage(const std::string& address, Target target);
+  void dataPicture(const std::string& address, Target target);
   // The folder pictures go to; empty (with a message) when it cannot be made.
   std::string pictureFolder(Target target);
   // Links a picture saved in imgs into the open note, after its date prefix.

@@ -90,6 +90,23 @@ TEST(DropText, ImageAddressComesOnlyFromAnImageTag) {
   EXPECT_FALSE(htmlImageAddress("plain text"));
 }
 
+TEST(DropText, DataAddressesCarryTheirPicture) {
+  auto png = dataAddressPicture("data:image/png;base64,iVBORw0K\nGgo=");
+  ASSERT_TRUE(png);
+  EXPECT_EQ(png->bytes, std::string("\x89PNG\r\n\x1a\n", 8));
+  EXPECT_EQ(png->extension, ".png");
+  auto jpg = dataAddressPicture("DATA:image/JPEG;BASE64,/9j/");
+  ASSERT_TRUE(jpg);
+  EXPECT_EQ(jpg->bytes, "\xFF\xD8\xFF");
+  EXPECT_EQ(jpg->extension, ".jpg");
+  EXPECT_EQ(dataAddressPicture("data:image/svg+xml;base64,PHN2Zy8+")->extension, ".svg");
+  EXPECT_EQ(dataAddressPicture("data:image/../x;base64,QUJD")->extension, ".img");
+  EXPECT_FALSE(dataAddressPicture("data:text/plain;base64,aGk="));
+  EXPECT_FALSE(dataAddressPicture("data:image/png,raw"));
+  EXPECT_FALSE(dataAddressPicture("data:image/png;base64,@@@@"));
+  EXPECT_FALSE(dataAddressPicture("data:image/png;base64,"));
+}
+
 TEST(DropText, PictureNameComesFromTheLaterOfFilesAndText) {
   DropData d;
   d.text = "http://example.org/dir/My%20Pic.jpg?w=100\nsecond line";
@@ -271,6 +288,20 @@ TEST(DropOnNote, TextReplacesTheSelectionAndAddressesBecomeLinks) {
   rig.drops.dropOnNote(d);
   EXPECT_EQ(rig.editor.content, "one [ example.org/a ]( http://example.org/a ) plainx > y");
   EXPECT_TRUE(rig.names("").count("New Note.txt") == 0);
+}
+
+TEST(DropOnNote, ImageTagWithADataAddressIsSavedWithoutADownload) {
+  DropRig rig;
+  ASSERT_TRUE(rig.openNew("n.txt", ""));
+  DropData d;
+  d.html = "<img src=\"data:image/gif;base64,R0lGODlh\">";
+  rig.drops.dropOnNote(d);
+  EXPECT_EQ(rig.dir.read("notes/imgs/Image_000.gif"), "GIF89a");
+  EXPECT_EQ(rig.editor.content, "![ Image_000.gif ](imgs/Image_000.gif)");
+  d.html = "<img src=\"data:image/gif;base64,***\">";
+  rig.drops.dropOnNote(d);
+  EXPECT_EQ(rig.message(), "The dropped picture could not be read");
+  EXPECT_EQ(rig.names("imgs"), std::set<std::string>{"Image_000.gif"});
 }
 
 TEST(DropOnNote, FilesLandInTheFolderAsOnTheFileList) {
