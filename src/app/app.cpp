@@ -65,7 +65,10 @@ App::App(AppEnvironment env, AppPorts ports)
           [this](const std::string& text) { say(text); },
           [this] { return !ports_.pump || !ports_.pump->step(); }}),
       keywords_(context_),
-      external_(context_, ports_.lineInput) {
+      external_(context_, ports_.lineInput),
+      fetcher_(ports_.pump),
+      drops_(context_, fetcher_, note_, DropHooks{[this](const std::string& n) { browser_.relistFiles(n); },
+                                                  [this](const std::string& n) { selectAndOpen(n); }}) {
   if (!ports_.editor) {
     ownEditor_ = std::make_unique<HeadlessEditor>();
     ports_.editor = ownEditor_.get();

@@ -15,6 +15,7 @@
 #include "core/main_menus.h"
 #include "core/program_files.h"
 #include "core/window_placement.h"
+#include "import/drop_import.h"
 #include "import/external_program.h"
 #include "notes/keywords.h"
 #include "notes/note_viewer.h"
@@ -96,9 +97,9 @@ class App {
   void fileClicked(int index) { fileChosen(index, 1, false); }
   void fileActivated(int index) { fileChosen(index, 2, true); }  // double-click or Enter
   void menuAboutToOpen();            // a menu is about to show: refresh enabled states
-  void dropTextOnNote(const std::string& text) {
-    if (viewer_ == Viewer::Text) note_.dropText(text);
-  }
+  void dropTextOnNote(const std::string& text) { if (viewer_ == Viewer::Text) note_.dropText(text); }
+  void dropOnFileList(const DropData& data) { drops_.dropOnFileList(data); }
+  void dropOnNote(const DropData& data) { drops_.dropOnNote(data); }
   void timer(int id);
   void rootChosen(const std::string& text) { selectRoot(text, false); }
   void rootTyped(const std::string& text) { selectRoot(text, true); }
@@ -221,6 +222,8 @@ class App {
   Search search_;
   Keywords keywords_;
   ExternalProgram external_;
+  HttpFetcher fetcher_;  // one download at a time
+  DropImport drops_;
 };
 
 }  // namespace vm

@@ -537,9 +537,14 @@ void NoteViewer::pasteImage() {
     return d ? ctx_.settings.text(*d) : std::string(def);
   };
   PicturePlace place = datePrefixPicture(saved.path, saved.name, lookup, ctx_.now());
+  insertImageLink(place.name);
+}
+
+void NoteViewer::insertImageLink(const std::string& name) {
+  if (!loaded_) return;
   // Unsaved text goes to the file first; the link itself stays unsaved.
   if (modified_ && !saveFor(SaveCause::User)) return;
-  editor().replaceSelection(imageLink(place.name, ctx_.settings.text(setting::NoteImageLinkType)));
+  editor().replaceSelection(imageLink(name, ctx_.settings.text(setting::NoteImageLinkType)));
   edited();
 }
 

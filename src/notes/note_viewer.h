@@ -101,6 +101,11 @@ class NoteViewer : public DocumentViewer {
   void pasteText();
   void pasteImage();
   void showKeywords();
+  // Puts the link to picture `name` (in the "imgs" folder) in place of the
+  // selection, saving unsaved text first; the link itself stays unsaved.
+  void insertImageLink(const std::string& name);
+  // True when a note is open and may be changed; says why not otherwise.
+  bool editable();
 
   // A message the steps of the same move must not clear, and whether the
   // status line still shows it.
@@ -117,7 +122,6 @@ class NoteViewer : public DocumentViewer {
   void showCount(bool words);
   void say(const std::string& text) { ctx_.say(text); }
   TextEditor& editor() { return *ctx_.ports.editor; }
-  bool editable();
   NoteSyntax syntaxFor(const std::string& fileName) const;
 
   FeatureContext ctx_;

@@ -30,6 +30,7 @@
 #include <memory>
 
 #include "core/commands.h"
+#include "ui/drop_target.h"
 #include "ui/list_models.h"
 #include "ui/qt_ports.h"
 
@@ -368,6 +369,12 @@ void MainWindow::buildPanes() {
   fileDrag_ = new FileListDrag(fileList_, fileModel_, folderList_, folderBinding_, this);
   fileDrag_->onDropped = [this](const std::string& name, int row) { app_.fileDroppedOnFolder(name, row); };
   fileDrag_->filesFolder = [this] { return app_.roots().current().filesFolder(); };
+  // Drops from other programs; the File List's own drags are not taken back.
+  auto* fileDrops = new DropTarget(fileList_->viewport(), [this](const DropData& d) { app_.dropOnFileList(d); }, this);
+  fileDrops->isOwnDrag = [this](const QObject* s) { return s && (s == fileList_ || s == fileList_->viewport()); };
+  auto* noteDrops = new DropTarget(noteEditor_->viewport(), [this](const DropData& d) { app_.dropOnNote(d); }, this);
+  noteDrops->isOwnDrag = [this](const QObject* s) { return s && (s == noteEditor_ || s == noteEditor_->viewport()); };
+  noteDrops->passOwnDrags = true;  // the editor moves its own text
 
   splitter_->addWidget(viewerArea_);
   splitter_->addWidget(navColumn_);
