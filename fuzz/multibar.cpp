@@ -8,6 +8,7 @@
 // lines, each typed into the Multibar and entered.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -62,6 +63,15 @@ std::vector<std::string> entriesOf(const sfs::path& folder) {
   return out;
 }
 
+std::vector<std::string> topEntries(const sfs::path& folder) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  for (auto it = sfs::directory_iterator(folder, ec); !ec && it != sfs::directory_iterator(); it.increment(ec))
+    out.push_back(it->path().filename().string());
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
 std::string lowered(std::string s) {
   for (char& c : s)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -79,6 +89,7 @@ std::string joined(const std::vector<std::string>& v) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1 || size > 4096) return 0;
   static Guard guard;
+  static const std::vector<std::string> rootAtStart = topEntries("/");
   const unsigned flags = data[0];
   const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
   std::vector<std::string> lines;
@@ -120,5 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::string> top;
   for (const auto& e : sfs::directory_iterator(guard.root)) top.push_back(e.path().filename().string());
   FUZZ_CHECK(top.size() == 3, "written beside the tree:" + joined(top));
+  // The harness names "/" as the program's own drive: nothing may appear there.
+  FUZZ_CHECK(topEntries("/") == rootAtStart, "written in /:" + joined(topEntries("/")));
   return 0;
 }
