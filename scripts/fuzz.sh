@@ -11,13 +11,15 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 secs=${1:-30}
 [ $# -gt 0 ] && shift
 build="$here/build-fuzz"
-targets=${*:-"ini_settings date_format folder_settings wiki render_chain note_highlight download_name"}
+targets=${*:-"ini_settings date_format folder_settings wiki render_chain note_highlight download_name csv entities multibar"}
 jobs=${FUZZ_BUILD_JOBS:-2}
 keep=""
 [ "${FUZZ_KEEP_GOING:-0}" = 1 ] && keep="-fork=1 -ignore_timeouts=1 -ignore_crashes=1"
 
+launcher=""
+command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
 if [ ! -f "$build/CMakeCache.txt" ]; then
-  cmake -S "$here" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  cmake -S "$here" -B "$build" $launcher -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELLUMARK_BUILD_GUI=OFF -DVELLUMARK_BUILD_TESTS=OFF -DVELLUMARK_BUILD_BENCH=OFF -DVELLUMARK_FUZZ=ON >/dev/null
 fi
 for t in $targets; do

@@ -11,6 +11,7 @@ pkgs=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps
   python3 openssl
+  clang libclang-rt-dev
 )
 
 missing=()

@@ -13,6 +13,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -28,6 +29,7 @@
 #include "core/ini_file.h"
 #include "notes/note_file.h"
 #include "platform/fs.h"
+#include "sheet/sheet.h"
 
 namespace {
 
@@ -41,6 +43,7 @@ struct FileType {
   std::string fileName;
   std::function<bool(const path& file, int which)> save;
   std::function<std::string(int which)> onDisk;
+  int maxDelayUs = 40000;  // kills come 200 us to this long after the child starts
 };
 
 // Two contents of a few hundred KB that differ all along, so a file made of
@@ -78,6 +81,49 @@ const std::string& iniValue(int which) {
   return which == 0 ? a : b;
 }
 
+// A sheet of 3 columns: every cell of content 0 differs from the same cell
+// of content 1, so each save rewrites every row. Plain texts need no quotes:
+// the file is the cells joined with "," and "\n".
+constexpr int kSheetRows = 4000;
+constexpr int kSheetCols = 3;
+
+std::string sheetCell(int which, int row, int col) {
+  const char mark = which == 0 ? 'S' : 's';
+  std::string t(1, mark);
+  t += std::to_string(row) + "x" + std::to_string(col) + " ";
+  t.append(static_cast<std::size_t>(20 + (row + col) % 17 + which * 9), static_cast<char>(mark + col));
+  return t;
+}
+
+const std::string& sheetBytes(int which) {
+  static const std::array<std::string, 2> bytes = [] {
+    std::string out[2];
+    for (int w = 0; w < 2; ++w)
+      for (int r = 0; r < kSheetRows; ++r)
+        for (int c = 0; c < kSheetCols; ++c) out[w] += sheetCell(w, r, c) + (c + 1 < kSheetCols ? "," : "\n");
+    return std::array<std::string, 2>{out[0], out[1]};
+  }();
+  return bytes[static_cast<std::size_t>(which)];
+}
+
+// Saves through the sheet code: open, set every cell to the other content,
+// save (backups on, so the ring of backups is written on every save too).
+bool saveSheet(const path& file, int which) {
+  if (!vm::isRegularFile(file)) return vm::writeFileAtomic(file, sheetBytes(which));
+  vm::SheetOptions o;
+  o.fileInfoFolder = (file.parent_path() / "info").string();
+  o.makeBackups = true;
+  o.maxBackups = 3;
+  o.saveWidths = false;
+  vm::Sheet sheet;
+  if (!sheet.open(file.string(), o).ok() || sheet.rowCount() != kSheetRows) return false;
+  for (int r = 0; r < kSheetRows; ++r)
+    for (int c = 0; c < kSheetCols; ++c) sheet.setText(r, c, sheetCell(which, r, c));
+  const bool ok = sheet.save(o).kind != vm::SheetSaveResult::Kind::Failed;
+  sheet.discard();
+  return ok;
+}
+
 constexpr const char* kIniHead = "; settings\n[General]\nAutoSave=1\n";
 
 std::vector<FileType> fileTypes() {
@@ -96,8 +142,9 @@ std::vector<FileType> fileTypes() {
         return vm::ini::writeKey(file, "General", "Big", iniValue(which));
       },
       [](int which) { return std::string(kIniHead) + "Big=" + iniValue(which) + "\n"; }});
-  // The sheet file type goes here: a FileType whose save writes one of two
-  // sheets through the sheet file code and whose onDisk gives its bytes.
+  // A sheet save (open, 12,000 cells set, backup, write) takes some
+  // 100 ms: kills come later, so that saves finish as well as break.
+  types.push_back(FileType{"sheet", "sheet.csv", saveSheet, [](int which) { return sheetBytes(which); }, 400000});
   return types;
 }
 
@@ -129,7 +176,7 @@ Result run(const FileType& type, const path& folder, int kills, std::mt19937& rn
   // Saves finished by the child, seen by the parent through shared memory.
   auto* done = static_cast<std::atomic<long>*>(
       ::mmap(nullptr, sizeof(std::atomic<long>), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
-  std::uniform_int_distribution<int> delayUs(200, 40000);
+  std::uniform_int_distribution<int> delayUs(200, type.maxDelayUs);
   for (int k = 0; k < kills; ++k) {
     done->store(0);
     pid_t child = ::fork();
@@ -159,11 +206,13 @@ Result run(const FileType& type, const path& folder, int kills, std::mt19937& rn
       std::fprintf(stderr, "%s: after kill %d the file holds %zu bytes, neither content\n", type.name.c_str(), k,
                    now.size());
     }
-    const int temps = countTemps(folder);
-    res.leftovers += temps;
+    // The sheet's backups go to a folder of their own beside it.
+    const path info = folder / "info";
+    res.leftovers += countTemps(folder) + countTemps(info);
     // The next start's clean-up: nothing of this process is saving now.
     vm::removeStaleTempFiles(folder, 0);
-    res.afterCleanup += countTemps(folder);
+    if (vm::isDirectory(info)) vm::removeStaleTempFiles(info, 0);
+    res.afterCleanup += countTemps(folder) + countTemps(info);
   }
   ::munmap(done, sizeof(std::atomic<long>));
   return res;
