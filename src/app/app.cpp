@@ -67,7 +67,10 @@ App::App(AppEnvironment env, AppPorts ports)
       keywords_(context_),
       external_(context_, ports_.lineInput),
       fetcher_(ports_.pump),
-      drops_(context_, fetcher_, note_, DropHooks{[this](const std::string& n) { browser_.relistFiles(n); },
+      drops_(context_, fetcher_,
+             NoteDropTarget{[this] { return note_.loaded(); }, [this] { return note_.editable(); },
+                            [this](const std::string& n) { note_.insertImageLink(n); },
+                            [this](const std::string& t) { note_.dropText(t); }}, DropHooks{[this](const std::string& n) { browser_.relistFiles(n); },
                                                   [this](const std::string& n) { selectAndOpen(n); }}) {
   if (!ports_.editor) {
     ownEditor_ = std::make_unique<HeadlessEditor>();
@@ -187,16 +190,6 @@ void App::folderChosen(int index, bool enter) {
 
 void App::folderLabelClicked() {
   if (closeDocument()) browser_.listCurrentRoot(true);
-}
-
-void App::windowPlacementChanged(const WindowPlacement& p) {
-  if (p.showState == 2 || p.showState == 6) return;  // never store a minimised window
-  std::string value = formatPlacement(p);
-  if (store_.getText(setting::WindowPosition.key, "") != value) settings_.set(setting::WindowPosition, value);
-}
-
-RestorePlan App::restorePlan(int screenWidth, int screenHeight, int taskbarHeight) const {
-  return restorePlanFor(store_.getText(setting::WindowPosition.key, ""), screenWidth, screenHeight, taskbarHeight);
 }
 
 // The message field covers the foot of the note: scrolling hides it at

@@ -109,7 +109,7 @@ class App {
   void splitterReleased(int width) {
     if (width > 0) browser_.setListWidth(width);
   }
-  void windowPlacementChanged(const WindowPlacement& p);
+  void windowPlacementChanged(const WindowPlacement& p) { storePlacement(settings_, p); }
 
   // The web view: a "tn:" page link was clicked; the page's title changed;
   // a link to a local file that is a note of the File List.
@@ -139,7 +139,9 @@ class App {
 
   // Layout support.
   int listWidth() { return browser_.listWidth(); }  // ListWidth, read once and cached
-  RestorePlan restorePlan(int screenWidth, int screenHeight, int taskbarHeight) const;
+  RestorePlan restorePlan(int screenWidth, int screenHeight, int taskbarHeight) const {
+    return restorePlanFor(store_.getText(setting::WindowPosition.key, ""), screenWidth, screenHeight, taskbarHeight);
+  }
 
   // Diagnostics: "MM.DD hh:mm:ss message" appended to LogFile.log.
   bool writeLog(const std::string& message) {

@@ -275,23 +275,10 @@ void App::multibarContextMenu() {
   LineEditor& bar = *ports_.multibar;
   const std::string shown = viewer_ == Viewer::Text && !note_.loaded() ? std::string() : roots_.current().selectedFile;
   const int kind = shown.empty() ? kKindOther : browser_.tables().kindOf(shown);
-  const int chosen = bar.popupMenu(multibarMenu(
-      {bar.hasSelection(), bar.canPaste(), kind == kKindText || kind == kKindSheet || kind == kKindWeb, !shown.empty()}));
-  switch (chosen) {
-    case 0: return;
-    case cmd::kMultibarCut: bar.cut(); return;
-    case cmd::kMultibarCopy: bar.copy(); return;
-    case cmd::kMultibarPaste: bar.paste(); return;
-    case cmd::kMultibarPasteDate:
-      bar.insertAtCaret(pasteDateText(DateTarget::Multibar, settings_.text(setting::MultibarDateTemplate),
-                                      settings_.flag(setting::MultibarPasteTimeWithDate), context_.now()));
-      break;
-    default:
-      bar.setText("");
-      bar.insertAtCaret(std::string(multibarPrefix(chosen)));
-      break;
-  }
-  focusControl(cmd::kMultibar);
+  const std::string date = pasteDateText(DateTarget::Multibar, settings_.text(setting::MultibarDateTemplate),
+                                         settings_.flag(setting::MultibarPasteTimeWithDate), context_.now());
+  if (runMultibarMenu(bar, {bar.hasSelection(), bar.canPaste(), kind == kKindText || kind == kKindSheet || kind == kKindWeb, !shown.empty()}, date))
+    focusControl(cmd::kMultibar);
 }
 
 void App::multibarEnter(bool skipWeb) {

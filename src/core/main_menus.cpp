@@ -127,6 +127,21 @@ std::string_view multibarPrefix(int id) {
   }
 }
 
+bool runMultibarMenu(LineEditor& bar, const MultibarMenuState& state, const std::string& dateText) {
+  const int chosen = bar.popupMenu(multibarMenu(state));
+  switch (chosen) {
+    case 0: return false;
+    case cmd::kMultibarCut: bar.cut(); return false;
+    case cmd::kMultibarCopy: bar.copy(); return false;
+    case cmd::kMultibarPaste: bar.paste(); return false;
+    case cmd::kMultibarPasteDate: bar.insertAtCaret(dateText); return true;
+    default:
+      bar.setText("");
+      bar.insertAtCaret(std::string(multibarPrefix(chosen)));
+      return true;
+  }
+}
+
 std::string paneTipText(int controlId, bool expert) {
   if (expert) return {};
   switch (controlId) {

@@ -50,6 +50,10 @@ std::vector<PopupItem> multibarMenu(const MultibarMenuState& state);
 // The prefix an item of that menu puts into the emptied entry ("?d ",
 // "http://"); empty for the other items.
 std::string_view multibarPrefix(int id);
+// Shows the Multibar's menu on the entry and runs the choice there: the
+// entry's own Cut, Copy and Paste, a prefix into the emptied entry, or the
+// date text. True when the entry should get the focus.
+bool runMultibarMenu(LineEditor& entry, const MultibarMenuState& state, const std::string& dateText);
 
 // Tool tip of a pane by control id (empty in expert mode).
 std::string paneTipText(int controlId, bool expert);

@@ -32,6 +32,12 @@ std::string formatPlacement(const WindowPlacement& p) {
                 p.top, p.right, p.bottom);
 }
 
+void storePlacement(Settings& settings, const WindowPlacement& p) {
+  if (p.showState == 2 || p.showState == 6) return;
+  const std::string value = formatPlacement(p);
+  if (settings.text(setting::WindowPosition) != value) settings.set(setting::WindowPosition, value);
+}
+
 RestorePlan restorePlanFor(const std::string& stored, int screenWidth, int screenHeight, int taskbarHeight) {
   RestorePlan plan;
   auto p = parsePlacement(stored);

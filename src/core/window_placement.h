@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "core/settings_catalogue.h"
+
 namespace vm {
 
 // flags, show state (1 normal, 2 minimised, 3 maximised), minimised x y,
@@ -27,6 +29,9 @@ std::optional<WindowPlacement> parsePlacement(const std::string& value);
 std::string formatPlacement(const WindowPlacement& p);
 // The stored value fitted to the screen; the default place when it is
 // missing, broken or too small to use.
+// Keeps the window's placement under WindowPosition; a minimised window is
+// never stored, and an unchanged one is not written again.
+void storePlacement(Settings& settings, const WindowPlacement& p);
 RestorePlan restorePlanFor(const std::string& stored, int screenWidth, int screenHeight, int taskbarHeight);
 
 }  // namespace vm

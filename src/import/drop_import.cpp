@@ -12,7 +12,6 @@
 #include "import/http_fetch.h"
 #include "notes/companion.h"
 #include "notes/note_file.h"
-#include "notes/note_viewer.h"
 #include "notes/paste_image.h"
 #include "platform/fs.h"
 #include "platform/limits.h"
@@ -283,8 +282,8 @@ std::optional<std::string> writeNewFile(const std::string& folder, const std::st
 
 // ---- The drop --------------------------------------------------------------
 
-DropImport::DropImport(FeatureContext ctx, HttpFetcher& fetcher, NoteViewer& note, DropHooks hooks)
-    : ctx_(ctx), fetcher_(fetcher), note_(note), hooks_(std::move(hooks)) {}
+DropImport::DropImport(FeatureContext ctx, HttpFetcher& fetcher, NoteDropTarget note, DropHooks hooks)
+    : ctx_(ctx), fetcher_(fetcher), note_(std::move(note)), hooks_(std::move(hooks)) {}
 
 void DropImport::arrived(const std::string& name, bool open) {
   if (hooks_.relist) hooks_.relist(name);

@@ -18,7 +18,6 @@
 
 namespace vm {
 
-class NoteViewer;
 
 // The kinds of content a drag can offer, in the order a drop prefers them.
 enum class DropFormat { Image, Files, Html, Text };
@@ -84,9 +83,17 @@ struct DropHooks {
   std::function<void(const std::string& name)> open{};
 };
 
+// The open note as a drop sees it.
+struct NoteDropTarget {
+  std::function<bool()> loaded{};
+  std::function<bool()> editable{};  // false (with a message) when the note takes no typing
+  std::function<void(const std::string& imageName)> insertImageLink{};  // imgs/<name> at the caret
+  std::function<void(const std::string& text)> dropText{};
+};
+
 class DropImport {
  public:
-  DropImport(FeatureContext ctx, HttpFetcher& fetcher, NoteViewer& note, DropHooks hooks);
+  DropImport(FeatureContext ctx, HttpFetcher& fetcher, NoteDropTarget note, DropHooks hooks);
 
   // A drop on the File List: files, pictures and web images land in the
   // current folder; text becomes a new note there.
@@ -113,7 +120,7 @@ class DropImport {
 
   FeatureContext ctx_;
   HttpFetcher& fetcher_;
-  NoteViewer& note_;
+  NoteDropTarget note_;
   DropHooks hooks_;
 };
 

@@ -21,7 +21,10 @@ namespace fs = std::filesystem;
 struct DropRig : test::EditRig {
   HttpFetcher fetcher{nullptr, shortFetch()};
   std::vector<std::string> relisted, opened;
-  DropImport drops{context(), fetcher, viewer,
+  DropImport drops{context(), fetcher,
+                   NoteDropTarget{[this] { return viewer.loaded(); }, [this] { return viewer.editable(); },
+                                  [this](const std::string& n) { viewer.insertImageLink(n); },
+                                  [this](const std::string& t) { viewer.dropText(t); }},
                    DropHooks{[this](const std::string& n) { relisted.push_back(n); },
                              [this](const std::string& n) { opened.push_back(n); }}};
 
