@@ -238,6 +238,21 @@ constexpr std::string_view kEolBytes[] = {"", "\n", "\r\n"};
 // one read keeps its bytes (quotes, blanks and all) and any other text is
 // written with the quoting rules. Texts are encoded for the output; a
 // legacy source written as UTF-8 has its bytes decoded.
+// True when raw is a quoted field whose closing quote never came.
+bool quotedFieldOpen(std::string_view raw) {
+  std::size_t i = raw.find_first_not_of(' ');
+  if (i == std::string_view::npos || raw[i] != '"') return false;
+  for (++i; i < raw.size(); ++i) {
+    if (raw[i] != '"') continue;
+    if (i + 1 < raw.size() && raw[i + 1] == '"') {
+      ++i;
+      continue;
+    }
+    return false;
+  }
+  return true;
+}
+
 class RowWriter {
  public:
   RowWriter(const CellTable& t, char d, bool legacyOut, std::string& out)
@@ -315,6 +330,9 @@ class RowWriter {
       const std::string_view text = t_.text(id, c);
       const std::int64_t f = fieldOf(c);
       const CsvField* field = f >= 0 && fields[static_cast<std::size_t>(f)].text == text ? &fields[static_cast<std::size_t>(f)] : nullptr;
+      // A quoted field the file left open ran to the end of its line: with a
+      // cell after it now, its bytes as read would swallow that cell.
+      if (field && c + 1 < count && quotedFieldOpen(line.substr(field->begin, field->end - field->begin))) field = nullptr;
       std::string piece;
       if (!field && !(c == 0 && markerRow && equalsNoCase(text, kBlankCellMarker))) {
         // (The blank-cell marker is shown, never written.)

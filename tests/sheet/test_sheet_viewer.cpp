@@ -292,3 +292,20 @@ TEST(SheetViewerAlone, CellLinksGoThroughTheHooks) {
 
 }  // namespace
 }  // namespace vm
+
+namespace vm {
+namespace {
+
+// A file that ends inside a quoted field: typing into a cell after that
+// field writes the field by the quoting rules, so the new cell stays a cell.
+TEST(SheetViewerAlone, ACellTypedAfterAnUnclosedQuotedFieldStaysItsOwnCell) {
+  SheetBench h;
+  SheetViewer& app = h.startWith("open.csv", "a,b,c\n1,\"open");
+  ASSERT_EQ(app.sheet().text(1, 1), "open");
+  h.editCell(1, 3, "x");
+  app.save();
+  EXPECT_EQ(h.file("open.csv"), "a,b,c\n1,open,x");
+}
+
+}  // namespace
+}  // namespace vm
