@@ -63,6 +63,7 @@ struct EditRig : FeatureParts {
   }
   std::string file(const std::string& name) const { return readWholeFile(root + "/" + name).value_or("<missing>"); }
   std::string message() const { return status.message(); }
+  std::string selected() const { return editor.content.substr(editor.selStart, editor.selEnd - editor.selStart); }
 };
 
 }  // namespace vm::test

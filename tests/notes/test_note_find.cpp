@@ -4,46 +4,15 @@
 
 #include "core/context.h"
 #include "fakes/fake_ports.h"
-#include "fakes/feature_parts.h"
+#include "notes/note_rig.h"
 #include "notes/note_viewer.h"
 #include "platform/fs.h"
 
 namespace vm {
 namespace {
 
-using test::FakeClock;
-using test::FakeDesktop;
-using test::FakeDialogs;
-using test::FakeLineEditor;
-using test::FakeTextEditor;
-using test::FeatureParts;
-
 // The note viewer with one root "notes", a fake editor and Multibar.
-struct FindRig : FeatureParts {
-  std::string root = dir.mkdir("notes").string();
-  FakeClock clock;
-  FakeTextEditor editor;
-  FakeLineEditor multibar;
-  FakeDesktop desktop;
-  FakeDialogs dialogs;
-  NoteViewer viewer{context(), NoteHooks{[](const std::string&) {}, [] {}, nullptr}};
-
-  FindRig() {
-    ports.clock = &clock;
-    ports.editor = &editor;
-    ports.multibar = &multibar;
-    ports.desktop = &desktop;
-    ports.dialogs = &dialogs;
-    roots.add(root, root, "Notes", ".txt", ".txt", [](const std::string&) {});
-  }
-  bool openNew(const std::string& name, const std::string& content) {
-    dir.write("notes/" + name, content);
-    roots.current().selectedFile = name;
-    return viewer.open(false);
-  }
-  std::string selected() const { return editor.content.substr(editor.selStart, editor.selEnd - editor.selStart); }
-  std::string file(const std::string& name) const { return readWholeFile(root + "/" + name).value_or("<missing>"); }
-};
+using FindRig = test::EditRig;
 
 TEST(NoteFind, SelectsEachOccurrenceThenWrapsAfterOneMiss) {
   FindRig r;
