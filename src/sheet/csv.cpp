@@ -672,7 +672,9 @@ CsvLoad readCsvFile(const std::string& path, char delimiter, bool checkForBom, P
 
 void appendCsvField(std::string& out, std::string_view text, char delimiter, bool headerLine, bool alwaysQuote) {
   if (text.empty()) {
-    if (alwaysQuote) out += "\"\"";
+    // With a blank as the delimiter the reader's skip of leading blanks
+    // would swallow an empty field: it is written as "" instead.
+    if (alwaysQuote || delimiter == ' ') out += "\"\"";
     return;
   }
   bool quote = false, delim = false, lineBreak = false;

@@ -207,3 +207,23 @@ TEST(CsvSuites, EveryFileRoundTripsAndTakesOneEdit) {
 }
 
 }  // namespace
+
+// A blank as the delimiter: the reader skips blanks before a field, so an
+// empty cell on an edited row must still read back as an empty cell.
+TEST(CsvDelimiter, BlankDelimiterKeepsEmptyCellsOfAnEditedRow) {
+  TempDir dir;
+  const std::string path = dir.str() + "/blank.csv";
+  std::ofstream(path, std::ios::binary) << "a b c\n1 \"\" 3\n";
+  vm::SheetOptions o = vm::test::optionsIn(dir);
+  o.delimiter = " ";
+  Sheet s;
+  ASSERT_TRUE(s.open(path, o).ok());
+  ASSERT_EQ(s.columnCount(), 3);
+  ASSERT_TRUE(s.setText(1, 0, "one"));
+  ASSERT_TRUE(s.setText(1, 2, ""));
+  const auto want = cellsOf(s);
+  ASSERT_EQ(s.save(o).kind, Kind::Saved);
+  EXPECT_EQ(bytesOf(path), "a b c\none \"\" \"\"\n");
+  ASSERT_TRUE(s.open(path, o).ok());
+  EXPECT_EQ(cellsOf(s), want);
+}
