@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Installs what is needed, builds Vellumark with its tests and runs them all.
 #   scripts/test.sh [--hardening]
-# With --hardening it goes on (after the normal build and tests)
+# With --hardening (and always under CI=true) it goes on (after the normal build and tests)
 # with a 30 s run of every fuzz target (clang, build-fuzz/) and the core and
 # non-GUI suites built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (build-asan/), whose CTest summary comes last. Any failure fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 hardening=0
+[ "${CI:-}" = true ] && hardening=1
 for a in "$@"; do
   case "$a" in
     --hardening) hardening=1 ;;

@@ -25,7 +25,7 @@ namespace vm {
 
 namespace {
 
-constexpr const char* kProductWebAddress = "https://vellumark.example/";
+constexpr const char* kProductWebAddress = kHomepage;
 constexpr const char* kTempPrefix = ".vm-download-";
 
 using SteadyClock = std::chrono::steady_clock;

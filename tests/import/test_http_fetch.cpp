@@ -22,6 +22,7 @@
 #include "fakes/temp_dir.h"
 #include "import/hostile_server.h"
 #include "import/http_fetch.h"
+#include "platform/version.h"
 #include "platform/fs.h"
 #include "platform/ports.h"
 
@@ -150,7 +151,8 @@ TEST_F(Download, SendsTheProgramsRequestAndNoReferrerAfterARedirect) {
   const std::string req = saved(r.fileName);
   EXPECT_TRUE(req.starts_with("GET /echo/req.txt HTTP/1.0\r\n")) << req;
   EXPECT_NE(req.find("\r\nUser-Agent: " + fetchUserAgent() + "\r\n"), std::string::npos) << req;
-  EXPECT_TRUE(fetchUserAgent().starts_with("Vellumark "));
+  EXPECT_EQ(fetchUserAgent(), std::string("Vellumark ") + kVersion + " " + kHomepage);
+  EXPECT_TRUE(std::string(kHomepage).starts_with("https://"));
   EXPECT_NE(req.find("\r\nReferer: http://ref.example/page\r\n"), std::string::npos) << req;
   EXPECT_NE(req.find("\r\nHost: 127.0.0.1"), std::string::npos) << req;
   EXPECT_EQ(req.find("Accept:"), std::string::npos) << req;
