@@ -46,7 +46,11 @@ void Search::say(const std::string& text) {
   if (hooks_.say) hooks_.say(text);
 }
 
-bool Search::quitting() { return hooks_.pump && !hooks_.pump(); }
+bool Search::quitting() {
+  if (!hooks_.pump || !hooks_.pump->step()) return false;
+  if (hooks_.pump->cancelled()) say(kMsgSearchCancelled);
+  return true;
+}
 
 bool Search::multibar(const std::string& text) {
   if (startsWithNoCase(text, "?d")) {
@@ -131,14 +135,26 @@ std::optional<std::size_t> Search::scanFolder(const std::string& folder, const T
                                               std::string& name) {
   const std::vector<std::string> names = hooks_.fileNames();
   const bool checkNames = !hooks_.checkFileNames || hooks_.checkFileNames();
-  const SearchPump pump = hooks_.pump ? SearchPump(hooks_.pump) : SearchPump();
+  Pump* const port = hooks_.pump;
+  bool cancelled = false;
+  const SearchPump pump = port ? SearchPump([port, &cancelled] {
+    if (!port->step()) return true;
+    cancelled = port->cancelled();
+    return false;
+  })
+                               : SearchPump();
+  PumpProgress progress(port, names.size() - std::min(dirIndex_, names.size()));
   for (std::size_t i = dirIndex_; i < names.size(); ++i) {
     if (i > dirIndex_ && quitting()) return std::nullopt;
+    progress.at(i - dirIndex_);
     nameHit = checkNames && matcher.contains(names[i]);
     bool contentHit = false;
     if (isSearchable(names[i])) {
       contentHit = scanner_.contains(joinPath(folder, names[i]), matcher, pump);
-      if (scanner_.stopped()) return std::nullopt;
+      if (scanner_.stopped()) {
+        if (cancelled) say(kMsgSearchCancelled);
+        return std::nullopt;
+      }
     }
     if (contentHit || nameHit) {
       dirIndex_ = i + 1;
@@ -173,8 +189,10 @@ bool Search::keyword(const std::string& keyword, bool restart) {
     kwIndex_ = 0;
   }
   const std::vector<std::string> names = hooks_.fileNames();
+  PumpProgress progress(hooks_.pump, names.size() - std::min(kwIndex_, names.size()));
   for (std::size_t i = kwIndex_; i < names.size(); ++i) {
     if (i > kwIndex_ && quitting()) return false;
+    progress.at(i - kwIndex_);
     for (const std::string& k : hooks_.keywordsOf(joinPath(folder, names[i]))) {
       if (!equalsNoCase(k, keyword)) continue;
       kwIndex_ = i + 1;

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/ports.h"
 #include "platform/text_search.h"
 
 namespace vm {
@@ -42,10 +43,13 @@ struct SearchHooks {
   std::function<bool()> checkFileNames;
   // A status message.
   std::function<void(const std::string& text)> say;
-  // Keeps the window responsive between files and chunks; false when the
-  // program is quitting.
-  std::function<bool()> pump;
+  // Keeps the window responsive between files and chunks, shows how far a
+  // long search has come, and stops it when the program quits or the user
+  // cancels.
+  Pump* pump = nullptr;
 };
+
+inline constexpr const char* kMsgSearchCancelled = "Search cancelled";
 
 inline constexpr std::string_view kMsgTermNotFound = "Search term not found";
 inline constexpr const char* kMsgKeywordNotFound = "Keyword '%s' not found";

@@ -443,7 +443,10 @@ void DropImport::downloadImage(const std::string& address, Target target) {
   const std::string place = target == Target::Note ? ctx_.selectedPath() : ctx_.roots.current().filesFolder();
   ctx_.say(cutUtf8("Downloading " + address, limits::kStatusMessage));
   const DownloadResult r = fetcher_.download(address, "", folder);
-  if (r.outcome == DownloadOutcome::Cancelled) return;
+  if (r.outcome == DownloadOutcome::Cancelled) {
+    if (ctx_.ports.pump && ctx_.ports.pump->cancelled()) ctx_.say("Download cancelled");
+    return;
+  }
   if (!r.saved()) {
     ctx_.say(r.message.empty() ? std::string("Download failed") : r.message);
     return;

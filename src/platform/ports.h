@@ -1,6 +1,8 @@
 #pragma once
 // Ports: what the core expects of the screen and the desktop. The Qt shell
 // implements them in ui/, the tests with in-memory fakes in tests/fakes/.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -151,15 +153,47 @@ class WebView {
   virtual int scrollBarWidth() = 0;
 };
 
-// Long work on the window thread (loading a big sheet) calls step() between
-// chunks so the window stays responsive; step() answers true when the
-// program is quitting and the work should stop. progress() shows how far the
-// work is (0..100) once it takes longer than a moment; -1 hides it.
+// Long work on the window thread (loading a big sheet, a directory search,
+// a download) calls step() between chunks so the window stays responsive;
+// step() answers true when the work should stop: the program is quitting,
+// or the user cancelled (Esc), which cancelled() then tells. progress()
+// shows how far the work is (0..100) once it takes longer than a moment;
+// -1 hides it.
 class Pump {
  public:
   virtual ~Pump() = default;
   virtual bool step() = 0;
   virtual void progress(int percent) = 0;
+  // True after step() answered true because the user cancelled the work,
+  // until the window is idle again.
+  virtual bool cancelled() const { return false; }
+};
+
+// Progress of one piece of long work: shown once the work has run longer
+// than a moment, updated when the percentage changes, hidden at the end.
+class PumpProgress {
+ public:
+  static constexpr auto kDelay = std::chrono::milliseconds(300);
+  PumpProgress(Pump* pump, std::uint64_t total) : pump_(pump), total_(total), start_(std::chrono::steady_clock::now()) {}
+  PumpProgress(const PumpProgress&) = delete;
+  PumpProgress& operator=(const PumpProgress&) = delete;
+  ~PumpProgress() {
+    if (shown_ >= 0 && pump_) pump_->progress(-1);
+  }
+  void at(std::uint64_t done) {
+    if (!pump_ || total_ == 0 || std::chrono::steady_clock::now() - start_ < kDelay) return;
+    const int percent = static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_));
+    if (percent != shown_) {
+      pump_->progress(percent);
+      shown_ = percent;
+    }
+  }
+
+ private:
+  Pump* pump_;
+  std::uint64_t total_;
+  std::chrono::steady_clock::time_point start_;
+  int shown_ = -1;
 };
 
 

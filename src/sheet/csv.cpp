@@ -26,7 +26,6 @@ namespace vm {
 namespace {
 
 constexpr std::size_t kReadChunk = 1u << 20;  // bytes read between two pump steps
-constexpr auto kProgressDelay = std::chrono::milliseconds(300);
 constexpr std::size_t kMaxReservedRows = 1u << 24;  // beyond this the row array grows as it fills
 
 enum class Tok { Field, LastOfLine, LastOfInput, LineEnd, End, NeedMore };
@@ -445,28 +444,6 @@ std::size_t utf8SafeEnd(const char* buf, std::size_t from, std::size_t end) {
   return k;
 }
 
-// Reports progress once the work has run longer than a moment.
-class Progress {
- public:
-  Progress(Pump* pump, std::uint64_t total) : pump_(pump), total_(total), start_(std::chrono::steady_clock::now()) {}
-  ~Progress() {
-    if (shown_ >= 0 && pump_) pump_->progress(-1);
-  }
-  void at(std::uint64_t done) {
-    if (!pump_ || total_ == 0 || std::chrono::steady_clock::now() - start_ < kProgressDelay) return;
-    const int percent = static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_));
-    if (percent != shown_) {
-      pump_->progress(percent);
-      shown_ = percent;
-    }
-  }
-
- private:
-  Pump* pump_;
-  std::uint64_t total_;
-  std::chrono::steady_clock::time_point start_;
-  int shown_ = -1;
-};
 
 // Reads input into a table in one pass: each chunk is checked as UTF-8 and
 // parsed while it is still in the cache. Only when a byte turns out not to
@@ -591,7 +568,7 @@ class Loader {
   bool checkForBom_;
   Pump* pump_;
   std::size_t chunk_;
-  Progress progress_;
+  PumpProgress progress_;
   char* buf_ = nullptr;
   std::size_t size_ = 0;
   std::size_t checked_ = 0;  // bytes known to be UTF-8

@@ -122,8 +122,10 @@ bool SheetViewer::openSheet(bool asNew) {
       case SheetOpenResult::Status::NoLineEnd:
         say(format("Not opened as a spreadsheet: %s has no line end", name.c_str()));
         break;
-      case SheetOpenResult::Status::Busy:
       case SheetOpenResult::Status::Cancelled:
+        if (ctx_.ports.pump && ctx_.ports.pump->cancelled()) say(format("Loading cancelled: %s", name.c_str()));
+        break;
+      case SheetOpenResult::Status::Busy:
       case SheetOpenResult::Status::Opened: break;
     }
     if (view()) view()->showSheet(nullptr, 0);

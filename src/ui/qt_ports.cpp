@@ -431,6 +431,8 @@ namespace {
 
 // How soon a close request held back during long work is tried again.
 constexpr int kCloseRetryMs = 20;
+// How often the end of long work is looked for.
+constexpr int kRestCheckMs = 10;
 
 // Hidden by a call rather than not shown yet: QMainWindow hides the status
 // bar it replaces until it is deleted, while a new one shows only when the
@@ -453,16 +455,97 @@ QProgressBar* QtPump::progressBar() const { return bar_; }
 
 bool QtPump::step() {
   // Painting, timers and the window's close request are handed out; clicks
-  // and keys stay queued until the work is over, so the App is never
-  // entered by the user half-way through a load. The window stays drawn
-  // and can be closed.
+  // and keys are held (all but Esc, which cancels) until the work is over,
+  // so the App is never entered by the user half-way through a load. The
+  // window stays drawn and can be closed.
+  if (!holding_) {
+    holding_ = true;
+    qApp->installEventFilter(this);
+    // Fires only once the window thread is back in its own event loop,
+    // i.e. after the work has returned: a firing inside a step waits again.
+    QTimer::singleShot(kRestCheckMs, this, &QtPump::atRest);
+  }
   ++depth_;
-  QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+  QCoreApplication::processEvents();
   --depth_;
-  return quit_;
+  return quit_ || cancel_;
+}
+
+void QtPump::atRest() {
+  if (depth_ > 0) {
+    QTimer::singleShot(kRestCheckMs, this, &QtPump::atRest);
+    return;
+  }
+  qApp->removeEventFilter(this);
+  holding_ = false;
+  cancel_ = false;
+  std::vector<HeldEvent> held;
+  held.swap(held_);
+  QList<QAction*> actions;
+  if (window_) actions = window_->findChildren<QAction*>();
+  for (HeldEvent& h : held) {
+    if (!h.receiver) continue;
+    if (h.event->type() == QEvent::KeyPress) {
+      // Keys reach their widget directly, past the accelerators: a key that
+      // is one triggers its action instead.
+      const auto* key = static_cast<QKeyEvent*>(h.event.get());
+      const QKeySequence seq(key->keyCombination());
+      QAction* hit = nullptr;
+      for (QAction* a : actions)
+        if (a->isEnabled() && a->shortcuts().contains(seq)) hit = a;
+      if (hit) {
+        hit->trigger();
+        continue;
+      }
+    }
+    QCoreApplication::postEvent(h.receiver, h.event.release());
+  }
+}
+
+bool QtPump::holdInput(QObject* watched, QEvent* event) {
+  // The user's input reaches a top-level window first, which hands it to
+  // its widgets: it is held where it is first seen (the window) and handed
+  // to the same object again later.
+  switch (event->type()) {
+    case QEvent::ShortcutOverride:
+      // Taken by the widget: no accelerator fires during the work.
+      event->accept();
+      return true;
+    case QEvent::KeyPress: {
+      if (!event->spontaneous()) return false;
+      const auto* key = static_cast<QKeyEvent*>(event);
+      if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier) {
+        cancel_ = true;
+        return true;
+      }
+      [[fallthrough]];
+    }
+    case QEvent::KeyRelease:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::InputMethod:
+      if (!event->spontaneous()) return false;
+      held_.push_back({QPointer<QObject>(watched), std::unique_ptr<QEvent>(event->clone())});
+      return true;
+    case QEvent::MouseMove:
+    case QEvent::ContextMenu:
+      if (!event->spontaneous()) return false;
+      event->ignore();
+      return true;
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+      event->ignore();
+      return true;
+    default:
+      return false;
+  }
 }
 
 bool QtPump::eventFilter(QObject* watched, QEvent* event) {
+  if (depth_ > 0 && watched != this && holdInput(watched, event)) return true;
   if (watched == window_ && event->type() == QEvent::Close && depth_ > 0) {
     // Closing now would shut the App down under the running work. The work
     // is told to stop, and the window is closed again once it has returned
@@ -509,7 +592,8 @@ void QtPump::progress(int percent) {
     auto* bar = new QProgressBar(status);
     bar->setObjectName(QStringLiteral("loadProgress"));
     bar->setRange(0, 100);
-    bar->setMaximumWidth(200);
+    bar->setFormat(QStringLiteral("%p%  (Esc cancels)"));
+    bar->setMaximumWidth(260);
     status->addPermanentWidget(bar);
     bar_ = bar;
   }

@@ -6,6 +6,8 @@
 #include <QPlainTextEdit>
 #include <QPoint>
 #include <QPointer>
+#include <memory>
+#include <vector>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -175,12 +177,15 @@ class QtLineEditor : public LineEditor {
   QPointer<QLineEdit> edit_;
 };
 
-// The Pump port: long work on the window thread (loading a big sheet) lets
-// the window paint and take close requests between chunks. Clicks and keys
-// wait until the work is done, so nothing reaches the App half-way through.
-// A close request during the work is held back: step() answers "quit", and
-// the window closes once the work has returned. Progress shows as a bar in
-// the window's status bar.
+// The Pump port: long work on the window thread (loading a big sheet, a
+// directory search, a download) lets the window paint and take close
+// requests between chunks. Clicks and keys wait until the work is done, so
+// nothing reaches the App half-way through; they are handed on afterwards
+// in their order (a key that is a menu accelerator triggers its action).
+// Esc during the work cancels it: step() answers "stop" and cancelled()
+// says why. A close request during the work is held back: step() answers
+// "stop", and the window closes once the work has returned. Progress shows
+// as a bar in the window's status bar, saying that Esc cancels.
 class QtPump : public QObject, public Pump {
   Q_OBJECT
  public:
@@ -192,6 +197,7 @@ class QtPump : public QObject, public Pump {
 
   bool step() override;
   void progress(int percent) override;
+  bool cancelled() const override { return cancel_; }
 
   bool quitRequested() const { return quit_; }
   // True while step() is handing out events, i.e. during long work.
@@ -207,6 +213,16 @@ class QtPump : public QObject, public Pump {
   QPointer<QStatusBar> ownStatusBar_;  // made for the progress when the window had none
   int depth_ = 0;
   bool quit_ = false;
+  bool cancel_ = false;
+  // User input that arrived during the work, handed on once it is over.
+  struct HeldEvent {
+    QPointer<QObject> receiver;
+    std::unique_ptr<QEvent> event;
+  };
+  std::vector<HeldEvent> held_;
+  bool holding_ = false;  // the application-wide filter is installed
+  bool holdInput(QObject* watched, QEvent* event);
+  void atRest();
 };
 
 class QtDesktop : public Desktop {

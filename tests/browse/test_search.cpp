@@ -2,12 +2,14 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "browse/file_kinds.h"
 #include "browse/search.h"
+#include "fakes/fake_ports.h"
 #include "fakes/temp_dir.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -15,6 +17,7 @@
 namespace vm {
 namespace {
 
+using test::FakePump;
 using test::TempDir;
 
 // A window without a window: a folder of files listed in a fixed order; an
@@ -35,7 +38,7 @@ struct FakeWindow {
   std::string shown;  // name of the open file
   DocumentFind textFind;
   std::optional<TextHit> selection;
-  int pumpsLeft = -1;  // >= 0: the program quits after that many pump steps
+  FakePump pump;  // quitAfter >= 0: the work stops after that many steps
 
   Search search{hooks()};
 
@@ -68,7 +71,7 @@ struct FakeWindow {
     };
     h.checkFileNames = [this] { return checkNames; };
     h.say = [this](const std::string& text) { messages.push_back(text); };
-    h.pump = [this] { return pumpsLeft < 0 || pumpsLeft-- > 0; };
+    h.pump = &pump;
     return h;
   }
   ShownViewer viewer() const {
@@ -245,10 +248,36 @@ TEST(Search, QuittingStopsTheDirectorySearchSilently) {
   FakeWindow w;
   for (int i = 0; i < 20; ++i) w.add("n" + std::to_string(i) + ".txt", "plain");
   w.add("z.txt", "target");
-  w.pumpsLeft = 5;
+  w.pump.quitAfter = 5;
   w.search.multibar("?d target");
   EXPECT_TRUE(w.opened.empty());
   EXPECT_TRUE(w.messages.empty());
+
+  // Cancelled by the user (Esc): it says so, and F3 takes up where it stopped.
+  FakeWindow c;
+  for (int i = 0; i < 20; ++i) c.add("n" + std::to_string(i) + ".txt", "plain");
+  c.add("z.txt", "target");
+  c.pump.quitAfter = 5;
+  c.pump.byUser = true;
+  c.search.multibar("?d target");
+  EXPECT_TRUE(c.opened.empty());
+  EXPECT_EQ(c.messages, std::vector<std::string>{"Search cancelled"});
+  c.pump.quitAfter = -1;
+  c.search.next("");
+  EXPECT_EQ(c.opened, std::vector<std::string>{"z.txt"});
+}
+
+TEST(Search, LongSearchesShowTheirProgressAndHideIt) {
+  FakeWindow w;
+  for (int i = 0; i < 40; ++i) w.add("n" + std::to_string(i) + ".txt", "plain");
+  w.add("z.txt", "target");
+  w.pump.stepMs = 20;  // the progress shows after the first moment
+  w.search.multibar("?d target");
+  EXPECT_EQ(w.opened, std::vector<std::string>{"z.txt"});
+  ASSERT_GE(w.pump.shown.size(), 2u);
+  EXPECT_EQ(w.pump.shown.back(), -1);
+  EXPECT_TRUE(std::is_sorted(w.pump.shown.begin(), w.pump.shown.end() - 1));
+  EXPECT_GT(w.pump.shown.end()[-2], 50);
 }
 
 TEST(Search, EmptyDirectoryTermFindsNothing) {

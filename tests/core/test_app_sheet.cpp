@@ -110,6 +110,15 @@ TEST(SheetViewer, BadFilesDoNotOpen) {
   EXPECT_FALSE(app.sheet().isOpen());
   EXPECT_EQ(h.sheet.sheet, nullptr);
   EXPECT_EQ(h.pump.steps, 2);
+  EXPECT_EQ(h.message().find("cancelled"), std::string::npos);  // a quit says nothing
+  // Esc during the load: the same, and the status line says so.
+  h.pump.steps = 0;
+  h.pump.byUser = true;
+  h.open("a.txt");
+  h.open("big.csv");
+  EXPECT_FALSE(app.sheet().isOpen());
+  EXPECT_EQ(h.message(), "Loading cancelled: big.csv");
+  h.pump.byUser = false;
   // Without the quit it opens.
   h.pump.quitAfter = -1;
   h.open("a.txt");

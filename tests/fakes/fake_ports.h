@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -343,14 +345,22 @@ class FakeLineInput : public LineInput {
   }
 };
 
-// Loads run to the end unless a quit was asked for after `quitAfter` steps.
+// Loads run to the end unless a stop was asked for after `quitAfter` steps:
+// a quit, or with `byUser` the user's cancel.
 class FakePump : public Pump {
  public:
   int steps = 0;
   int quitAfter = -1;
+  bool byUser = false;
+  int stepMs = 0;  // how long each step takes
   std::vector<int> shown;  // progress() calls
-  bool step() override { return quitAfter >= 0 && ++steps > quitAfter; }
+  bool step() override {
+    if (stepMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(stepMs));
+    ++steps;
+    return quitAfter >= 0 && steps > quitAfter;
+  }
   void progress(int percent) override { shown.push_back(percent); }
+  bool cancelled() const override { return byUser && quitAfter >= 0 && steps > quitAfter; }
 };
 
 // A home folder, a documents folder and a stand-in for "/" in one temporary

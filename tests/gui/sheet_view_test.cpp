@@ -3,6 +3,7 @@
 // the load pump, and the whole chain from the File List to a shown sheet.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QContextMenuEvent>
@@ -492,6 +493,45 @@ TEST(QtPump, HoldsACloseRequestUntilTheWorkHasReturned) {
   v.close();
   EXPECT_EQ(v.closes, 1);
   EXPECT_FALSE(idle.quitRequested());
+}
+
+TEST(QtPump, EscCancelsTheWorkWhileOtherInputWaitsForItsEnd) {
+  QMainWindow w;
+  auto* edit = new QLineEdit;
+  w.setCentralWidget(edit);
+  int triggered = 0;
+  auto* action = new QAction(&w);
+  action->setShortcut(QKeySequence(QStringLiteral("Ctrl+K")));
+  w.addAction(action);
+  QObject::connect(action, &QAction::triggered, [&] { ++triggered; });
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  edit->setFocus();
+  QtPump pump;
+  pump.attach(&w);
+
+  // Keys typed during the work: held, and no accelerator fires.
+  QTimer::singleShot(0, edit, [edit] {
+    QTest::keyClicks(edit, QStringLiteral("ab"));
+    QTest::keyClick(edit, Qt::Key_K, Qt::ControlModifier);
+  });
+  bool stop = false;
+  for (int i = 0; i < 5 && !stop; ++i) stop = pump.step();
+  EXPECT_FALSE(stop);
+  EXPECT_EQ(edit->text(), QString());
+  EXPECT_EQ(triggered, 0);
+  // Esc stops it, as a cancel and not a quit.
+  QTimer::singleShot(0, edit, [edit] { QTest::keyClick(edit, Qt::Key_Escape); });
+  for (int i = 0; i < 5 && !stop; ++i) stop = pump.step();
+  EXPECT_TRUE(stop);
+  EXPECT_TRUE(pump.cancelled());
+  EXPECT_FALSE(pump.quitRequested());
+  // Back in the event loop the held keys arrive in their order, the
+  // accelerator fires, and the next work starts uncancelled.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return edit->text() == QLatin1String("ab"); }, 2000));
+  EXPECT_EQ(triggered, 1);
+  EXPECT_FALSE(pump.cancelled());
+  EXPECT_FALSE(pump.step());
 }
 
 TEST(QtPump, ShowsProgressInTheStatusBar) {

@@ -358,6 +358,21 @@ TEST_F(DropDownload, WebImageOnTheNoteIsLinkedFromImgs) {
   EXPECT_EQ(rig.message(), "Downloaded photo.png");
 }
 
+TEST_F(DropDownload, EscStopsTheDownloadAndSaysSoWhileAQuitStopsItSilently) {
+  for (const bool byUser : {true, false}) {
+    DropRig rig;
+    test::FakePump pump;
+    pump.quitAfter = 3;
+    pump.byUser = byUser;
+    rig.ports.pump = &pump;
+    HttpFetcher fetcher(&pump, DropRig::shortFetch());
+    DropImport drops(rig.context(), fetcher, NoteDropTarget{}, DropHooks{[](const std::string&) {}, {}});
+    drops.dropOnFileList(imageTag("/drip/slow.png"));
+    EXPECT_EQ(rig.names(), std::set<std::string>{});
+    EXPECT_EQ(rig.message(), byUser ? "Download cancelled" : "Downloading " + test::HostileServer::get().url("/drip/slow.png"));
+  }
+}
+
 TEST_F(DropDownload, WebImageOnTheFileListIsSelectedAndAFailureSaysWhy) {
   DropRig rig;
   rig.dir.write("notes/pic.png", "mine");
