@@ -39,7 +39,9 @@ std::filesystem::path resolveHome(const std::optional<std::string>& homeArg, con
     ensureDir(p);
     return p;
   }
-  if (!exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0) return exeDir;
+  // A writable program folder is a portable copy; an installed copy run by
+  // someone who may write to its bin folder (root) must not fill that folder.
+  if (!exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0 && !isDirectory(installedDataDir(exeDir))) return exeDir;
   std::filesystem::path base;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
     base = xdg;

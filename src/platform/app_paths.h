@@ -10,6 +10,8 @@ namespace vm {
 // The home folder: --home when given, else $VELLUMARK_HOME, else the
 // executable's folder when it is writable (portable use), else
 // $XDG_CONFIG_HOME/vellumark (default ~/.config/vellumark). Created when missing.
+// The executable's folder of an installed tree (<exeDir>/../share/vellumark
+// exists) is never the home folder, even when writable.
 std::filesystem::path resolveHome(const std::optional<std::string>& homeArg, const std::filesystem::path& exeDir);
 
 // <home>/support when it exists, else <exeDir>/support when it exists (the

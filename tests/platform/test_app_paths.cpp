@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
+#include <string>
+
 #include "fakes/temp_dir.h"
 #include "platform/app_paths.h"
 
@@ -44,6 +48,34 @@ TEST(SupportFolder, InstalledTreeIsFoundThroughDotDot) {
   EXPECT_EQ(resolveSupport(e.path() / "nohome", e.mkdir("p/bin"), data), data / "support");
   // No executable folder known: straight to the data folder.
   EXPECT_EQ(resolveSupport(e.path() / "nohome", "", data), data / "support");
+}
+
+// A writable program folder is the home folder (portable use) unless it is
+// the bin folder of an installed tree, as /usr/bin is for root.
+TEST(HomeFolder, InstalledBinFolderIsNeverTheHome) {
+  test::TempDir d;
+  const char* before = std::getenv("XDG_CONFIG_HOME");
+  const std::optional<std::string> saved = before ? std::optional<std::string>(before) : std::nullopt;
+  ::unsetenv("VELLUMARK_HOME");
+  const std::string config = d.str() + "/config";
+  ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+  const auto portable = d.mkdir("stick/vellumark");
+  d.mkdir("stick/vellumark/support");
+  EXPECT_EQ(resolveHome(std::nullopt, portable), portable);
+
+  const auto bin = d.mkdir("usr/bin");
+  EXPECT_EQ(resolveHome(std::nullopt, bin), bin);  // no share folder beside it yet: still portable
+  d.mkdir("usr/share/vellumark/support");
+  const auto home = resolveHome(std::nullopt, bin);
+  EXPECT_EQ(home, std::filesystem::path(config) / "vellumark");
+  EXPECT_TRUE(std::filesystem::is_directory(home));
+  // --home still wins over everything.
+  EXPECT_EQ(resolveHome(d.str() + "/given", bin), d.path() / "given");
+  if (saved) {
+    ::setenv("XDG_CONFIG_HOME", saved->c_str(), 1);
+  } else {
+    ::unsetenv("XDG_CONFIG_HOME");
+  }
 }
 
 }  // namespace
