@@ -9,7 +9,6 @@
 # another folder) and runs cpack -G DEB there. Exits 77 when dpkg-deb is missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-src=$PWD
 
 if ! command -v dpkg-deb >/dev/null; then
   echo "package-test: dpkg-deb is not installed; skipped"
@@ -51,7 +50,7 @@ version=$(field Version)
 [ -n "$(field Description)" ] || bad "no description"
 depends=$(field Depends)
 # Package names alone, one a line ("libc6 (>= 2.34), a | b" gives libc6, a, b).
-names=$(echo "$depends" | tr ',|' '\n\n' | sed 's/(.*//; s/^ *//; s/ *$//')
+names=$(echo "$depends" | tr ',|' '\n' | sed 's/(.*//; s/^ *//; s/ *$//')
 for lib in libqt6widgets6 libqt6webenginewidgets6 libqt6webenginecore6-bin libmd4c-html0 libutf8proc2 libcurl4 libc6 libstdc++6; do
   grep -qxF "$lib" <<<"$names" || bad "Depends does not name $lib: $depends"
 done
