@@ -67,6 +67,8 @@ expected=(
   usr/share/metainfo/io.github.vellumark.Vellumark.metainfo.xml
   usr/share/icons/hicolor/scalable/apps/vellumark.svg
   usr/share/man/man1/vellumark.1.gz
+  usr/share/doc/vellumark/copyright
+  usr/share/doc/vellumark/changelog.gz
 )
 for n in 16 32 48 64 128 256; do expected+=("usr/share/icons/hicolor/${n}x${n}/apps/vellumark.png"); done
 for f in "${expected[@]}"; do [ -f "$root/$f" ] || bad "missing $f"; done
@@ -91,6 +93,8 @@ if command -v appstreamcli >/dev/null; then
   appstreamcli validate --no-net --no-color "$root"/usr/share/metainfo/*.metainfo.xml >/dev/null || bad "metainfo file"
 fi
 gzip -t "$root/usr/share/man/man1/vellumark.1.gz" || bad "manual page is not a valid gzip file"
+zcat "$root/usr/share/doc/vellumark/changelog.gz" | head -1 | grep -qF "vellumark ($version)" ||
+  bad "the change log's first entry is not version $version"
 if command -v man >/dev/null; then
   man -l "$root/usr/share/man/man1/vellumark.1.gz" 2>/dev/null | grep -q -- '--screenshot' || bad "manual page does not render"
 fi

@@ -73,6 +73,12 @@ TEST(PackageFiles, VersionsFollowTheProjectVersion) {
   ASSERT_TRUE(std::regex_search(man, m, std::regex(R"re(^\.TH\s+\S+\s+1\s+"[^"]*"\s+"Vellumark ([^"]+)")re")))
       << "the manual page has no .TH line naming the version";
   EXPECT_EQ(m[1].str(), VELLUMARK_VERSION) << "the manual page's .TH line names another version";
+
+  // The newest change log entry comes first: "vellumark (0.1.0) unstable; ...".
+  const std::string changes = readAll(kPackaging + "/changelog");
+  ASSERT_TRUE(std::regex_search(changes, m, std::regex(R"re(^vellumark \(([^)]+)\) )re")))
+      << "the change log does not start with a vellumark entry";
+  EXPECT_EQ(m[1].str(), VELLUMARK_VERSION) << "add an entry for the new version to packaging/changelog";
 }
 
 TEST(PackageFiles, ManualPageDescribesEveryOptionOfHelp) {
