@@ -19,6 +19,12 @@ bool ensureDir(const std::filesystem::path& p) {
   return isDirectory(p);
 }
 
+// <exeDir>/../share/vellumark: the executable is part of an installed tree
+// (/usr/bin/vellumark beside /usr/share/vellumark), not a portable folder.
+std::filesystem::path installedDataDir(const std::filesystem::path& exeDir) {
+  return (exeDir / ".." / "share" / "vellumark").lexically_normal();
+}
+
 }  // namespace
 
 std::filesystem::path resolveHome(const std::optional<std::string>& homeArg, const std::filesystem::path& exeDir) {
@@ -33,7 +39,9 @@ std::filesystem::path resolveHome(const std::optional<std::string>& homeArg, con
     ensureDir(p);
     return p;
   }
-  if (!exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0) return exeDir;
+  // A writable program folder is a portable copy; an installed copy run by
+  // someone who may write to its bin folder (root) must not fill that folder.
+  if (!exeDir.empty() && ::access(exeDir.c_str(), W_OK) == 0 && !isDirectory(installedDataDir(exeDir))) return exeDir;
   std::filesystem::path base;
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
     base = xdg;
@@ -48,9 +56,20 @@ std::filesystem::path resolveHome(const std::optional<std::string>& homeArg, con
 }
 
 std::filesystem::path resolveSupport(const std::filesystem::path& home, const std::filesystem::path& exeDir) {
+  return resolveSupport(home, exeDir, kDataDir);
+}
+
+std::filesystem::path resolveSupport(const std::filesystem::path& home, const std::filesystem::path& exeDir,
+                                     const std::filesystem::path& dataDir) {
   if (isDirectory(home / "support")) return home / "support";
-  if (!exeDir.empty() && isDirectory(exeDir / "support")) return exeDir / "support";
-  return std::filesystem::path(kDataDir) / "support";
+  if (!exeDir.empty()) {
+    if (isDirectory(exeDir / "support")) return exeDir / "support";
+    // An installed tree moved as a whole (a package unpacked anywhere, another
+    // prefix): <prefix>/bin/vellumark finds <prefix>/share/vellumark/support.
+    auto beside = installedDataDir(exeDir) / "support";
+    if (isDirectory(beside)) return beside;
+  }
+  return dataDir / "support";
 }
 
 std::filesystem::path privateTempDir() {
