@@ -68,6 +68,9 @@ TEST(PackageFiles, VersionsFollowTheProjectVersion) {
   ASSERT_TRUE(std::regex_search(meta, m, std::regex(R"re(<release\s+version="([^"]+)")re")))
       << "the metainfo file has no release entry";
   EXPECT_EQ(m[1].str(), VELLUMARK_VERSION) << "add a <release> entry for the new version to the metainfo file";
+  // The web address it gives is the project's, which the program's downloads name too.
+  ASSERT_TRUE(std::regex_search(meta, m, std::regex(R"re(<url type="homepage">([^<]+)</url>)re")));
+  EXPECT_EQ(m[1].str(), VELLUMARK_HOMEPAGE);
 
   const std::string man = readAll(kPackaging + "/vellumark.1");
   ASSERT_TRUE(std::regex_search(man, m, std::regex(R"re(^\.TH\s+\S+\s+1\s+"[^"]*"\s+"Vellumark ([^"]+)")re")))
