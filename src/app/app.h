@@ -83,6 +83,8 @@ class App {
 
   // Inputs.
   void command(int id);
+  // A file named on the command line, or handed over by a later start: its folder becomes the root "Command Line".
+  void openCommandLineFile(const std::string& text);
   void noteEdited() { note_.edited(); }
   void noteKeyReleased() { note_.keyReleased(); }
   void noteScrolled();
@@ -164,7 +166,6 @@ class App {
   void configure();
   void updateToolbar();
   void selectRoot(const std::string& text, bool typed);
-  void openCommandLineFile(const std::string& text);
   void showHelp();
   void openShortcut(int id);
   void selectAndOpen(const std::string& name, bool focus = false);
