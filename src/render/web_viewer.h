@@ -28,6 +28,12 @@ struct WebHooks {
   std::function<void(const std::string& name)> openLinkedNote;
 };
 
+// The style sheet of a rendered page: the one the user picked from the menu
+// this session; else the one MarkupCSS names, where the default sheet gives
+// way to its dark twin under a dark palette when the support folder has it.
+std::string pageStyleSheet(const std::string& picked, const std::string& configured, bool darkPalette,
+                           const std::vector<std::string>& available);
+
 class WebViewer : public DocumentViewer {
  public:
   WebViewer(FeatureContext ctx, WebHooks hooks);

@@ -23,6 +23,7 @@
 #include "platform/app_paths.h"
 #include "platform/fs.h"
 #include "platform/version.h"
+#include "ui/palette.h"
 #include "ui/shell.h"
 #include "ui/single_instance.h"
 
@@ -49,6 +50,10 @@ void printUsage() {
       "                      it has settled, and exit (works without a display)\n"
       "  --version           print the version and exit\n"
       "  --help              print this help and exit\n"
+      "\n"
+      "The window follows the desktop's light or dark palette; rendered notes take\n"
+      "markup-dark.css under a dark one unless another style sheet is chosen. The\n"
+      "environment variable VELLUMARK_PALETTE=dark (or light) forces a palette.\n"
       "\n"
       "Without --home the home folder is $VELLUMARK_HOME, else the program's own\n"
       "folder when it is writable, else $XDG_CONFIG_HOME/vellumark.\n"
@@ -264,6 +269,10 @@ int main(int argc, char** argv) {
     // moment means that one runs now: hand over to it instead.
     listening = instance.listen(where);
   }
+
+  // The desktop's light or dark palette, unless one is forced.
+  if (!vm::ui::forcePalette(qEnvironmentVariable("VELLUMARK_PALETTE")))
+    std::fprintf(stderr, "vellumark: VELLUMARK_PALETTE takes dark or light; the desktop's palette is kept\n");
 
   vm::ui::QtShell shell;
   vm::App app(std::move(env), shell.ports());
