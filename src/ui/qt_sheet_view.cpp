@@ -234,13 +234,19 @@ class SheetTable : public QTableView {
     paintGroupHeaders(p);
     const QRect r = view_->cursorRect();
     if (!r.isEmpty()) {
-      // A dotted focus rectangle, one pixel on, one off; pixels of the
-      // window's scale, so it stays as plain on a scaled screen.
-      QPen pen(palette().color(QPalette::Text), 1.0);
-      pen.setDashPattern({1.0, 1.0});
-      p.setPen(pen);
-      p.setBrush(Qt::NoBrush);
-      p.drawRect(r.adjusted(0, 0, -1, -1));
+      // A dotted focus rectangle, one pixel on, one off. Dotted pens lose
+      // their dots on a scaled screen, so the dots are set one by one, each
+      // a pixel of the window's scale.
+      const QColor ink = palette().color(QPalette::Text);
+      const QRect& b = r;  // its edges are its outermost pixels
+      for (int x = b.left(); x <= b.right(); x += 2) {
+        p.fillRect(x, b.top(), 1, 1, ink);
+        p.fillRect(x, b.bottom(), 1, 1, ink);
+      }
+      for (int y = b.top(); y <= b.bottom(); y += 2) {
+        p.fillRect(b.left(), y, 1, 1, ink);
+        p.fillRect(b.right(), y, 1, 1, ink);
+      }
     }
   }
 
