@@ -86,7 +86,7 @@ TEST(OpenRequest, ArrivesWholeWhateverThePieces) {
 }
 
 TEST(OpenRequest, AnythingElseBreaksTheReader) {
-  for (const std::string bad : {std::string("GET / HTTP/1.0\r\n"), std::string("open x\n/a"), std::string("open \n"),
+  for (const std::string& bad : {std::string("GET / HTTP/1.0\r\n"), std::string("open x\n/a"), std::string("open \n"),
                                 std::string("open 4096\n"), std::string("open -1\n/"), std::string("open 99999999999\n"),
                                 std::string("open 3\na\0b", 10), std::string("open 0000000000000000000001\n/")}) {
     OpenRequestReader r;
