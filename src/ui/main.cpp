@@ -65,8 +65,11 @@ void printUsage() {
       "for good by a line in the INI's [BasicRoots] section:\n"
       "    /home/me/notes=Notes;.md\n"
       "(folder=name shown;extension of new notes).\n"
+      "\n"
       "One window runs per user and home folder: a later start hands its FILE to\n"
-      "the running window (which opens it and comes to the front) and exits.\n"
+      "the running window (which opens it and comes to the front) and exits;\n"
+      "--new-window opens another window all the same.\n"
+      "\n"
       "SIGTERM, SIGHUP and SIGINT end the program as File -> Exit does: unsaved\n"
       "notes and spreadsheets are saved first.\n");
 }
