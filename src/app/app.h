@@ -123,6 +123,7 @@ class App {
   int pageKind() const { return web_.pageKind(); }
   const std::vector<std::string>& styleSheets() const { return web_.styleSheets(); }
   std::string currentStyleSheet() const { return web_.currentStyleSheet(); }
+  void paletteChanged() { web_.paletteChanged(); }  // the window turned light or dark
 
   // The spreadsheet's table (columns as in SheetView: 0 is "tn").
   void sheetCellClicked(int viewRow, int column) { sheet_.cellClicked(viewRow, column); }

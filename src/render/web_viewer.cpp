@@ -88,7 +88,10 @@ bool WebViewer::open(bool) {
     if (s.flag(setting::MarkdownPreMarkdown)) switches |= kRenderLineBreaks;
     const std::string page = newPagePath(ctx_.env.tempDir.string());
     // A page that cannot be written leaves the pane as it was.
-    if (renderMarkupFile(path, page, switches, pageContext())) navigate(2, page);
+    if (renderMarkupFile(path, page, switches, pageContext())) {
+      pageSheet_ = currentStyleSheet();
+      navigate(2, page);
+    }
   }
   rebuildMenu();
   if (ctx_.ports.web) ctx_.ports.web->setVisible(true);
@@ -121,6 +124,11 @@ void WebViewer::navigate(int kind, const std::string& target) {
   pageKind_ = kind;
   if (ctx_.ports.web) ctx_.ports.web->navigate(target);
   if (hooks_.pageChanged) hooks_.pageChanged();
+}
+
+void WebViewer::paletteChanged() {
+  if (pageKind_ != 2 || (hooks_.shown && !hooks_.shown()) || currentStyleSheet() == pageSheet_) return;
+  open(false);
 }
 
 void WebViewer::close() {

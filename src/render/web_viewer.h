@@ -58,6 +58,9 @@ class WebViewer : public DocumentViewer {
   const std::vector<std::string>& styleSheets() const { return styleSheets_; }
   std::string currentStyleSheet() const;
   void chooseStyleSheet(int index);
+  // The window's palette changed: a rendered note shown with a sheet that
+  // no longer applies (light or dark) is rendered again.
+  void paletteChanged();
   // A web address or a "???" search.
   void showAddress(const std::string& text);
   void back();
@@ -90,6 +93,7 @@ class WebViewer : public DocumentViewer {
   std::vector<std::string> markdownExts_;
   std::vector<std::string> styleSheets_;
   std::string styleSheet_;  // chosen from the menu; empty: MarkupCSS
+  std::string pageSheet_;   // the sheet the rendered note shown was made with
 };
 
 }  // namespace vm

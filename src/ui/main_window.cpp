@@ -876,6 +876,8 @@ void MainWindow::retakeKeyboard() {
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange) schedulePlacement();
+  // The desktop turned light or dark: a rendered note follows.
+  if (event->type() == QEvent::PaletteChange && started_ && !app_.isShutDown()) app_.paletteChanged();
 }
 
 void MainWindow::schedulePlacement() {

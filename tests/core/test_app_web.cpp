@@ -238,6 +238,25 @@ TEST(WebViewer, ADarkPaletteRendersWithTheDarkSheetUntilTheUserPicksOne) {
   EXPECT_TRUE(h.pageHas(h.support + "/markup.css"));
 
   // A light palette, or a sheet named in the settings, never brings the dark one.
+  // While a note is shown, the desktop turning light renders it again; a
+  // palette change that changes no sheet renders nothing.
+  h.start();
+  h.open("Plan.md");
+  ASSERT_TRUE(h.pageHas("markup-dark.css"));
+  std::size_t pages = h.web.visited.size();
+  h.app().paletteChanged();
+  EXPECT_EQ(h.web.visited.size(), pages);
+  h.web.dark = false;
+  h.app().paletteChanged();
+  EXPECT_EQ(h.web.visited.size(), pages + 1);
+  EXPECT_TRUE(h.pageHas(h.support + "/markup.css")) << h.page();
+  EXPECT_EQ(h.title(), "Plan.md");
+  // Another viewer shown: nothing is rendered behind it.
+  h.open("pic.png");
+  pages = h.web.visited.size();
+  h.web.dark = true;
+  h.app().paletteChanged();
+  EXPECT_EQ(h.web.visited.size(), pages);
   h.web.dark = false;
   h.start();
   h.open("Plan.md");
