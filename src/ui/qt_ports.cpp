@@ -222,6 +222,14 @@ bool QtTextEditor::eventFilter(QObject* watched, QEvent* event) {
         (watched == editor_->viewport() && event->type() == QEvent::MouseButtonRelease))
       onReleased();
   }
+  // The window turned light or dark: the highlighted note takes the colours
+  // of its new page, as the program's own change.
+  if (watched == editor_ && event->type() == QEvent::PaletteChange && highlighter_ && highlighter_->document()) {
+    highlighter_->setDark(darkPaletteInUse());
+    programChange_ = true;
+    highlighter_->rehighlight();
+    programChange_ = false;
+  }
   return QObject::eventFilter(watched, event);
 }
 

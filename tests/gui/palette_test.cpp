@@ -12,7 +12,12 @@
 #include <cstdlib>
 #include <memory>
 
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextLayout>
+
 #include "../sheet/sheet_test_util.h"
+#include "gui_test_util.h"
 #include "ui/note_highlighter.h"
 #include "ui/palette.h"
 #include "ui/qt_sheet_view.h"
@@ -110,6 +115,45 @@ TEST(Palette, SheetGridAndCursorShowOnADarkPage) {
     lit += qGray(shot.pixel(x, int(r.top() * scale))) > 150;
   EXPECT_GT(lit, int(r.width() * scale) / 3);
   view.showSheet(nullptr, 0);
+}
+
+// The colour the highlighter gave the first line of the note in the editor.
+QColor firstLineColour(QPlainTextEdit* editor) {
+  const QTextBlock first = editor->document()->firstBlock();
+  const auto formats = first.layout()->formats();
+  return formats.isEmpty() ? QColor() : formats.first().format.foreground().color();
+}
+
+// A highlighted note while the window turns dark and light again: the
+// colours follow, and recolouring is no edit of the note.
+using PaletteShell = test::ShellTest;
+
+TEST_F(PaletteShell, HighlightedNoteFollowsThePalette) {
+  struct Restore {
+    QPalette palette = QApplication::palette();
+    ~Restore() { QApplication::setPalette(palette); }
+  } restore;
+  h.dir.write("docs/Plan.md", "# Plan\n\nsome text\n");
+  start();
+  app->fileClicked(app->fileList().find("Plan.md"));
+  QPlainTextEdit* editor = win->noteEditor();
+  ASSERT_EQ(editor->toPlainText(), "# Plan\n\nsome text\n");
+  const QColor light = firstLineColour(editor);
+  ASSERT_TRUE(light.isValid());
+  EXPECT_FALSE(isDarkPalette(QApplication::palette()));
+  EXPECT_GE(grayDistance(light, editor->palette().color(QPalette::Base)), 90);
+
+  QApplication::setPalette(darkPalette());
+  QCoreApplication::processEvents();
+  const QColor dark = firstLineColour(editor);
+  EXPECT_NE(dark, light);
+  EXPECT_GE(grayDistance(dark, darkPalette().color(QPalette::Base)), 90) << dark.name().toStdString();
+  EXPECT_FALSE(app->noteModified());
+
+  QApplication::setPalette(restore.palette);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(firstLineColour(editor), light);
+  EXPECT_FALSE(app->noteModified());
 }
 
 }  // namespace
