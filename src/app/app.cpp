@@ -295,7 +295,7 @@ void App::command(int id) {
     case cmd::kFolderLabel: folderLabelClicked(); break;
     case cmd::kExit: shutDown(); break;
     case cmd::kNewWindow:
-      if (ports_.desktop) ports_.desktop->startInstance({"--home", env_.home.string()});
+      if (ports_.desktop) ports_.desktop->startInstance({"--new-window", "--home", env_.home.string()});
       break;
     case cmd::kAlwaysOnTop:
       alwaysOnTop_ = !alwaysOnTop_;
@@ -403,15 +403,15 @@ void App::showHelp() {
 }
 
 void App::openCommandLineFile(const std::string& text) {
-  if (text.empty()) return;
+  if (text.empty() || !leaveLocation(false)) return;  // the open note is saved before its root may change
   std::string p = cutUtf8(text, limits::kPathMax - 1);
   if (auto q = p.find('"'); q != std::string::npos) {
     auto end = p.find('"', q + 1);
     p = p.substr(q + 1, end == std::string::npos ? std::string::npos : end - q - 1);
   }
   const std::string name = browser_.addCommandLineRoot(p);
-  if (name.empty() || !leaveLocation(false)) return;
-  if (browser_.showRoot(roots_.count() - 1, name)) openSelectedFile(1, false, true);
+  if (name.empty()) return;
+  if (browser_.showRoot(browser_.commandLineRoot(), name)) openSelectedFile(1, false, true);
 }
 
 // ---------------------------------------------------------------- shutdown

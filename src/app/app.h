@@ -83,6 +83,8 @@ class App {
 
   // Inputs.
   void command(int id);
+  // A file named on the command line, or handed over by a later start: its folder becomes the root "Command Line".
+  void openCommandLineFile(const std::string& text);
   void noteEdited() { note_.edited(); }
   void noteKeyReleased() { note_.keyReleased(); }
   void noteScrolled();
@@ -121,6 +123,7 @@ class App {
   int pageKind() const { return web_.pageKind(); }
   const std::vector<std::string>& styleSheets() const { return web_.styleSheets(); }
   std::string currentStyleSheet() const { return web_.currentStyleSheet(); }
+  void paletteChanged() { web_.paletteChanged(); }  // the window turned light or dark
 
   // The spreadsheet's table (columns as in SheetView: 0 is "tn").
   void sheetCellClicked(int viewRow, int column) { sheet_.cellClicked(viewRow, column); }
@@ -164,7 +167,6 @@ class App {
   void configure();
   void updateToolbar();
   void selectRoot(const std::string& text, bool typed);
-  void openCommandLineFile(const std::string& text);
   void showHelp();
   void openShortcut(int id);
   void selectAndOpen(const std::string& name, bool focus = false);

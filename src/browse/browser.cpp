@@ -205,9 +205,27 @@ std::string Browser::addCommandLineRoot(const std::string& path) {
     ctx_.say("Error adding root");
     return {};
   }
-  int i = ctx_.roots.add(folder, folder, std::string(kRootCommandLine), "",
-                         ctx_.settings.text(setting::DefaultExtension), [this](const std::string& s) { ctx_.say(s); });
+  // A later file (handed over by another start) moves the root "Command
+  // Line" to its folder: the Root List keeps one entry of that name.
+  Roots& roots = ctx_.roots;
+  for (int k = 0; k < roots.count(); ++k) {
+    RootLocation& r = roots.at(k);
+    if (r.displayName != kRootCommandLine || r.configuredRoot != r.rootFolder) continue;
+    RootLocation moved;
+    moved.inUse = true;
+    moved.rootFolder = withoutTrailingSlash(folder);
+    moved.configuredRoot = moved.rootFolder;
+    moved.displayName = r.displayName;
+    moved.path = moved.rootFolder;
+    moved.defaultExtension = r.defaultExtension;
+    r = std::move(moved);
+    commandLineRoot_ = k;
+    return lastComponent(path);
+  }
+  int i = roots.add(folder, folder, std::string(kRootCommandLine), "",
+                    ctx_.settings.text(setting::DefaultExtension), [this](const std::string& s) { ctx_.say(s); });
   if (i < 0) return {};
+  commandLineRoot_ = i;
   return lastComponent(path);
 }
 

@@ -77,6 +77,8 @@ class Browser {
   // The folder of a file named on the command line becomes the last root;
   // the file's name, empty when the folder cannot be used.
   std::string addCommandLineRoot(const std::string& path);
+  // Index of the root "Command Line" in the root table; -1 before there is one.
+  int commandLineRoot() const { return commandLineRoot_; }
   // Makes root rootIndex the current one, lists it from its top and selects
   // the file of that name; true when it is listed.
   bool showRoot(int rootIndex, const std::string& name);
@@ -121,6 +123,7 @@ class Browser {
   std::vector<std::string> rootListItems_;
   std::string rootListCurrent_;
   std::string folderLabel_;
+  int commandLineRoot_ = -1;
 };
 
 // Current-folder label: two blanks and path, shortened to maxChars as

@@ -151,6 +151,9 @@ class WebView {
   virtual int paneWidth() = 0;
   virtual int paneHeight() = 0;
   virtual int scrollBarWidth() = 0;
+  // True when the window is drawn in a dark palette: rendered notes then
+  // take the dark style sheet, unless the user picked one.
+  virtual bool darkPalette() { return false; }
 };
 
 // Long work on the window thread (loading a big sheet, a directory search,

@@ -14,6 +14,7 @@ namespace {
 
 constexpr const char* kImagePageName = "temp.html";
 constexpr const char* kDefaultStyleSheet = "markup.css";
+constexpr const char* kDarkStyleSheet = "markup-dark.css";
 constexpr const char* kPrintNoHeader = "   ";
 
 }  // namespace
@@ -25,8 +26,18 @@ void WebViewer::init() {
   styleSheets_ = listStyleSheets(ctx_.env.supportDir.string());
 }
 
+std::string pageStyleSheet(const std::string& picked, const std::string& configured, bool darkPalette,
+                           const std::vector<std::string>& available) {
+  if (!picked.empty()) return picked;
+  if (!darkPalette || !equalsNoCase(configured, kDefaultStyleSheet)) return configured;
+  for (const std::string& name : available)
+    if (equalsNoCase(name, kDarkStyleSheet)) return name;
+  return configured;
+}
+
 std::string WebViewer::currentStyleSheet() const {
-  return styleSheet_.empty() ? ctx_.settings.text(setting::MarkupCSS) : styleSheet_;
+  const bool dark = ctx_.ports.web && ctx_.ports.web->darkPalette();
+  return pageStyleSheet(styleSheet_, ctx_.settings.text(setting::MarkupCSS), dark, styleSheets_);
 }
 
 void WebViewer::chooseStyleSheet(int index) {
@@ -77,7 +88,10 @@ bool WebViewer::open(bool) {
     if (s.flag(setting::MarkdownPreMarkdown)) switches |= kRenderLineBreaks;
     const std::string page = newPagePath(ctx_.env.tempDir.string());
     // A page that cannot be written leaves the pane as it was.
-    if (renderMarkupFile(path, page, switches, pageContext())) navigate(2, page);
+    if (renderMarkupFile(path, page, switches, pageContext())) {
+      pageSheet_ = currentStyleSheet();
+      navigate(2, page);
+    }
   }
   rebuildMenu();
   if (ctx_.ports.web) ctx_.ports.web->setVisible(true);
@@ -87,8 +101,10 @@ bool WebViewer::open(bool) {
 void WebViewer::showImagePage(const std::string& imagePath) {
   ImagePageInput in;
   in.imagePath = imagePath;
-  in.useStyleSheet =
-      ctx_.settings.flag(setting::ImageUseCSS) && !equalsNoCase(currentStyleSheet(), kDefaultStyleSheet);
+  // Image pages take a style sheet only when the user picked one other
+  // than the default, not the dark twin the palette brought.
+  const std::string picked = styleSheet_.empty() ? ctx_.settings.text(setting::MarkupCSS) : styleSheet_;
+  in.useStyleSheet = ctx_.settings.flag(setting::ImageUseCSS) && !equalsNoCase(picked, kDefaultStyleSheet);
   in.context = pageContext();
   if (WebView* web = ctx_.ports.web) {
     in.paneWidth = web->paneWidth();
@@ -108,6 +124,11 @@ void WebViewer::navigate(int kind, const std::string& target) {
   pageKind_ = kind;
   if (ctx_.ports.web) ctx_.ports.web->navigate(target);
   if (hooks_.pageChanged) hooks_.pageChanged();
+}
+
+void WebViewer::paletteChanged() {
+  if (pageKind_ != 2 || (hooks_.shown && !hooks_.shown()) || currentStyleSheet() == pageSheet_) return;
+  open(false);
 }
 
 void WebViewer::close() {

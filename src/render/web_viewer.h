@@ -28,6 +28,12 @@ struct WebHooks {
   std::function<void(const std::string& name)> openLinkedNote;
 };
 
+// The style sheet of a rendered page: the one the user picked from the menu
+// this session; else the one MarkupCSS names, where the default sheet gives
+// way to its dark twin under a dark palette when the support folder has it.
+std::string pageStyleSheet(const std::string& picked, const std::string& configured, bool darkPalette,
+                           const std::vector<std::string>& available);
+
 class WebViewer : public DocumentViewer {
  public:
   WebViewer(FeatureContext ctx, WebHooks hooks);
@@ -52,6 +58,9 @@ class WebViewer : public DocumentViewer {
   const std::vector<std::string>& styleSheets() const { return styleSheets_; }
   std::string currentStyleSheet() const;
   void chooseStyleSheet(int index);
+  // The window's palette changed: a rendered note shown with a sheet that
+  // no longer applies (light or dark) is rendered again.
+  void paletteChanged();
   // A web address or a "???" search.
   void showAddress(const std::string& text);
   void back();
@@ -84,6 +93,7 @@ class WebViewer : public DocumentViewer {
   std::vector<std::string> markdownExts_;
   std::vector<std::string> styleSheets_;
   std::string styleSheet_;  // chosen from the menu; empty: MarkupCSS
+  std::string pageSheet_;   // the sheet the rendered note shown was made with
 };
 
 }  // namespace vm

@@ -5,6 +5,7 @@
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QSessionManager>
+#include <QWindow>
 #include <QTimer>
 #include <unistd.h>
 
@@ -18,10 +19,13 @@
 #include <string_view>
 
 #include "app/app.h"
+#include "core/single_instance.h"
 #include "platform/app_paths.h"
 #include "platform/fs.h"
 #include "platform/version.h"
+#include "ui/palette.h"
 #include "ui/shell.h"
+#include "ui/single_instance.h"
 
 namespace {
 
@@ -29,6 +33,7 @@ struct Options {
   std::optional<std::string> home;
   std::optional<std::string> screenshot;
   std::optional<std::string> file;
+  bool newWindow = false;
   bool help = false;
   bool version = false;
   std::string error;
@@ -40,10 +45,15 @@ void printUsage() {
       "Keep notes as plain files in folders you choose; open FILE when given.\n"
       "\n"
       "  --home DIR          keep settings, log and file information in DIR\n"
+      "  --new-window        open a window of its own even when one is running\n"
       "  --screenshot FILE   show the window, save a PNG picture of it to FILE once\n"
       "                      it has settled, and exit (works without a display)\n"
       "  --version           print the version and exit\n"
       "  --help              print this help and exit\n"
+      "\n"
+      "The window follows the desktop's light or dark palette; rendered notes take\n"
+      "markup-dark.css under a dark one unless another style sheet is chosen. The\n"
+      "environment variable VELLUMARK_PALETTE=dark (or light) forces a palette.\n"
       "\n"
       "Without --home the home folder is $VELLUMARK_HOME, else the program's own\n"
       "folder when it is writable, else $XDG_CONFIG_HOME/vellumark.\n"
@@ -55,6 +65,11 @@ void printUsage() {
       "for good by a line in the INI's [BasicRoots] section:\n"
       "    /home/me/notes=Notes;.md\n"
       "(folder=name shown;extension of new notes).\n"
+      "\n"
+      "One window runs per user and home folder: a later start hands its FILE to\n"
+      "the running window (which opens it and comes to the front) and exits;\n"
+      "--new-window opens another window all the same.\n"
+      "\n"
       "SIGTERM, SIGHUP and SIGINT end the program as File -> Exit does: unsaved\n"
       "notes and spreadsheets are saved first.\n");
 }
@@ -91,6 +106,8 @@ Options parse(int argc, char** argv) {
       onlyFiles = true;
     } else if (a == "--help" || a == "-h") {
       o.help = true;
+    } else if (a == "--new-window") {
+      o.newWindow = true;
     } else if (a == "--version" || a == "-v") {
       o.version = true;
     } else if (valueOf("--home", o.home) || valueOf("--screenshot", o.screenshot)) {
@@ -164,6 +181,18 @@ constexpr int kSettleQuietMs = 300;
 constexpr int kPageDrawLimitMs = 5000;
 constexpr int kSettleLimitMs = 20000;
 
+// How long a later start waits for the running window to take its file.
+constexpr int kHandOverAnswerMs = 5000;
+
+// Brings the window to the front, out of the minimised state.
+void raiseWindow(QWidget& window) {
+  if (window.isMinimized()) window.showNormal();
+  window.show();
+  window.raise();
+  window.activateWindow();
+  if (QWindow* w = window.windowHandle()) w->requestActivate();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -223,6 +252,31 @@ int main(int argc, char** argv) {
     env.commandLineFile = ec ? *opt.file : f.lexically_normal().string();
   }
 
+  // One window per user and home folder: a later start hands its file over
+  // and ends. A picture run and --new-window never hand over and never take
+  // the socket.
+  const std::filesystem::path socketPath =
+      opt.screenshot || opt.newWindow ? fs::path()
+                                      : vm::instanceSocketPath(env.tempDir, vm::instanceKey(::getuid(), env.home), ::getuid());
+  vm::ui::InstanceServer instance;
+  bool listening = false;
+  for (int attempt = 0; attempt < 2 && !socketPath.empty() && !listening; ++attempt) {
+    const QString where = QString::fromStdString(socketPath.string());
+    const vm::ui::HandOver handed = vm::ui::handOverTo(where, env.commandLineFile, kHandOverAnswerMs);
+    if (handed == vm::ui::HandOver::Taken) return 0;
+    if (handed == vm::ui::HandOver::NoAnswer) {
+      std::fprintf(stderr, "vellumark: the running window does not answer; opening a window of its own\n");
+      break;
+    }
+    // Nobody there: take the socket. Losing it to a start at the same
+    // moment means that one runs now: hand over to it instead.
+    listening = instance.listen(where);
+  }
+
+  // The desktop's light or dark palette, unless one is forced.
+  if (!vm::ui::forcePalette(qEnvironmentVariable("VELLUMARK_PALETTE")))
+    std::fprintf(stderr, "vellumark: VELLUMARK_PALETTE takes dark or light; the desktop's palette is kept\n");
+
   vm::ui::QtShell shell;
   vm::App app(std::move(env), shell.ports());
   vm::ui::MainWindow window(app);
@@ -248,8 +302,23 @@ int main(int argc, char** argv) {
     if (!app.isShutDown()) app.shutDown();
   });
 
+  bool started = false;
+  instance.ready = [&app, &shell, &started] {
+    return started && !app.isShutDown() && !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
+           !shell.pump.running();
+  };
+  instance.onRequest = [&app, &window](const std::string& file) {
+    if (!file.empty()) {
+      app.openCommandLineFile(file);
+      std::fprintf(stderr, "vellumark: another start handed over %s; the window shows %s\n", file.c_str(),
+                   window.windowTitle().toUtf8().constData());
+    }
+    raiseWindow(window);
+  };
+
   app.startUp();
   if (app.isShutDown()) return 1;
+  started = true;
   if (opt.screenshot) window.setStorePlacement(false);
   window.showAtStart();
 

@@ -141,27 +141,43 @@ bool oneColour(const QImage& image) {
   return true;
 }
 
-// A page with a number on it, for the Perpetual note buttons.
+// A page with a number on it, for the Perpetual note buttons. Drawn at
+// each size a toolbar may ask for, up to three times the 24-pixel button on
+// a scaled screen, so the number stays sharp.
 QIcon numberedIcon(int number) {
-  QPixmap base = QApplication::style()->standardIcon(QStyle::SP_FileIcon).pixmap(24, 24);
-  if (base.isNull()) {
-    base = QPixmap(24, 24);
-    base.fill(Qt::white);
+  const QIcon page = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+  QIcon icon;
+  for (int size : {16, 24, 32, 48, 64, 72}) {
+    QPixmap base = page.pixmap(QSize(size, size), 1.0);
+    if (base.isNull() || base.size() != QSize(size, size)) {
+      QPixmap fitted(size, size);
+      fitted.fill(Qt::transparent);
+      QPainter fp(&fitted);
+      if (!base.isNull())
+        fp.drawPixmap(QRect(QPoint(0, 0), base.size().scaled(size, size, Qt::KeepAspectRatio)), base);
+      else
+        fp.fillRect(fitted.rect(), Qt::white);
+      base = fitted;
+    }
+    base.setDevicePixelRatio(1.0);
+    QPainter p(&base);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const qreal unit = size / 24.0;
+    const QRectF badge(10 * unit, 10 * unit, 13 * unit, 13 * unit);
+    QFont f = p.font();
+    f.setPixelSize(std::max(6, int(12 * unit + 0.5)));
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 90, 170));
+    p.drawEllipse(badge);
+    p.setPen(Qt::white);
+    p.drawText(badge, Qt::AlignCenter, QString::number(number));
+    p.end();
+    icon.addPixmap(base);
   }
-  QPainter p(&base);
-  p.setRenderHint(QPainter::Antialiasing);
-  QFont f = p.font();
-  f.setPixelSize(12);
-  f.setBold(true);
-  p.setFont(f);
-  const QRect badge(10, 10, 13, 13);
-  p.setPen(Qt::NoPen);
-  p.setBrush(QColor(30, 90, 170));
-  p.drawEllipse(badge);
-  p.setPen(Qt::white);
-  p.drawText(badge, Qt::AlignCenter, QString::number(number));
-  p.end();
-  return QIcon(base);
+  return icon;
 }
 
 void shapeOf(const std::vector<MenuItem>& items, std::string& out) {
@@ -860,6 +876,8 @@ void MainWindow::retakeKeyboard() {
 void MainWindow::changeEvent(QEvent* event) {
   QMainWindow::changeEvent(event);
   if (event->type() == QEvent::WindowStateChange) schedulePlacement();
+  // The desktop turned light or dark: a rendered note follows.
+  if (event->type() == QEvent::PaletteChange && started_ && !app_.isShutDown()) app_.paletteChanged();
 }
 
 void MainWindow::schedulePlacement() {

@@ -4,26 +4,38 @@
 #include <QFontDatabase>
 #include <vector>
 
+#include "ui/palette.h"
+
 namespace vm::ui {
 
 NoteHighlighter::NoteHighlighter(QObject* parent) : QSyntaxHighlighter(parent) {
-  auto& heading = formats_[static_cast<int>(HighlightKind::Heading)];
-  heading.setFontWeight(QFont::Bold);
-  heading.setForeground(QColor(0x1f, 0x4e, 0x8c));
+  formats_[static_cast<int>(HighlightKind::Heading)].setFontWeight(QFont::Bold);
   formats_[static_cast<int>(HighlightKind::Strong)].setFontWeight(QFont::Bold);
   formats_[static_cast<int>(HighlightKind::Emphasis)].setFontItalic(true);
   formats_[static_cast<int>(HighlightKind::Strike)].setFontStrikeOut(true);
-  auto& code = formats_[static_cast<int>(HighlightKind::Code)];
-  code.setFontFamilies({QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
-  code.setForeground(QColor(0x6a, 0x3d, 0x1e));
-  code.setBackground(QColor(0xf3, 0xf0, 0xea));
-  auto& link = formats_[static_cast<int>(HighlightKind::Link)];
-  link.setForeground(QColor(0x1a, 0x5f, 0xb4));
-  link.setFontUnderline(true);
-  auto& page = formats_[static_cast<int>(HighlightKind::PageLink)];
-  page.setForeground(QColor(0x26, 0x7a, 0x3c));
-  page.setFontUnderline(true);
-  formats_[static_cast<int>(HighlightKind::Rule)].setForeground(QColor(0x80, 0x80, 0x80));
+  formats_[static_cast<int>(HighlightKind::Code)].setFontFamilies(
+      {QFontDatabase::systemFont(QFontDatabase::FixedFont).family()});
+  formats_[static_cast<int>(HighlightKind::Link)].setFontUnderline(true);
+  formats_[static_cast<int>(HighlightKind::PageLink)].setFontUnderline(true);
+  setDark(darkPaletteInUse());
+}
+
+void NoteHighlighter::setDark(bool dark) {
+  // Colours that read well on the editor's page, light or dark.
+  struct Colours {
+    QColor heading, codeText, codePage, link, pageLink, rule;
+  };
+  static const Colours kLight{QColor(0x1f, 0x4e, 0x8c), QColor(0x6a, 0x3d, 0x1e), QColor(0xf3, 0xf0, 0xea),
+                              QColor(0x1a, 0x5f, 0xb4), QColor(0x26, 0x7a, 0x3c), QColor(0x80, 0x80, 0x80)};
+  static const Colours kDark{QColor(0x7a, 0xb8, 0xff), QColor(0xe3, 0xb9, 0x8c), QColor(0x2e, 0x30, 0x35),
+                             QColor(0x6c, 0xb6, 0xff), QColor(0x7e, 0xc9, 0x8f), QColor(0x8a, 0x8f, 0x98)};
+  const Colours& c = dark ? kDark : kLight;
+  formats_[static_cast<int>(HighlightKind::Heading)].setForeground(c.heading);
+  formats_[static_cast<int>(HighlightKind::Code)].setForeground(c.codeText);
+  formats_[static_cast<int>(HighlightKind::Code)].setBackground(c.codePage);
+  formats_[static_cast<int>(HighlightKind::Link)].setForeground(c.link);
+  formats_[static_cast<int>(HighlightKind::PageLink)].setForeground(c.pageLink);
+  formats_[static_cast<int>(HighlightKind::Rule)].setForeground(c.rule);
 }
 
 void NoteHighlighter::highlightBlock(const QString& text) {

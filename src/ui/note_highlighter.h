@@ -17,6 +17,9 @@ class NoteHighlighter : public QSyntaxHighlighter {
   // Takes effect with the next highlighting pass (attaching a document or rehighlight()).
   void setSyntax(NoteSyntax syntax) { syntax_ = syntax; }
   NoteSyntax syntax() const { return syntax_; }
+  // Colours for a dark page (true) or a light one; the palette in use at
+  // construction decides first. Takes effect with the next pass.
+  void setDark(bool dark);
   // The format of a kind of span.
   const QTextCharFormat& formatOf(HighlightKind kind) const { return formats_[static_cast<int>(kind)]; }
 

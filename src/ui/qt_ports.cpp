@@ -37,6 +37,7 @@
 #include "platform/limits.h"
 #include "ui/keywords_dialog.h"
 #include "ui/note_highlighter.h"
+#include "ui/palette.h"
 #include "platform/text.h"
 
 namespace vm::ui {
@@ -221,6 +222,14 @@ bool QtTextEditor::eventFilter(QObject* watched, QEvent* event) {
         (watched == editor_->viewport() && event->type() == QEvent::MouseButtonRelease))
       onReleased();
   }
+  // The window turned light or dark: the highlighted note takes the colours
+  // of its new page, as the program's own change.
+  if (watched == editor_ && event->type() == QEvent::PaletteChange && highlighter_ && highlighter_->document()) {
+    highlighter_->setDark(darkPaletteInUse());
+    programChange_ = true;
+    highlighter_->rehighlight();
+    programChange_ = false;
+  }
   return QObject::eventFilter(watched, event);
 }
 
@@ -377,6 +386,7 @@ void QtTextEditor::applySyntax(std::size_t textBytes) {
   if (!highlighter_) highlighter_ = new NoteHighlighter(editor_);
   const bool on = syntax_ != 0 && textBytes <= kMaxHighlightBytes;
   highlighter_->setSyntax(static_cast<NoteSyntax>(on ? syntax_ : 0));
+  highlighter_->setDark(darkPaletteInUse());  // the desktop may have changed its palette since
   // The whole text is highlighted here, at once, as the program's own
   // change: the pass setDocument would run later looks like an edit.
   programChange_ = true;

@@ -12,6 +12,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPainter>
+#include <QProxyStyle>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
 #include <QTableView>
@@ -22,6 +23,7 @@
 
 #include "app/app.h"
 #include "sheet/sheet.h"
+#include "ui/palette.h"
 #include "ui/sheet_model.h"
 
 namespace vm::ui {
@@ -81,6 +83,19 @@ class ByteLimit : public QValidator {
 
  private:
   const int* limit_;
+};
+
+// The table's grid takes its colour from the palette: some styles draw it
+// in a shade of the window colour that vanishes on a dark page.
+class GridStyle : public QProxyStyle {
+ public:
+  using QProxyStyle::QProxyStyle;
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* ret) const override {
+    if (hint == SH_Table_GridLineColor)
+      return int(gridColour(widget ? widget->palette() : option ? option->palette : QGuiApplication::palette()).rgba());
+    return QProxyStyle::styleHint(hint, option, widget, ret);
+  }
 };
 
 // Cells are drawn by Qt; only the sheet's own cursor marks a cell, so the
@@ -219,13 +234,19 @@ class SheetTable : public QTableView {
     paintGroupHeaders(p);
     const QRect r = view_->cursorRect();
     if (!r.isEmpty()) {
-      // A dotted focus rectangle, one pixel on, one off.
-      QPen pen(palette().color(QPalette::Text));
-      pen.setCosmetic(true);
-      pen.setDashPattern({1.0, 1.0});
-      p.setPen(pen);
-      p.setBrush(Qt::NoBrush);
-      p.drawRect(r.adjusted(0, 0, -1, -1));
+      // A dotted focus rectangle, one pixel on, one off. Dotted pens lose
+      // their dots on a scaled screen, so the dots are set one by one, each
+      // a pixel of the window's scale.
+      const QColor ink = palette().color(QPalette::Text);
+      const QRect& b = r;  // its edges are its outermost pixels
+      for (int x = b.left(); x <= b.right(); x += 2) {
+        p.fillRect(x, b.top(), 1, 1, ink);
+        p.fillRect(x, b.bottom(), 1, 1, ink);
+      }
+      for (int y = b.top(); y <= b.bottom(); y += 2) {
+        p.fillRect(b.left(), y, 1, 1, ink);
+        p.fillRect(b.right(), y, 1, 1, ink);
+      }
     }
   }
 
@@ -381,6 +402,9 @@ void QtSheetView::attach(QWidget* host) {
   table_ = t;
   t->setObjectName(QStringLiteral("sheetView"));
   t->setItemDelegate(new CellDelegate(t));
+  auto* grid = new GridStyle();
+  grid->setParent(t);
+  t->setStyle(grid);
   t->setShowGrid(true);
   t->setSelectionMode(QAbstractItemView::NoSelection);
   t->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -25,6 +25,8 @@
 #include <QWebEngineSettings>
 #include <QWebEngineView>
 
+#include "ui/palette.h"
+
 namespace vm::ui {
 
 const char* const QtWebView::kCopyItem = "    Copy   ";
@@ -413,5 +415,7 @@ int QtWebView::scrollBarWidth() {
   QStyle* style = host_ ? host_->style() : QApplication::style();
   return style->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, host_);
 }
+
+bool QtWebView::darkPalette() { return darkPaletteInUse(); }
 
 }  // namespace vm::ui

@@ -57,6 +57,7 @@ class QtWebView : public QObject, public WebView {
   int paneWidth() override;
   int paneHeight() override;
   int scrollBarWidth() override;
+  bool darkPalette() override;
 
   // Prints the page to an already set-up printer, the header on each page.
   // Asynchronous: false when there is no page or a print is running; the

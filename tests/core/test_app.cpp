@@ -220,7 +220,7 @@ TEST(AppCommands, ModesNewWindowAndToolbarTips) {
   EXPECT_EQ(app.store().getInt("EditMode", 0), 2);
 
   app.command(cmd::kNewWindow);
-  EXPECT_EQ(h.desktop.started, (std::vector<Names>{{"--home", h.home}}));
+  EXPECT_EQ(h.desktop.started, (std::vector<Names>{{"--new-window", "--home", h.home}}));
 
   h.dir.write("notes/todo/list.txt", "x");
   h.settings("ExpertMode=yes\nBackInsteadOfNew=1\nPerpetualNote1=" + h.root + "|" + h.root + "|todo|list.txt");

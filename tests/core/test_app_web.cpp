@@ -210,5 +210,64 @@ TEST(WebViewer, PageCommands) {
   EXPECT_EQ(h.web.copies, 1);
 }
 
+TEST(WebViewer, ADarkPaletteRendersWithTheDarkSheetUntilTheUserPicksOne) {
+  WebHarness h;
+  h.dir.write("home/support/markup-dark.css", "body{background:#111}");
+  h.dir.write("notes/pic.png", "not really a picture");
+  h.web.dark = true;
+  App& app = h.startWith("Plan.md", "# Plan\n");
+  EXPECT_TRUE(h.pageHas(h.support + "/markup-dark.css")) << h.page();
+  EXPECT_EQ(app.currentStyleSheet(), "markup-dark.css");
+  const MenuItem* css = h.menu(cmd::kStyleSheetMenu);
+  ASSERT_NE(css, nullptr);
+  ASSERT_EQ(css->children.size(), 3u);
+  EXPECT_EQ(css->children[1].text, "markup-dark.css");
+  EXPECT_TRUE(css->children[1].checked);
+  EXPECT_FALSE(css->children[2].checked);
+  // An image page keeps its plain form: the palette is no pick of the user.
+  h.open("pic.png");
+  EXPECT_EQ(app.pageKind(), 1);
+  EXPECT_FALSE(h.pageHas("markup-dark.css")) << h.page();
+
+  // The light sheet picked from the menu stays, dark palette or not.
+  h.open("Plan.md");
+  app.command(cmd::kStyleSheetFirst + 2);
+  EXPECT_TRUE(h.pageHas(h.support + "/markup.css")) << h.page();
+  EXPECT_FALSE(h.pageHas("markup-dark.css"));
+  h.open("Plan.md");
+  EXPECT_TRUE(h.pageHas(h.support + "/markup.css"));
+
+  // A light palette, or a sheet named in the settings, never brings the dark one.
+  // While a note is shown, the desktop turning light renders it again; a
+  // palette change that changes no sheet renders nothing.
+  h.start();
+  h.open("Plan.md");
+  ASSERT_TRUE(h.pageHas("markup-dark.css"));
+  std::size_t pages = h.web.visited.size();
+  h.app().paletteChanged();
+  EXPECT_EQ(h.web.visited.size(), pages);
+  h.web.dark = false;
+  h.app().paletteChanged();
+  EXPECT_EQ(h.web.visited.size(), pages + 1);
+  EXPECT_TRUE(h.pageHas(h.support + "/markup.css")) << h.page();
+  EXPECT_EQ(h.title(), "Plan.md");
+  // Another viewer shown: nothing is rendered behind it.
+  h.open("pic.png");
+  pages = h.web.visited.size();
+  h.web.dark = true;
+  h.app().paletteChanged();
+  EXPECT_EQ(h.web.visited.size(), pages);
+  h.web.dark = false;
+  h.start();
+  h.open("Plan.md");
+  EXPECT_TRUE(h.pageHas(h.support + "/markup.css")) << h.page();
+  h.web.dark = true;
+  h.settings("MarkupCSS=dark.css");
+  h.start();
+  h.open("Plan.md");
+  EXPECT_TRUE(h.pageHas(h.support + "/dark.css")) << h.page();
+  EXPECT_FALSE(h.pageHas("markup-dark.css"));
+}
+
 }  // namespace
 }  // namespace vm

@@ -271,6 +271,8 @@ class FakeWebView : public WebView {
   int paneWidth() override { return width; }
   int paneHeight() override { return height; }
   int scrollBarWidth() override { return 17; }
+  bool dark = false;
+  bool darkPalette() override { return dark; }
   std::string last() const { return visited.empty() ? std::string() : visited.back(); }
 };
 

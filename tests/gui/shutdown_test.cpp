@@ -2,95 +2,18 @@
 // changes: what the user typed is on disk afterwards, and the program ends
 // normally.
 #include <gtest/gtest.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <QImage>
-#include <chrono>
-#include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "fakes/temp_dir.h"
+#include "gui/program.h"
 
 namespace vm::test {
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-class Program {
- public:
-  // Starts the program with its own home folder, offscreen, typing keys
-  // into whatever has the focus once the window is up.
-  Program(const std::vector<std::string>& args, const std::string& keys) {
-    int err[2];
-    if (::pipe2(err, O_CLOEXEC) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(err[1], 2);
-      ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-      ::setenv("VELLUMARK_TEST_KEYS", keys.c_str(), 1);
-      ::unsetenv("VELLUMARK_HOME");
-      std::vector<char*> argv{const_cast<char*>(VELLUMARK_EXE)};
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-      argv.push_back(nullptr);
-      ::execv(VELLUMARK_EXE, argv.data());
-      ::_exit(127);
-    }
-    ::close(err[1]);
-    err_ = err[0];
-  }
-  ~Program() {
-    if (pid_ > 0 && !ended_) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (err_ >= 0) ::close(err_);
-  }
-  bool started() const { return pid_ > 0; }
-
-  // Reads the program's error output until it holds `text`; false on time-out or end.
-  bool waitForOutput(const std::string& text, int timeoutMs) {
-    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (output_.find(text) == std::string::npos) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-      if (left <= 0) return false;
-      pollfd p{err_, POLLIN, 0};
-      if (::poll(&p, 1, static_cast<int>(left)) <= 0) continue;
-      char buf[512];
-      const ssize_t n = ::read(err_, buf, sizeof buf);
-      if (n <= 0) return false;
-      output_.append(buf, static_cast<std::size_t>(n));
-    }
-    return true;
-  }
-  const std::string& output() const { return output_; }
-
-  void send(int sig) { ::kill(pid_, sig); }
-  // The exit status as waitpid gives it; -1 when the program did not end in time.
-  int waitForEnd(int timeoutMs) {
-    const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    int status = 0;
-    while (Clock::now() < until) {
-      if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-        ended_ = true;
-        return status;
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-  }
-
- private:
-  pid_t pid_ = -1;
-  int err_ = -1;
-  bool ended_ = false;
-  std::string output_;
-};
 
 constexpr int kStartMs = 60000;
 constexpr int kEndMs = 30000;

@@ -22,6 +22,7 @@
 #include "gui_test_util.h"
 #include "render/markup.h"
 #include "ui/main_window.h"
+#include "ui/palette.h"
 #include "ui/qt_ports.h"
 #include "ui/qt_web_view.h"
 
@@ -339,6 +340,38 @@ TEST_F(WebChain, RenderedNoteLinkOpensTheNamedNote) {
   EXPECT_TRUE(waitFor([&] { return app->fileList().selectedName() == "Other.txt"; }, 5000));
   EXPECT_EQ(app->currentViewer(), Viewer::Text);
   EXPECT_EQ(win->noteEditor()->toPlainText(), "plain");
+}
+
+// The desktop turns dark while a rendered note is shown: the note is
+// rendered again with the program's dark style sheet, and back.
+TEST_F(WebChain, ARenderedNoteFollowsThePaletteIntoTheDarkAndBack) {
+  struct Restore {
+    QPalette palette = QApplication::palette();
+    ~Restore() { QApplication::setPalette(palette); }
+  } restore;
+  const std::filesystem::path sheets = std::filesystem::path(VELLUMARK_EXE).parent_path() / "support";
+  for (const char* css : {"markup.css", "markup-dark.css"})
+    std::filesystem::copy_file(sheets / css, std::filesystem::path(h.env.supportDir) / css);
+  h.dir.write("docs/Plan.md", "# Plan\n\nsome text\n");
+  int loads = 0;
+  const std::string pages = fileUrl(h.env.tempDir).toStdString();
+  shell.web.onLoadFinished = [&](bool ok, const std::string& url) { loads += ok && url.rfind(pages, 0) == 0; };
+  start();
+  if (app->mode() != Mode::View) app->command(cmd::kToolViewEdit);
+  app->fileClicked(app->fileList().find("Plan.md"));
+  ASSERT_TRUE(waitFor([&] { return loads == 1; }, kLoadMs));
+  const QString background = QStringLiteral("getComputedStyle(document.body).backgroundColor");
+  EXPECT_EQ(runScript(shell.web.view(), background).toString(), "rgb(255, 255, 255)");
+
+  QApplication::setPalette(darkPalette());
+  ASSERT_TRUE(waitFor([&] { return loads == 2; }, kLoadMs)) << "the note was not rendered again";
+  EXPECT_EQ(runScript(shell.web.view(), background).toString(), "rgb(30, 31, 34)");
+  EXPECT_EQ(app->currentStyleSheet(), "markup-dark.css");
+  EXPECT_EQ(win->windowTitle(), "Plan.md");
+
+  QApplication::setPalette(restore.palette);
+  ASSERT_TRUE(waitFor([&] { return loads == 3; }, kLoadMs));
+  EXPECT_EQ(runScript(shell.web.view(), background).toString(), "rgb(255, 255, 255)");
 }
 
 }  // namespace

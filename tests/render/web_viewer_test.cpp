@@ -149,5 +149,19 @@ TEST(WebViewer, LinksToListedNotesOfTheFolderGoToTheLinkedNoteHook) {
   EXPECT_EQ(rig.linked, (std::vector<std::string>{"plain.txt", "My Note"}));
 }
 
+TEST(WebViewer, PageStyleSheetTakesThePickThenTheDarkTwinOfTheDefault) {
+  const std::vector<std::string> sheets{"markup-dark.css", "markup.css", "paper.css"};
+  EXPECT_EQ(pageStyleSheet("", "markup.css", false, sheets), "markup.css");
+  EXPECT_EQ(pageStyleSheet("", "markup.css", true, sheets), "markup-dark.css");
+  EXPECT_EQ(pageStyleSheet("", "Markup.CSS", true, {"MARKUP-DARK.CSS"}), "MARKUP-DARK.CSS");
+  // Another sheet named in the settings or picked from the menu stays.
+  EXPECT_EQ(pageStyleSheet("", "paper.css", true, sheets), "paper.css");
+  EXPECT_EQ(pageStyleSheet("markup.css", "markup.css", true, sheets), "markup.css");
+  EXPECT_EQ(pageStyleSheet("paper.css", "markup.css", false, sheets), "paper.css");
+  // No dark twin in the support folder, or no sheet at all.
+  EXPECT_EQ(pageStyleSheet("", "markup.css", true, {"markup.css", "paper.css"}), "markup.css");
+  EXPECT_EQ(pageStyleSheet("", "", true, sheets), "");
+}
+
 }  // namespace
 }  // namespace vm
