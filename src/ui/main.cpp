@@ -1,5 +1,6 @@
 // vellumark: notes kept as plain files.
 #include <QApplication>
+#include <QIcon>
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLoggingCategory>
@@ -228,6 +229,9 @@ int main(int argc, char** argv) {
     QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
   QApplication::setApplicationName(QStringLiteral("Vellumark"));
   QApplication::setApplicationVersion(QString::fromUtf8(vm::kVersion));
+  // The desktop entry and the icon theme's picture name this program.
+  QGuiApplication::setDesktopFileName(QStringLiteral("vellumark"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("vellumark")));
 
   namespace fs = std::filesystem;
   const fs::path exe = vm::executablePath();
