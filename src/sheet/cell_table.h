@@ -22,9 +22,27 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace vm {
+
+// Large buffers (a file's bytes, blocks of cell records) are asked for in
+// whole 2 MB pieces the system may back with huge pages: filling them then
+// takes one page fault per 2 MB instead of one per 4 KB, which is most of the
+// time a first open of a big file costs. Those under 1 MB are plain allocations.
+// Either kind is given back with free().
+void* allocateBig(std::size_t bytes);  // throws std::bad_alloc when there is no memory
+struct BigFree {
+  void operator()(void* p) const noexcept;
+};
+template <class T>
+using BigArray = std::unique_ptr<T[], BigFree>;
+template <class T>
+BigArray<T> makeBigArray(std::size_t n) {
+  static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>);
+  return BigArray<T>(static_cast<T*>(allocateBig(n * sizeof(T))));
+}
 
 // Texts shorter than this are held inside the cell record.
 inline constexpr std::size_t kInlineText = 20;
@@ -95,7 +113,7 @@ struct SqueezedField {
 
 // The bytes of the file a table was read from.
 struct TableSource {
-  std::unique_ptr<char[]> bytes;
+  BigArray<char> bytes;
   std::size_t size = 0;
   std::size_t tailBegin = 0;  // bytes after the last row (empty lines, text after a NUL)
   bool bom = false;           // the file began with EF BB BF, which is not part of any cell
@@ -220,7 +238,7 @@ class CellTable {
 
  private:
   struct Block {
-    std::unique_ptr<CellRec[]> cells;
+    BigArray<CellRec> cells;
     std::uint32_t cap = 0;
     std::uint32_t used = 0;
   };
