@@ -1,13 +1,13 @@
 // Times whole user operations on the core, the way the window runs them, and
 // reports the median of several runs and the peak memory:
 //   vellumark_drive [runs] [sheet|quote|big]
-//   vellumark_drive list FOLDER
+//   vellumark_drive list FOLDER [times]
 // With "sheet" only the spreadsheet section runs; with "quote" only the open
 // of a 200 MB file whose last field is an unclosed quote, once without and
 // once with doubled quotes inside it; with "big" only the open and sort of a
 // sheet of 1,000,000 rows (about 100 MB) and the peak memory they need.
-// "list" lists the files of FOLDER once, sorted, and prints how many there
-// are: the listing as a whole process, to set beside `ls -l`.
+// "list" lists the files of FOLDER once (or times times), sorted, and prints
+// how many there are: the listing as a whole process, to set beside `ls -l`.
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -244,12 +244,13 @@ std::string driveSheetInChild(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::string(argv[1]) == "list") {
+  if ((argc == 3 || argc == 4) && std::string(argv[1]) == "list") {
     vm::ListModel folders, files;
     vm::Listing listing(folders, files, nullptr);
     vm::ListingRules rules;
     rules.hideProgramFiles = false;
-    listing.listFilesFull(argv[2], rules, false);
+    const int times = argc == 4 ? std::max(1, std::atoi(argv[3])) : 1;
+    for (int i = 0; i < times; ++i) listing.listFilesFull(argv[2], rules, false);
     std::printf("%d files\n", files.size());
     return 0;
   }

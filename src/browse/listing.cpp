@@ -120,9 +120,10 @@ void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
   y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
 }
 
-// What names the zone local times are made in: TZ and what the last
-// tzset() made of it.
+// What names the zone local times are made in: TZ and what tzset() makes
+// of it (run here, as the first local time would run it).
 std::string currentZone() {
+  ::tzset();
   const char* tz = std::getenv("TZ");
   std::string zone = tz ? tz : "-";
   zone += '\n';
@@ -255,7 +256,7 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
 
 // ---- File List ----
 
-const Listing::Record& Listing::record(const std::string& name, std::int64_t mtimeNs) {
+Listing::Record& Listing::record(const std::string& name, std::int64_t mtimeNs) {
   auto [it, inserted] = records_.try_emplace(name);
   Record& rec = it->second;
   if (inserted) {
@@ -282,7 +283,7 @@ void Listing::pruneRecords(std::size_t listed) {
 }
 
 std::vector<ListItem> Listing::readFiles(const std::string& folder, const ListingRules& rules, bool caption,
-                                        std::vector<const std::string*>* keys) {
+                                        std::vector<const std::string*>* keys, std::vector<Record*>* recs) {
   if (caption) say(format("Files in %s", folder.c_str()));
   std::vector<ListItem> items;
   std::vector<DirEntry> entries;
@@ -322,7 +323,8 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     if (rules.hideProgramFiles && isProgramFile(e.name)) continue;
     const auto [kind, passes] = answerFor(e.name);
     if (!passes) continue;
-    const Record& rec = record(e.name, e.mtimeNs);
+    Record& rec = record(e.name, e.mtimeNs);
+    if (recs) recs->push_back(&rec);
     ListItem item;
     item.icon = kind;
     item.modified = rec.modified;
@@ -337,11 +339,13 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (items[i].name.starts_with(kSaveTempPrefix) && !pathExists(joinPath(folder, items[i].name))) continue;
       if (keys) (*keys)[out] = (*keys)[i];
+      if (recs) (*recs)[out] = (*recs)[i];
       if (out != i) items[out] = std::move(items[i]);
       ++out;
     }
     items.resize(out);
     if (keys) keys->resize(out);
+    if (recs) recs->resize(out);
   }
   return items;
 }
@@ -376,16 +380,37 @@ void Listing::listFilesFull(const std::string& folder, const ListingRules& rules
   }
   sort_ = SortState{};
   std::vector<const std::string*> keys;
-  std::vector<ListItem> items = readFiles(folder, rules, caption, &keys);
+  std::vector<Record*> recs;
+  std::vector<ListItem> items = readFiles(folder, rules, caption, &keys, &recs);
   pruneRecords(items.size());
-  // Sorted by name as "Sort by Name" would after the reset: column 0, ascending.
+  // Sorted by name as "Sort by Name" would after the reset: column 0,
+  // ascending. The order depends on the names alone: the same names as the
+  // last full listing take the order found then.
   sort_.column = 0;
   sort_.ascending = true;
-  std::vector<std::uint32_t> order = fileOrder(items, keys, 0, true);
+  std::vector<std::uint32_t> order;
+  if (!orderOfLastListing(recs, order)) order = fileOrder(items, keys, 0, true);
   std::vector<ListItem> sorted;
   sorted.reserve(items.size());
-  for (auto i : order) sorted.push_back(std::move(items[i]));
+  for (std::size_t pos = 0; pos < order.size(); ++pos) {
+    recs[order[pos]]->rank = static_cast<std::uint32_t>(pos);
+    recs[order[pos]]->rankGeneration = generation_;
+    sorted.push_back(std::move(items[order[pos]]));
+  }
+  lastListed_ = sorted.size();
   files_.assign(std::move(sorted));
+}
+
+bool Listing::orderOfLastListing(const std::vector<Record*>& recs, std::vector<std::uint32_t>& order) const {
+  if (recs.empty() || recs.size() != lastListed_ || recs.size() > UINT32_MAX) return false;
+  constexpr std::uint32_t kFree = UINT32_MAX;
+  order.assign(recs.size(), kFree);
+  for (std::size_t i = 0; i < recs.size(); ++i) {
+    const Record& r = *recs[i];
+    if (r.rankGeneration + 1 != generation_ || r.rank >= order.size() || order[r.rank] != kFree) return false;
+    order[r.rank] = static_cast<std::uint32_t>(i);
+  }
+  return true;  // as many names, each one of the last listing's, each at its own place
 }
 
 void Listing::listFilesInPlace(const std::string& folder, const ListingRules& rules, bool caption) {

@@ -89,12 +89,19 @@ class Listing {
     std::int64_t mtimeNs = 0;
     std::string key;
     std::uint64_t generation = 0;  // the full listing it belongs to
+    // Place of the name in the sorted File List of the full listing
+    // rankGeneration, so that a listing of the same names again needs no sort.
+    std::uint32_t rank = 0;
+    std::uint64_t rankGeneration = 0;
   };
 
   // Reads the File List entries of folder; keys (when given) gets each item's fold key.
   std::vector<ListItem> readFiles(const std::string& folder, const ListingRules& rules, bool caption,
-                                  std::vector<const std::string*>* keys);
-  const Record& record(const std::string& name, std::int64_t mtimeNs);
+                                  std::vector<const std::string*>* keys, std::vector<Record*>* recs = nullptr);
+  Record& record(const std::string& name, std::int64_t mtimeNs);
+  // The name order of the last full listing when recs are the very names it
+  // listed (in any order); false otherwise.
+  bool orderOfLastListing(const std::vector<Record*>& recs, std::vector<std::uint32_t>& order) const;
   // Fold keys of items: from the records, else folded into spare.
   void foldKeys(const std::vector<ListItem>& items, std::vector<const std::string*>& keys,
                 std::vector<std::string>& spare) const;
@@ -106,6 +113,7 @@ class Listing {
   SortState sort_;
   std::unordered_map<std::string, Record> records_;
   std::uint64_t generation_ = 1;
+  std::size_t lastListed_ = 0;  // File List items of the last full listing
   // UTC offset by day (days since the epoch) for the modified texts of one
   // full listing; a day whose offset changes holds no entry (kMixedDay).
   std::unordered_map<std::int64_t, long> dayOffsets_;

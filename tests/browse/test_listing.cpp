@@ -225,6 +225,40 @@ TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
 // The listing works out local times by the day; every time it shows must be
 // the one modifiedText gives, also around changes of the zone's offset, in
 // zones with half-hour offsets and half-hour changes, and before 1970.
+// A full listing of the very names of the last one keeps their order; any
+// other set of names (as many, one swapped; a filter; another folder) is sorted.
+TEST_F(ListingTest, RelistingSortsWhenTheNamesChange) {
+  for (const char* f : {"b.txt", "D.txt", "c.md", "a.txt"}) dir.write(f, "x");
+  const std::string root = dir.str();
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"a.txt", "b.txt", "c.md", "D.txt"}));
+  listing.sortFiles(1);  // by date; a full listing is by name again
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"a.txt", "b.txt", "c.md", "D.txt"}));
+
+  sfs::remove(dir.path() / "c.md");
+  dir.write("0.txt", "x");  // as many names as before
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"0.txt", "a.txt", "b.txt", "D.txt"}));
+
+  sfs::rename(dir.path() / "a.txt", dir.path() / "e.txt");
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"0.txt", "b.txt", "D.txt", "e.txt"}));
+
+  rules.filter = kFilterText;
+  dir.write("p.png", "x");
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"0.txt", "b.txt", "D.txt", "e.txt"}));
+  rules.filter = 0;
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"0.txt", "b.txt", "D.txt", "e.txt", "p.png"}));
+
+  dir.mkdir("other");
+  for (const char* f : {"z", "y", "x", "w", "v"}) dir.write(std::string("other/") + f, "x");
+  listing.listFilesFull(root + "/other", rules, false);
+  EXPECT_EQ(names(files), (Names{"v", "w", "x", "y", "z"}));
+}
+
 TEST_F(ListingTest, ListedTimesMatchLocalTimeAcrossOffsetChanges) {
   const char* old = std::getenv("TZ");
   const std::string saved = old ? old : "";
