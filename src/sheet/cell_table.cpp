@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <new>
 
@@ -21,20 +22,40 @@ std::uint32_t clampSize(std::size_t n) { return static_cast<std::uint32_t>(std::
 
 }  // namespace
 
+namespace {
+
+bool mappedOnItsOwn(std::size_t bytes) { return bytes >= kHugePage / 2; }
+std::size_t wholePages(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+
+}  // namespace
+
 void* allocateBig(std::size_t bytes) {
-  if (bytes < kHugePage / 2) {
+  if (!mappedOnItsOwn(bytes)) {
     if (void* p = std::malloc(bytes ? bytes : 1)) return p;
     throw std::bad_alloc();
   }
-  const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
-  if (rounded < bytes) throw std::bad_alloc();
-  void* p = std::aligned_alloc(kHugePage, rounded);
-  if (!p) throw std::bad_alloc();
-  ::madvise(p, rounded, MADV_HUGEPAGE);  // a hint: without huge pages it is plain memory
+  const std::size_t size = wholePages(bytes);
+  if (size < bytes || size + kHugePage < size) throw std::bad_alloc();
+  // Mapped with room to spare, then cut to a run that starts on a 2 MB boundary.
+  void* m = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (m == MAP_FAILED) throw std::bad_alloc();
+  const auto start = reinterpret_cast<std::uintptr_t>(m);
+  const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+  if (aligned > start) ::munmap(m, aligned - start);
+  const std::size_t tail = start + size + kHugePage - (aligned + size);
+  if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+  void* p = reinterpret_cast<void*>(aligned);
+  ::madvise(p, size, MADV_HUGEPAGE);  // a hint: without huge pages it is plain memory
   return p;
 }
 
-void BigFree::operator()(void* p) const noexcept { std::free(p); }
+void BigFree::operator()(void* p) const noexcept {
+  if (!p) return;
+  if (mappedOnItsOwn(bytes))
+    ::munmap(p, wholePages(bytes));
+  else
+    std::free(p);
+}
 
 void TableSource::originalPieces(std::size_t begin, std::size_t n,
                                  const std::function<void(std::string_view)>& put) const {

@@ -31,9 +31,11 @@ namespace vm {
 // whole 2 MB pieces the system may back with huge pages: filling them then
 // takes one page fault per 2 MB instead of one per 4 KB, which is most of the
 // time a first open of a big file costs. Those under 1 MB are plain allocations.
-// Either kind is given back with free().
+// The big ones are mapped on their own, so that dropping one gives its
+// memory back to the system at once.
 void* allocateBig(std::size_t bytes);  // throws std::bad_alloc when there is no memory
 struct BigFree {
+  std::size_t bytes = 0;  // as asked of allocateBig
   void operator()(void* p) const noexcept;
 };
 template <class T>
@@ -41,7 +43,7 @@ using BigArray = std::unique_ptr<T[], BigFree>;
 template <class T>
 BigArray<T> makeBigArray(std::size_t n) {
   static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>);
-  return BigArray<T>(static_cast<T*>(allocateBig(n * sizeof(T))));
+  return BigArray<T>(static_cast<T*>(allocateBig(n * sizeof(T))), BigFree{n * sizeof(T)});
 }
 
 // Texts shorter than this are held inside the cell record.
