@@ -1,5 +1,5 @@
 #pragma once
-// Cell store of a sheet: every cell is a 24-byte record kept in large blocks,
+// Cell store of a sheet: every cell is a 16-byte record kept in large blocks,
 // and a row is a contiguous run of records inside one block. A text shorter
 // than kInlineText bytes sits inside its record; a longer one lives in the
 // sheet's text arena and the record holds a pointer to it. Nothing is
@@ -47,7 +47,7 @@ BigArray<T> makeBigArray(std::size_t n) {
 }
 
 // Texts shorter than this are held inside the cell record.
-inline constexpr std::size_t kInlineText = 20;
+inline constexpr std::size_t kInlineText = 12;
 // Longest text one cell can hold; a longer field is cut.
 inline constexpr std::size_t kMaxCellBytes = 0xFFFFFFF0u;
 
@@ -55,7 +55,7 @@ struct CellRec {
   char bytes[kInlineText];  // the text when short, else the arena pointer
   std::uint32_t size;       // text length in bytes
 };
-static_assert(sizeof(CellRec) == 24);
+static_assert(sizeof(CellRec) == 16);
 
 inline std::string_view cellText(const CellRec& c) {
   if (c.size < kInlineText) return {c.bytes, c.size};
