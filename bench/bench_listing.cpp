@@ -137,17 +137,22 @@ void BM_LsLongProcess(benchmark::State& state) {
 }
 BENCHMARK(BM_LsLongProcess)->Unit(benchmark::kMillisecond);
 
-// The drive program beside this one, listing the folder once and exiting.
-void BM_ListFilesProcess(benchmark::State& state) {
+// A program beside this one, listing the folder once and exiting.
+void listProcess(benchmark::State& state, const char* program, const char* args) {
   std::error_code ec;
   const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  const auto drive = self.parent_path() / "vellumark_drive";
-  if (ec || !std::filesystem::exists(drive)) {
-    state.SkipWithError("vellumark_drive is not built");
+  const auto exe = self.parent_path() / program;
+  if (ec || !std::filesystem::exists(exe)) {
+    state.SkipWithError((std::string(program) + " is not built").c_str());
     return;
   }
-  runCommand(state, "'" + drive.string() + "' list '" + benchFolder() + "' >/dev/null");
+  runCommand(state, "'" + exe.string() + "' " + args + "'" + benchFolder() + "' >/dev/null");
 }
+
+// The drive program loads every library the program links.
+void BM_ListFilesProcess(benchmark::State& state) { listProcess(state, "vellumark_drive", "list "); }
+void BM_ListFilesLeanProcess(benchmark::State& state) { listProcess(state, "vellumark_list", ""); }
 BENCHMARK(BM_ListFilesProcess)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ListFilesLeanProcess)->Unit(benchmark::kMillisecond);
 
 }  // namespace
