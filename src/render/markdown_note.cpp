@@ -586,10 +586,8 @@ class Protector {
   // looked up from the right), then the matching "]" for every "[" outside
   // them, skipping escaped brackets.
   void scanLine(string_view s) {
-    struct Run {
-      std::size_t at, length, next;
-    };
-    std::vector<Run> runs;
+    std::vector<Run>& runs = runs_;
+    runs.clear();
     for (std::size_t i = 0; i < s.size(); ++i) {
       if (s[i] == '\\') {
         ++i;
@@ -614,7 +612,8 @@ class Protector {
     }
     if (!runs.empty()) spanEnd_.assign(s.size(), npos);
     firstLoneRun_ = npos;
-    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    std::vector<std::pair<std::size_t, std::size_t>>& spans = spans_;
+    spans.clear();
     for (std::size_t r = 0; r < runs.size();) {
       const Run& run = runs[r];
       if (run.next == npos) {
@@ -629,7 +628,8 @@ class Protector {
       r = run.next + 1;
     }
     match_.assign(s.size(), npos);
-    std::vector<std::size_t> open;
+    std::vector<std::size_t>& open = open_;
+    open.clear();
     std::size_t span = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
       if (span < spans.size() && i == spans[span].first) {
@@ -742,6 +742,13 @@ class Protector {
   static constexpr std::size_t kUnmatched = npos - 1;  // in match_: a "]" without its "["
   std::vector<std::size_t> spanEnd_;  // per backtick run's first byte: the end of its span
   std::vector<std::pair<std::size_t, std::size_t>> lastOfLength_;
+  // Scratch of scanLine, kept from line to line.
+  struct Run {
+    std::size_t at, length, next;
+  };
+  std::vector<Run> runs_;
+  std::vector<std::pair<std::size_t, std::size_t>> spans_;
+  std::vector<std::size_t> open_;
   std::size_t firstLoneRun_ = npos;
   std::size_t pendingRun_ = 0;  // backticks of a code span open at the line's end
   std::string out_;
