@@ -1,9 +1,13 @@
 // Times whole user operations on the core, the way the window runs them, and
 // reports the median of several runs and the peak memory:
-//   vellumark_drive [runs] [sheet|quote]
+//   vellumark_drive [runs] [sheet|quote|big]
+//   vellumark_drive list FOLDER [times]
 // With "sheet" only the spreadsheet section runs; with "quote" only the open
 // of a 200 MB file whose last field is an unclosed quote, once without and
-// once with doubled quotes inside it.
+// once with doubled quotes inside it; with "big" only the open and sort of a
+// sheet of 1,000,000 rows (about 100 MB) and the peak memory they need.
+// "list" lists the files of FOLDER once (or times times), sorted, and prints
+// how many there are: the listing as a whole process, to set beside `ls -l`.
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -13,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -20,21 +25,34 @@
 
 #include "../app_setup.h"
 #include "../sheet_data.h"
+#include "browse/listing.h"
 #include "core/commands.h"
 #include "sheet/sheet.h"
 #include "../gap_pump.h"
 
 namespace {
 
-double medianMs(int runs, const std::function<void()>& setup, const std::function<void()>& op) {
-  std::vector<double> ms;
+double cpuMsNow() {
+  struct timespec t {};
+  ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// Median wall time of op over runs; cpuMs (when given) gets the median CPU time.
+double medianMs(int runs, const std::function<void()>& setup, const std::function<void()>& op,
+                double* cpuMs = nullptr) {
+  std::vector<double> ms, cpu;
   for (int i = 0; i < runs; ++i) {
     if (setup) setup();
+    const double c0 = cpuMsNow();
     auto t0 = std::chrono::steady_clock::now();
     op();
     ms.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count());
+    cpu.push_back(cpuMsNow() - c0);
   }
   std::sort(ms.begin(), ms.end());
+  std::sort(cpu.begin(), cpu.end());
+  if (cpuMs) *cpuMs = cpu[cpu.size() / 2];
   return ms[ms.size() / 2];
 }
 
@@ -87,6 +105,58 @@ std::string driveSheet(int runs) {
   row("sheet: group by the city column", group);
   row("sheet: save", save);
   std::snprintf(line, sizeof line, "%-51s %9.1f MB (%.1fx the file)%s\n", "sheet: peak resident memory", peakMb,
+                peakMb / sizeMb, ok ? "" : "  FAILED");
+  out += line;
+  return out;
+}
+
+// ---- A sheet of 1,000,000 rows ---------------------------------------------
+// Open and sort only, in a child of its own, so that the peak memory is what
+// the open and the sort needed.
+
+constexpr int kBigSheetRows = 1000000;
+
+std::string driveBigSheet(int runs) {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "vmdrive-big-XXXXXX").string();
+  if (!::mkdtemp(tmpl.data())) return "big sheet: could not create a temporary folder\n";
+  const std::string file = tmpl + "/big.csv";
+  writeSheetFile(file, kBigSheetRows);
+  const double sizeMb = static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0);
+  vm::SheetOptions o;
+  o.fileInfoFolder = tmpl + "/file_info";
+  o.makeBackups = false;
+  bool ok = true;
+  double open = 0, sort = 0, sortNumbers = 0, openCpu = 0, sortCpu = 0, sortNumbersCpu = 0, openPeakMb = 0;
+  {
+    vm::Sheet sheet;
+    open = medianMs(runs, [&] { sheet.discard(); }, [&] { ok = sheet.open(file, o).ok() && ok; }, &openCpu);
+    ok = ok && sheet.rowCount() >= kBigSheetRows;
+    struct rusage opened {};
+    ::getrusage(RUSAGE_SELF, &opened);
+    openPeakMb = opened.ru_maxrss / 1024.0;
+    sheet.setSortingOn(true);
+    sort = medianMs(runs, nullptr, [&] { sheet.sortBy(1, false); }, &sortCpu);
+    sortNumbers = medianMs(runs, nullptr, [&] { sheet.sortBy(4, false); }, &sortNumbersCpu);
+  }
+  struct rusage ru {};
+  ::getrusage(RUSAGE_SELF, &ru);
+  std::error_code ec;
+  std::filesystem::remove_all(tmpl, ec);
+  const double peakMb = ru.ru_maxrss / 1024.0;
+  char line[256];
+  std::string out;
+  std::snprintf(line, sizeof line, "big sheet: open %d rows x 10 columns, %.1f MB    %9.2f  (CPU %.2f)\n",
+                kBigSheetRows, sizeMb, open, openCpu);
+  out += line;
+  std::snprintf(line, sizeof line, "%-51s %9.2f  (CPU %.2f)\n", "big sheet: sort by the name column", sort, sortCpu);
+  out += line;
+  std::snprintf(line, sizeof line, "%-51s %9.2f  (CPU %.2f)\n", "big sheet: sort by the amount column", sortNumbers,
+                sortNumbersCpu);
+  out += line;
+  std::snprintf(line, sizeof line, "%-51s %9.1f MB (%.2fx the file)\n", "big sheet: peak resident memory after the opens",
+                openPeakMb, openPeakMb / sizeMb);
+  out += line;
+  std::snprintf(line, sizeof line, "%-51s %9.1f MB (%.2fx the file)%s\n", "big sheet: peak resident memory", peakMb,
                 peakMb / sizeMb, ok ? "" : "  FAILED");
   out += line;
   return out;
@@ -145,7 +215,8 @@ bool writeUnclosedQuoteFile(const std::string& folder, bool pairs) {
   return std::fclose(f) == 0;
 }
 
-// Runs driveSheet in a child process; its report, or a note why there is none.
+// Runs driveSheet (runs > 0), driveBigSheet (runs < 0, -runs times) or
+// driveUnclosedQuote (0) in a child process; its report, or a note why there is none.
 std::string driveSheetInChild(int runs) {
   std::fflush(stdout);
   int fds[2];
@@ -153,7 +224,9 @@ std::string driveSheetInChild(int runs) {
   pid_t pid = ::fork();
   if (pid == 0) {
     ::close(fds[0]);
-    std::string report = runs > 0 ? driveSheet(runs) : driveUnclosedQuote(quoteFile(), quotePairs());
+    std::string report = runs < 0  ? driveBigSheet(-runs)
+                         : runs > 0 ? driveSheet(runs)
+                                    : driveUnclosedQuote(quoteFile(), quotePairs());
     ssize_t n = ::write(fds[1], report.data(), report.size());
     ::_exit(n == static_cast<ssize_t>(report.size()) ? 0 : 1);
   }
@@ -171,8 +244,22 @@ std::string driveSheetInChild(int runs) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if ((argc == 3 || argc == 4) && std::string(argv[1]) == "list") {
+    vm::ListModel folders, files;
+    vm::Listing listing(folders, files, nullptr);
+    vm::ListingRules rules;
+    rules.hideProgramFiles = false;
+    const int times = argc == 4 ? std::max(1, std::atoi(argv[3])) : 1;
+    for (int i = 0; i < times; ++i) listing.listFilesFull(argv[2], rules, false);
+    std::printf("%d files\n", files.size());
+    return 0;
+  }
   int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 9;
   const bool sheetOnly = argc > 2 && std::string(argv[2]) == "sheet";
+  if (argc > 2 && std::string(argv[2]) == "big") {
+    std::printf("operation                                         median ms\n%s", driveSheetInChild(-runs).c_str());
+    return 0;
+  }
   if (argc > 2 && std::string(argv[2]) == "quote") {
     std::string tmpl = (std::filesystem::temp_directory_path() / "vmdrive-quote-XXXXXX").string();
     if (!::mkdtemp(tmpl.data())) {

@@ -1,6 +1,10 @@
 #include "browse/listing.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 
 #include "platform/fs.h"
 #include "platform/limits.h"
@@ -30,15 +34,31 @@ bool isUpEntry(const ListItem& item) { return item.icon == 0 && item.name == kUp
 
 // Sort entry: the text compared first (fold key or modified text), then the
 // fold key, then the exact name, so equal folds still order the same way
-// every time.
+// every time. head holds the primary text's first eight bytes, big-endian and
+// padded with zeros: names and times hold no NUL, so heads that differ order
+// the way the texts do, and only equal heads need the texts.
 struct SortRef {
+  std::uint64_t head;
   const std::string* primary;
   const std::string* key;
   const std::string* name;
   std::uint32_t index;
 };
 
+std::uint64_t headOf(const std::string& s) {
+  unsigned char b[8] = {};
+  std::memcpy(b, s.data(), std::min<std::size_t>(s.size(), 8));
+  std::uint64_t v = 0;
+  for (unsigned char c : b) v = v << 8 | c;
+  return v;
+}
+
+SortRef sortRef(const std::string* primary, const std::string* key, const std::string* name, std::size_t index) {
+  return {headOf(*primary), primary, key, name, static_cast<std::uint32_t>(index)};
+}
+
 bool refLess(const SortRef& a, const SortRef& b) {
+  if (a.head != b.head) return a.head < b.head;
   if (int c = a.primary->compare(*b.primary)) return c < 0;
   if (a.primary != a.key) {
     if (int c = a.key->compare(*b.key)) return c < 0;
@@ -61,7 +81,7 @@ std::vector<std::uint32_t> fileOrder(const std::vector<ListItem>& items, const s
   refs.reserve(items.size());
   for (std::size_t i = 0; i < items.size(); ++i) {
     const std::string* primary = column == 1 ? &items[i].modified : keys[i];
-    refs.push_back({primary, keys[i], &items[i].name, static_cast<std::uint32_t>(i)});
+    refs.push_back(sortRef(primary, keys[i], &items[i].name, i));
   }
   sortRefs(refs, ascending);
   std::vector<std::uint32_t> order;
@@ -70,7 +90,91 @@ std::vector<std::uint32_t> fileOrder(const std::vector<ListItem>& items, const s
   return order;
 }
 
+// The fold key of a name: ASCII names (most of them) are lowered here,
+// byte by byte; any other goes through the full folding.
+std::string foldName(const std::string& name) {
+  std::string out = name;
+  for (char& c : out) {
+    if (static_cast<unsigned char>(c) >= 0x80) return foldCase(name);
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  return out;
+}
+
+constexpr std::int64_t kDaySeconds = 86400;
+constexpr long kMixedDay = 1L << 40;  // no single offset: the day holds a change of it
+
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a / b - (a % b != 0 && (a < 0) != (b < 0)); }
+
+// Year, month and day of a count of days since 1970-01-01 (proleptic
+// Gregorian calendar).
+void civilFromDays(std::int64_t z, std::int64_t& y, unsigned& m, unsigned& d) {
+  z += 719468;
+  const std::int64_t era = floorDiv(z, 146097);
+  const auto doe = static_cast<unsigned>(z - era * 146097);
+  const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const unsigned mp = (5 * doy + 2) / 153;
+  d = doy - (153 * mp + 2) / 5 + 1;
+  m = mp < 10 ? mp + 3 : mp - 9;
+  y = static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2);
+}
+
+// What names the zone local times are made in: TZ and what tzset() makes
+// of it (run here, as the first local time would run it).
+std::string currentZone() {
+  ::tzset();
+  const char* tz = std::getenv("TZ");
+  std::string zone = tz ? tz : "-";
+  zone += '\n';
+  zone += ::tzname[0] ? ::tzname[0] : "";
+  zone += '\n';
+  zone += ::tzname[1] ? ::tzname[1] : "";
+  zone += '\n' + std::to_string(::timezone) + '\n' + std::to_string(::daylight);
+  return zone;
+}
+
+long utcOffsetAt(std::time_t t, bool& ok) {
+  struct tm tm {};
+  ok = ::localtime_r(&t, &tm) != nullptr;
+  return tm.tm_gmtoff;
+}
+
 }  // namespace
+
+std::string Listing::modifiedTextOf(std::int64_t mtimeNs) {
+  // The zone's offset is looked up once per day of the times listed; within
+  // a day whose offset is the same at its first and last second it cannot
+  // change (zones change it at most once a day).
+  const std::int64_t secs = mtimeNs / 1'000'000'000;  // as modifiedText takes it
+  const std::int64_t day = floorDiv(secs, kDaySeconds);
+  auto [it, inserted] = dayOffsets_.try_emplace(day, kMixedDay);
+  if (inserted) {
+    bool ok1 = false, ok2 = false;
+    const long first = utcOffsetAt(static_cast<std::time_t>(day * kDaySeconds), ok1);
+    const long last = utcOffsetAt(static_cast<std::time_t>(day * kDaySeconds + kDaySeconds - 1), ok2);
+    if (ok1 && ok2 && first == last) it->second = first;
+  }
+  if (it->second == kMixedDay) return modifiedText(mtimeNs);
+  const std::int64_t local = secs + it->second;
+  const std::int64_t localDay = floorDiv(local, kDaySeconds);
+  const auto inDay = static_cast<unsigned>(local - localDay * kDaySeconds);
+  std::int64_t year;
+  unsigned month, dayOfMonth;
+  civilFromDays(localDay, year, month, dayOfMonth);
+  if (year < 0 || year > 9999) return modifiedText(mtimeNs);
+  std::string out = "0000.00.00 00:00:00";
+  auto digits = [&out](std::size_t at, unsigned v, int width) {
+    for (int i = width - 1; i >= 0; --i, v /= 10) out[at + static_cast<std::size_t>(i)] = static_cast<char>('0' + v % 10);
+  };
+  digits(0, static_cast<unsigned>(year), 4);
+  digits(5, month, 2);
+  digits(8, dayOfMonth, 2);
+  digits(11, inDay / 3600, 2);
+  digits(14, inDay / 60 % 60, 2);
+  digits(17, inDay % 60, 2);
+  return out;
+}
 
 std::string modifiedText(std::int64_t mtimeNs) {
   // "%04u.%02u.%02u %02u:%02u:%02u", written by hand: this runs once per
@@ -132,7 +236,7 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
     if (rules.hideProgramFiles && isImagesFolder(e.name)) continue;
     ListItem item;
     item.icon = hasVisibleSubFolders(joinPath(path, e.name), rules.hideProgramFiles) ? 2 : 1;
-    keys.push_back(foldCase(e.name));
+    keys.push_back(foldName(e.name));
     item.name = std::move(e.name);
     items.push_back(std::move(item));
   }
@@ -140,7 +244,7 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
   std::vector<SortRef> refs;
   refs.reserve(items.size());
   for (std::size_t i = 0; i < items.size(); ++i)
-    refs.push_back({&keys[i], &keys[i], &items[i].name, static_cast<std::uint32_t>(i)});
+    refs.push_back(sortRef(&keys[i], &keys[i], &items[i].name, i));
   sortRefs(refs, true);
 
   std::vector<ListItem> sorted;
@@ -152,18 +256,34 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
 
 // ---- File List ----
 
-const Listing::Record& Listing::record(const std::string& name, std::int64_t mtimeNs) {
+Listing::Record& Listing::record(const std::string& name, std::int64_t mtimeNs) {
   auto [it, inserted] = records_.try_emplace(name);
+  Record& rec = it->second;
   if (inserted) {
-    it->second.modified = modifiedText(mtimeNs);
-    it->second.mtimeNs = mtimeNs;
-    it->second.key = foldCase(name);
+    rec.modified = modifiedTextOf(mtimeNs);
+    rec.mtimeNs = mtimeNs;
+    rec.key = foldName(name);
+  } else if (rec.generation != generation_ && rec.mtimeNs != mtimeNs) {
+    // Known from an earlier full listing, written since: only the time is new.
+    rec.modified = modifiedTextOf(mtimeNs);
+    rec.mtimeNs = mtimeNs;
   }
-  return it->second;
+  rec.generation = generation_;
+  return rec;
+}
+
+const Listing::Record* Listing::current(const std::string& name) const {
+  auto it = records_.find(name);
+  return it != records_.end() && it->second.generation == generation_ ? &it->second : nullptr;
+}
+
+void Listing::pruneRecords(std::size_t listed) {
+  if (records_.size() <= 2 * listed + 256) return;
+  std::erase_if(records_, [this](const auto& entry) { return entry.second.generation != generation_; });
 }
 
 std::vector<ListItem> Listing::readFiles(const std::string& folder, const ListingRules& rules, bool caption,
-                                        std::vector<const std::string*>* keys) {
+                                        std::vector<const std::string*>* keys, std::vector<Record*>* recs) {
   if (caption) say(format("Files in %s", folder.c_str()));
   std::vector<ListItem> items;
   std::vector<DirEntry> entries;
@@ -176,6 +296,23 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
   // Save temporaries left by a save that was killed half-way are cleared
   // when the listing meets one; other listings pay nothing for this.
   bool sawSaveTemp = false;
+  // Icon and filter depend on the extension alone, and a folder holds few
+  // of them: each is asked once per listing.
+  struct ExtensionAnswer {
+    std::string extension;
+    int kind;
+    bool passes;
+  };
+  std::vector<ExtensionAnswer> answers;
+  auto answerFor = [&](const std::string& name) -> std::pair<int, bool> {
+    const std::size_t dot = name.rfind('.');
+    const std::string_view ext = dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot);
+    for (const auto& a : answers)
+      if (a.extension == ext) return {a.kind, a.passes};
+    const std::pair<int, bool> got{tables.kindOf(name), tables.passesFilter(name, rules.filter)};
+    if (answers.size() < 64) answers.push_back({std::string(ext), got.first, got.second});
+    return got;
+  };
   for (auto& e : entries) {
     if (e.isDir) continue;
     if (e.name.starts_with(kSaveTempPrefix)) {
@@ -184,10 +321,12 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     }
     if (rules.hideHidden && isHiddenName(e.name)) continue;
     if (rules.hideProgramFiles && isProgramFile(e.name)) continue;
-    if (!tables.passesFilter(e.name, rules.filter)) continue;
-    const Record& rec = record(e.name, e.mtimeNs);
+    const auto [kind, passes] = answerFor(e.name);
+    if (!passes) continue;
+    Record& rec = record(e.name, e.mtimeNs);
+    if (recs) recs->push_back(&rec);
     ListItem item;
-    item.icon = tables.kindOf(e.name);
+    item.icon = kind;
     item.modified = rec.modified;
     item.mtimeNs = rec.mtimeNs;
     item.name = std::move(e.name);
@@ -200,11 +339,13 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     for (std::size_t i = 0; i < items.size(); ++i) {
       if (items[i].name.starts_with(kSaveTempPrefix) && !pathExists(joinPath(folder, items[i].name))) continue;
       if (keys) (*keys)[out] = (*keys)[i];
+      if (recs) (*recs)[out] = (*recs)[i];
       if (out != i) items[out] = std::move(items[i]);
       ++out;
     }
     items.resize(out);
     if (keys) keys->resize(out);
+    if (recs) recs->resize(out);
   }
   return items;
 }
@@ -225,24 +366,51 @@ void Listing::foldKeys(const std::vector<ListItem>& items, std::vector<const std
   spare.clear();
   spare.reserve(missing.size());  // no reallocation: pointers into it stay valid
   for (std::size_t i : missing) {
-    spare.push_back(foldCase(items[i].name));
+    spare.push_back(foldName(items[i].name));
     keys[i] = &spare.back();
   }
 }
 
 void Listing::listFilesFull(const std::string& folder, const ListingRules& rules, bool caption) {
-  records_.clear();
+  ++generation_;  // what was recorded so far no longer counts as recorded
+  dayOffsets_.clear();  // the zone is read afresh
+  if (std::string zone = currentZone(); zone != zone_) {
+    records_.clear();
+    zone_ = std::move(zone);
+  }
   sort_ = SortState{};
   std::vector<const std::string*> keys;
-  std::vector<ListItem> items = readFiles(folder, rules, caption, &keys);
-  // Sorted by name as "Sort by Name" would after the reset: column 0, ascending.
+  std::vector<Record*> recs;
+  std::vector<ListItem> items = readFiles(folder, rules, caption, &keys, &recs);
+  pruneRecords(items.size());
+  // Sorted by name as "Sort by Name" would after the reset: column 0,
+  // ascending. The order depends on the names alone: the same names as the
+  // last full listing take the order found then.
   sort_.column = 0;
   sort_.ascending = true;
-  std::vector<std::uint32_t> order = fileOrder(items, keys, 0, true);
+  std::vector<std::uint32_t> order;
+  if (!orderOfLastListing(recs, order)) order = fileOrder(items, keys, 0, true);
   std::vector<ListItem> sorted;
   sorted.reserve(items.size());
-  for (auto i : order) sorted.push_back(std::move(items[i]));
+  for (std::size_t pos = 0; pos < order.size(); ++pos) {
+    recs[order[pos]]->rank = static_cast<std::uint32_t>(pos);
+    recs[order[pos]]->rankGeneration = generation_;
+    sorted.push_back(std::move(items[order[pos]]));
+  }
+  lastListed_ = sorted.size();
   files_.assign(std::move(sorted));
+}
+
+bool Listing::orderOfLastListing(const std::vector<Record*>& recs, std::vector<std::uint32_t>& order) const {
+  if (recs.empty() || recs.size() != lastListed_ || recs.size() > UINT32_MAX) return false;
+  constexpr std::uint32_t kFree = UINT32_MAX;
+  order.assign(recs.size(), kFree);
+  for (std::size_t i = 0; i < recs.size(); ++i) {
+    const Record& r = *recs[i];
+    if (r.rankGeneration + 1 != generation_ || r.rank >= order.size() || order[r.rank] != kFree) return false;
+    order[r.rank] = static_cast<std::uint32_t>(i);
+  }
+  return true;  // as many names, each one of the last listing's, each at its own place
 }
 
 void Listing::listFilesInPlace(const std::string& folder, const ListingRules& rules, bool caption) {
@@ -268,10 +436,9 @@ void Listing::addFile(int index, const std::string& folder, const std::string& n
   ListItem item;
   item.name = name;
   item.icon = tables.kindOf(name);
-  auto known = records_.find(name);
-  if (known != records_.end()) {
-    item.modified = known->second.modified;
-    item.mtimeNs = known->second.mtimeNs;
+  if (const Record* known = current(name)) {
+    item.modified = known->modified;
+    item.mtimeNs = known->mtimeNs;
   } else {
     std::optional<std::int64_t> t = mtimeNs != 0 ? std::optional<std::int64_t>(mtimeNs)
                                                  : lastWriteNs(joinPath(folder, name));

@@ -80,16 +80,28 @@ class Listing {
   // What a listing remembers of a file name until the next full listing: a
   // listing in place or a file added singly reuses the modified text recorded
   // then. The fold key is kept so sorting never folds inside the comparator.
+  // A full listing starts a new generation: records of earlier generations
+  // count as not recorded, but one whose name and last-write time match
+  // what the folder shows now is taken over as it stands rather than made
+  // again, so listing a big folder again costs little more than reading it.
   struct Record {
     std::string modified;
     std::int64_t mtimeNs = 0;
     std::string key;
+    std::uint64_t generation = 0;  // the full listing it belongs to
+    // Place of the name in the sorted File List of the full listing
+    // rankGeneration, so that a listing of the same names again needs no sort.
+    std::uint32_t rank = 0;
+    std::uint64_t rankGeneration = 0;
   };
 
   // Reads the File List entries of folder; keys (when given) gets each item's fold key.
   std::vector<ListItem> readFiles(const std::string& folder, const ListingRules& rules, bool caption,
-                                  std::vector<const std::string*>* keys);
-  const Record& record(const std::string& name, std::int64_t mtimeNs);
+                                  std::vector<const std::string*>* keys, std::vector<Record*>* recs = nullptr);
+  Record& record(const std::string& name, std::int64_t mtimeNs);
+  // The name order of the last full listing when recs are the very names it
+  // listed (in any order); false otherwise.
+  bool orderOfLastListing(const std::vector<Record*>& recs, std::vector<std::uint32_t>& order) const;
   // Fold keys of items: from the records, else folded into spare.
   void foldKeys(const std::vector<ListItem>& items, std::vector<const std::string*>& keys,
                 std::vector<std::string>& spare) const;
@@ -100,6 +112,19 @@ class Listing {
   StatusSink status_;
   SortState sort_;
   std::unordered_map<std::string, Record> records_;
+  std::uint64_t generation_ = 1;
+  std::size_t lastListed_ = 0;  // File List items of the last full listing
+  // UTC offset by day (days since the epoch) for the modified texts of one
+  // full listing; a day whose offset changes holds no entry (kMixedDay).
+  std::unordered_map<std::int64_t, long> dayOffsets_;
+  // The time zone the records' modified texts were made in; when it is
+  // another at a full listing, no record is taken over.
+  std::string zone_;
+  std::string modifiedTextOf(std::int64_t mtimeNs);
+  // Records of the current generation are the ones a listing in place reuses.
+  const Record* current(const std::string& name) const;
+  // Drops records the last full listing did not meet, once they outnumber those it did.
+  void pruneRecords(std::size_t listed);
 };
 
 // Folder watch, polled every 3 s: reports a change of the shown folder's

@@ -139,19 +139,29 @@ std::optional<std::int64_t> lastWriteNs(const fs::path& p) {
 std::optional<std::string> readWholeFile(const fs::path& p) {
   int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
+  // Read straight into the string, sized by the file; a file that grows
+  // while it is read, or says nothing of its size (a pipe, /proc), is read on
+  // in steps that double the room.
+  struct stat st {};
+  std::size_t room = 65536;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    room = static_cast<std::size_t>(st.st_size) + 1;  // one more, so the end is met without a resize
   std::string data;
-  char buf[65536];
+  std::size_t got = 0;
+  data.resize(room);
   for (;;) {
-    ssize_t n = ::read(fd, buf, sizeof buf);
+    if (got == data.size()) data.resize(data.size() * 2);
+    ssize_t n = ::read(fd, data.data() + got, data.size() - got);
     if (n < 0) {
       if (errno == EINTR) continue;
       ::close(fd);
       return std::nullopt;
     }
     if (n == 0) break;
-    data.append(buf, static_cast<std::size_t>(n));
+    got += static_cast<std::size_t>(n);
   }
   ::close(fd);
+  data.resize(got);
   return data;
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdlib>
 #include <unordered_map>
 #include <unordered_set>
@@ -399,6 +400,13 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
   return lines;
 }
 
+// kSpecial as a table.
+constexpr auto kStarts = [] {
+  std::array<bool, 256> t{};
+  for (char c : kSpecial) t[static_cast<unsigned char>(c)] = true;
+  return t;
+}();
+
 // The protected pieces of one prose line and the line with stand-ins.
 class Protector {
  public:
@@ -408,6 +416,7 @@ class Protector {
   // line ends inside a link's destination, where no hard break may go.
   void run(string_view s) {
     pieces_.clear();
+    pieceBytes_.clear();
     out_.clear();
     noBreak_ = false;
     if (pendingRun_ > 0) {
@@ -434,7 +443,7 @@ class Protector {
       s.remove_prefix(close);
     }
     // Most lines hold nothing to protect.
-    if (s.find_first_of(kSpecial) == npos) {
+    if (std::none_of(s.begin(), s.end(), [](char c) { return kStarts[static_cast<unsigned char>(c)]; })) {
       out_.append(s);
       return;
     }
@@ -449,6 +458,14 @@ class Protector {
     std::size_t i = 0;
     while (i < s.size()) {
       const char c = s[i];
+      if (!kStarts[static_cast<unsigned char>(c)] && i != taskBox) {
+        // A run of bytes no piece starts at goes over whole.
+        std::size_t j = i + 1;
+        while (j < s.size() && !kStarts[static_cast<unsigned char>(s[j])] && j != taskBox) ++j;
+        out_.append(s.substr(i, j - i));
+        i = j;
+        continue;
+      }
       std::size_t end = npos;
       if (c == kOpen || c == kClose) {
         end = i + 1;
@@ -537,7 +554,7 @@ class Protector {
       std::size_t j = open + 1, n = 0;
       while (j < converted.size() && isDigit(converted[j])) n = n * 10 + static_cast<std::size_t>(converted[j++] - '0');
       if (j < converted.size() && converted[j] == kClose && n < pieces_.size()) {
-        out.append(pieces_[n]);
+        out.append(pieceBytes_, pieces_[n].first, pieces_[n].second);
         i = j + 1;
       } else {
         i = open + 1;  // cannot happen: the note's own such bytes are pieces
@@ -548,12 +565,15 @@ class Protector {
  private:
   void protect(string_view piece) {
     out_ += kOpen;
-    out_ += std::to_string(pieces_.size());
+    char digits[24];
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, pieces_.size());
+    out_.append(digits, end);
     out_ += kClose;
-    std::string kept(piece);
+    const std::size_t at = pieceBytes_.size();
+    pieceBytes_.append(piece);
     // A picture in the notes' imgs folder written with a backslash.
-    if (const std::size_t at = kept.find("](imgs\\"); at != npos) kept[at + 6] = '/';
-    pieces_.push_back(std::move(kept));
+    if (const std::size_t slash = piece.find("](imgs\\"); slash != npos) pieceBytes_[at + slash + 6] = '/';
+    pieces_.emplace_back(at, piece.size());
   }
 
   // The end of the code span that starts at s[i] (a run of n backticks up
@@ -566,10 +586,8 @@ class Protector {
   // looked up from the right), then the matching "]" for every "[" outside
   // them, skipping escaped brackets.
   void scanLine(string_view s) {
-    struct Run {
-      std::size_t at, length, next;
-    };
-    std::vector<Run> runs;
+    std::vector<Run>& runs = runs_;
+    runs.clear();
     for (std::size_t i = 0; i < s.size(); ++i) {
       if (s[i] == '\\') {
         ++i;
@@ -580,15 +598,22 @@ class Protector {
         i += n - 1;
       }
     }
-    std::unordered_map<std::size_t, std::size_t> lastOfLength;
+    // Run length -> the nearest run of that length to the right.
+    lastOfLength_.clear();
     for (std::size_t r = runs.size(); r-- > 0;) {
-      const auto it = lastOfLength.find(runs[r].length);
-      if (it != lastOfLength.end()) runs[r].next = it->second;
-      lastOfLength[runs[r].length] = r;
+      auto it = std::find_if(lastOfLength_.begin(), lastOfLength_.end(),
+                             [&](const auto& e) { return e.first == runs[r].length; });
+      if (it != lastOfLength_.end()) {
+        runs[r].next = it->second;
+        it->second = r;
+      } else {
+        lastOfLength_.emplace_back(runs[r].length, r);
+      }
     }
-    spanEnd_.assign(s.size(), npos);
+    if (!runs.empty()) spanEnd_.assign(s.size(), npos);
     firstLoneRun_ = npos;
-    std::vector<std::pair<std::size_t, std::size_t>> spans;
+    std::vector<std::pair<std::size_t, std::size_t>>& spans = spans_;
+    spans.clear();
     for (std::size_t r = 0; r < runs.size();) {
       const Run& run = runs[r];
       if (run.next == npos) {
@@ -603,7 +628,8 @@ class Protector {
       r = run.next + 1;
     }
     match_.assign(s.size(), npos);
-    std::vector<std::size_t> open;
+    std::vector<std::size_t>& open = open_;
+    open.clear();
     std::size_t span = 0;
     for (std::size_t i = 0; i < s.size(); ++i) {
       if (span < spans.size() && i == spans[span].first) {
@@ -705,15 +731,24 @@ class Protector {
     if (!text.empty() && (text[0] == '!' || text[0] == '^')) return close + 1;
     // Brackets inside: Markdown shows them as written.
     if (text.find_first_of("[]") != npos) return close + 1;
-    if (labels_.count(normalizeLabel(text))) return close + 1;
+    if (!labels_.empty() && labels_.count(normalizeLabel(text))) return close + 1;
     return npos;
   }
 
   const std::unordered_set<std::string>& labels_;
-  std::vector<std::string> pieces_;
+  std::vector<std::pair<std::size_t, std::size_t>> pieces_;  // offset and size in pieceBytes_
+  std::string pieceBytes_;
   std::vector<std::size_t> match_;
   static constexpr std::size_t kUnmatched = npos - 1;  // in match_: a "]" without its "["
   std::vector<std::size_t> spanEnd_;  // per backtick run's first byte: the end of its span
+  std::vector<std::pair<std::size_t, std::size_t>> lastOfLength_;
+  // Scratch of scanLine, kept from line to line.
+  struct Run {
+    std::size_t at, length, next;
+  };
+  std::vector<Run> runs_;
+  std::vector<std::pair<std::size_t, std::size_t>> spans_;
+  std::vector<std::size_t> open_;
   std::size_t firstLoneRun_ = npos;
   std::size_t pendingRun_ = 0;  // backticks of a code span open at the line's end
   std::string out_;

@@ -310,13 +310,15 @@ class WikiConverter::Converter {
       : markLineEnds_(options.markLineEnds), markdownNote_(options.markdownNote) {
     // A centring block opens only where its close marker follows somewhere
     // later in the text; a lone "-->" (an arrow, a comment's end) is text.
-    lastCenterClose_ = text.rfind(kBlocks[kCenterBlock].close);
+    // (A Markdown note has no such blocks: no need to look.)
+    if (!markdownNote_) lastCenterClose_ = text.rfind(kBlocks[kCenterBlock].close);
   }
 
   // Bytes scanned or rebuilt by the repeated steps, over all pieces.
   std::size_t work() const { return work_; }
 
-  void convert(std::string line, std::string& out) {
+  // line is the converter's own piece buffer, changed in place.
+  void convert(std::string& line, std::string& out) {
     bool changed = false;
     std::size_t spent = 0;
     const std::size_t maxLine = line.size() + kMaxLineGrowth;
@@ -390,6 +392,7 @@ class WikiConverter::Converter {
   // Where the next piece starts in the text, for the centring rule.
   void advance(std::size_t bytes) { position_ += bytes; }
   std::size_t lineBytes = 0;  // bytes of the current piece in the text
+  std::string piece;          // the current piece, as convert() changes it
 
  private:
   void blockStep(std::string& line, bool& changed) {
@@ -519,7 +522,9 @@ std::size_t WikiConverter::line(std::string_view text, std::string& out) {
   const string_view window = text.substr(0, kPiece + 1);
   const std::size_t lf = window.find('\n');
   const bool crlf = lf != npos && lf > 0 && window[lf - 1] == '\r';
-  std::string piece;
+  // One buffer for the pieces of all lines, so a line costs no allocation.
+  std::string& piece = converter_->piece;
+  piece.clear();
   std::size_t used;
   if (lf != npos && (crlf || lf < kPiece)) {
     const std::size_t keep = crlf ? lf - 1 : lf;
@@ -532,7 +537,7 @@ std::size_t WikiConverter::line(std::string_view text, std::string& out) {
     used = piece.size();
   }
   converter_->lineBytes = used;
-  converter_->convert(std::move(piece), out);
+  converter_->convert(piece, out);
   return used;
 }
 

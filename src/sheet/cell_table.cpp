@@ -1,18 +1,61 @@
 #include "sheet/cell_table.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <new>
 
 namespace vm {
 
 namespace {
 
-constexpr std::uint32_t kBlockCells = 65536;           // 1.5 MB of records per block
+constexpr std::size_t kHugePage = 2u << 20;
+// Records per block: one huge page, less a little room, so that a table of
+// one block and its row arrays stays within 2 MB.
+constexpr std::uint32_t kBlockCells = (kHugePage - 4096) / sizeof(CellRec);
 constexpr std::size_t kArenaBlock = 1u << 20;          // bytes per arena block
 constexpr std::size_t kArenaOwnBlock = kArenaBlock / 4;  // texts this long get a block of their own
 
 std::uint32_t clampSize(std::size_t n) { return static_cast<std::uint32_t>(std::min(n, kMaxCellBytes)); }
 
 }  // namespace
+
+namespace {
+
+bool mappedOnItsOwn(std::size_t bytes) { return bytes >= kHugePage / 2; }
+std::size_t wholePages(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+
+}  // namespace
+
+void* allocateBig(std::size_t bytes) {
+  if (!mappedOnItsOwn(bytes)) {
+    if (void* p = std::malloc(bytes ? bytes : 1)) return p;
+    throw std::bad_alloc();
+  }
+  const std::size_t size = wholePages(bytes);
+  if (size < bytes || size + kHugePage < size) throw std::bad_alloc();
+  // Mapped with room to spare, then cut to a run that starts on a 2 MB boundary.
+  void* m = ::mmap(nullptr, size + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (m == MAP_FAILED) throw std::bad_alloc();
+  const auto start = reinterpret_cast<std::uintptr_t>(m);
+  const std::uintptr_t aligned = (start + kHugePage - 1) / kHugePage * kHugePage;
+  if (aligned > start) ::munmap(m, aligned - start);
+  const std::size_t tail = start + size + kHugePage - (aligned + size);
+  if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+  void* p = reinterpret_cast<void*>(aligned);
+  ::madvise(p, size, MADV_HUGEPAGE);  // a hint: without huge pages it is plain memory
+  return p;
+}
+
+void BigFree::operator()(void* p) const noexcept {
+  if (!p) return;
+  if (mappedOnItsOwn(bytes))
+    ::munmap(p, wholePages(bytes));
+  else
+    std::free(p);
+}
 
 void TableSource::originalPieces(std::size_t begin, std::size_t n,
                                  const std::function<void(std::string_view)>& put) const {
@@ -113,7 +156,7 @@ CellRec* CellTable::allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_
   if (blocks_.empty() || blocks_.back().cap - blocks_.back().used < n) {
     Block b;
     b.cap = std::max(kBlockCells, n);
-    b.cells = std::make_unique_for_overwrite<CellRec[]>(b.cap);
+    b.cells = makeBigArray<CellRec>(b.cap);
     blocks_.push_back(std::move(b));
   }
   Block& b = blocks_.back();
@@ -163,7 +206,7 @@ void CellTable::appendToLastRow(std::string_view text) {
     const std::uint32_t n = r.count;
     Block b;
     b.cap = std::max(kBlockCells, 2 * (n + 1));
-    b.cells = std::make_unique_for_overwrite<CellRec[]>(b.cap);
+    b.cells = makeBigArray<CellRec>(b.cap);
     if (n > 0) {
       Block& old = blocks_[r.block];
       std::memcpy(b.cells.get(), old.cells.get() + r.offset, n * sizeof(CellRec));

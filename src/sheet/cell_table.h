@@ -1,5 +1,5 @@
 #pragma once
-// Cell store of a sheet: every cell is a 24-byte record kept in large blocks,
+// Cell store of a sheet: every cell is a 16-byte record kept in large blocks,
 // and a row is a contiguous run of records inside one block. A text shorter
 // than kInlineText bytes sits inside its record; a longer one lives in the
 // sheet's text arena and the record holds a pointer to it. Nothing is
@@ -22,12 +22,32 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace vm {
 
+// Large buffers (a file's bytes, blocks of cell records) are asked for in
+// whole 2 MB pieces the system may back with huge pages: filling them then
+// takes one page fault per 2 MB instead of one per 4 KB, which is most of the
+// time a first open of a big file costs. Those under 1 MB are plain allocations.
+// The big ones are mapped on their own, so that dropping one gives its
+// memory back to the system at once.
+void* allocateBig(std::size_t bytes);  // throws std::bad_alloc when there is no memory
+struct BigFree {
+  std::size_t bytes = 0;  // as asked of allocateBig
+  void operator()(void* p) const noexcept;
+};
+template <class T>
+using BigArray = std::unique_ptr<T[], BigFree>;
+template <class T>
+BigArray<T> makeBigArray(std::size_t n) {
+  static_assert(std::is_trivially_default_constructible_v<T> && std::is_trivially_destructible_v<T>);
+  return BigArray<T>(static_cast<T*>(allocateBig(n * sizeof(T))), BigFree{n * sizeof(T)});
+}
+
 // Texts shorter than this are held inside the cell record.
-inline constexpr std::size_t kInlineText = 20;
+inline constexpr std::size_t kInlineText = 12;
 // Longest text one cell can hold; a longer field is cut.
 inline constexpr std::size_t kMaxCellBytes = 0xFFFFFFF0u;
 
@@ -35,7 +55,7 @@ struct CellRec {
   char bytes[kInlineText];  // the text when short, else the arena pointer
   std::uint32_t size;       // text length in bytes
 };
-static_assert(sizeof(CellRec) == 24);
+static_assert(sizeof(CellRec) == 16);
 
 inline std::string_view cellText(const CellRec& c) {
   if (c.size < kInlineText) return {c.bytes, c.size};
@@ -95,7 +115,7 @@ struct SqueezedField {
 
 // The bytes of the file a table was read from.
 struct TableSource {
-  std::unique_ptr<char[]> bytes;
+  BigArray<char> bytes;
   std::size_t size = 0;
   std::size_t tailBegin = 0;  // bytes after the last row (empty lines, text after a NUL)
   bool bom = false;           // the file began with EF BB BF, which is not part of any cell
@@ -220,7 +240,7 @@ class CellTable {
 
  private:
   struct Block {
-    std::unique_ptr<CellRec[]> cells;
+    BigArray<CellRec> cells;
     std::uint32_t cap = 0;
     std::uint32_t used = 0;
   };

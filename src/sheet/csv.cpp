@@ -461,7 +461,7 @@ class Loader {
     size_ = size;
     TableSource src;
     // Pages of the buffer are touched only as they are filled.
-    src.bytes = std::make_unique_for_overwrite<char[]>(size + 1);
+    src.bytes = makeBigArray<char>(size + 1);
     buf_ = src.bytes.get();
     src.size = size;  // texts point into it as it fills; cut to what arrived at the end
     load_.table.adoptSource(std::move(src));

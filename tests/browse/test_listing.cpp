@@ -175,6 +175,111 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   EXPECT_EQ(files.size(), 0);
 }
 
+// Full listings reuse what they know of a name only while its time is the
+// one the folder shows; a name met in another folder or gone for a listing
+// is not taken for the file now there.
+TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
+  const std::string a = dir.str() + "/a", b = dir.str() + "/b";
+  dir.mkdir("a");
+  dir.mkdir("b");
+  setTime(dir.write("a/same.txt", "x"), 1'500'000'000);
+  setTime(dir.write("b/same.txt", "x"), 1'600'000'000);
+  setTime(dir.write("a/other.txt", "x"), 1'500'000'000);
+
+  listing.listFilesFull(a, rules, false);
+  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
+  listing.listFilesFull(b, rules, false);
+  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'600'000'000 * kNs));
+  listing.listFilesFull(a, rules, false);
+  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
+
+  // Gone for one full listing, then back with another time: a listing in
+  // place and a single add both show the new time.
+  sfs::remove(dir.path() / "a/other.txt");
+  listing.listFilesFull(a, rules, false);
+  EXPECT_EQ(files.find("other.txt"), -1);
+  setTime(dir.write("a/other.txt", "y"), 1'700'000'000);
+  listing.listFilesInPlace(a, rules, false);
+  EXPECT_EQ(files.at(files.find("other.txt")).modified, modifiedText(1'700'000'000 * kNs));
+
+  sfs::remove(dir.path() / "a/other.txt");
+  listing.listFilesFull(a, rules, false);
+  setTime(dir.write("a/other.txt", "z"), 1'400'000'000);
+  listing.addFile(0, a, "other.txt", 0, rules);
+  EXPECT_EQ(files.at(0).modified, modifiedText(1'400'000'000 * kNs));
+
+  // Many listings of many folders: names stay right after the old ones are dropped.
+  for (int i = 0; i < 3; ++i) {
+    const std::string many = dir.str() + "/many" + std::to_string(i);
+    dir.mkdir("many" + std::to_string(i));
+    for (int k = 0; k < 200; ++k) setTime(dir.write("many" + std::to_string(i) + "/f" + std::to_string(k), "x"), 1'300'000'000 + i);
+    listing.listFilesFull(many, rules, false);
+    ASSERT_EQ(files.size(), 200);
+    EXPECT_EQ(files.at(0).modified, modifiedText((1'300'000'000 + i) * kNs));
+  }
+  listing.listFilesFull(b, rules, false);
+  EXPECT_EQ(names(files), (Names{"same.txt"}));
+  EXPECT_EQ(files.at(0).modified, modifiedText(1'600'000'000 * kNs));
+}
+
+// The listing works out local times by the day; every time it shows must be
+// the one modifiedText gives, also around changes of the zone's offset, in
+// zones with half-hour offsets and half-hour changes, and before 1970.
+// A full listing of the very names of the last one keeps their order; any
+// other set of names (as many, one swapped; a filter; another folder) is sorted.
+TEST_F(ListingTest, RelistingSortsWhenTheNamesChange) {
+  for (const char* f : {"b.txt", "D.txt", "c.md", "a.txt"}) dir.write(f, "x");
+  const std::string root = dir.str();
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"a.txt", "b.txt", "c.md", "D.txt"}));
+  listing.sortFiles(1);  // by date; a full listing is by name again
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"a.txt", "b.txt", "c.md", "D.txt"}));
+
+  sfs::remove(dir.path() / "c.md");
+  dir.write("0.txt", "x");  // as many names as before
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"0.txt", "a.txt", "b.txt", "D.txt"}));
+
+  sfs::rename(dir.path() / "a.txt", dir.path() / "e.txt");
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"0.txt", "b.txt", "D.txt", "e.txt"}));
+
+  rules.filter = kFilterText;
+  dir.write("p.png", "x");
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"0.txt", "b.txt", "D.txt", "e.txt"}));
+  rules.filter = 0;
+  listing.listFilesFull(root, rules, false);
+  EXPECT_EQ(names(files), (Names{"0.txt", "b.txt", "D.txt", "e.txt", "p.png"}));
+
+  dir.mkdir("other");
+  for (const char* f : {"z", "y", "x", "w", "v"}) dir.write(std::string("other/") + f, "x");
+  listing.listFilesFull(root + "/other", rules, false);
+  EXPECT_EQ(names(files), (Names{"v", "w", "x", "y", "z"}));
+}
+
+TEST_F(ListingTest, ListedTimesMatchLocalTimeAcrossOffsetChanges) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old ? old : "";
+  const std::int64_t times[] = {
+      1616893199, 1616893200, 1616893201, 1635641999, 1635642000, 1635645600,  // Berlin, March and October 2021
+      1617451199, 1617451200, 1617453000, 1633190399, 1633190400,              // Lord Howe, April and October 2021
+      1616889600, 1616975999, 1700000000, 86399, 86400, -1, -86401, -2'000'000'000, 253402300799};
+  for (const char* zone : {"Europe/Berlin", "Australia/Lord_Howe", "Asia/Kolkata", "UTC0"}) {
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+    test::TempDir folder;
+    int n = 0;
+    for (std::int64_t t : times) setTime(folder.write("t" + std::to_string(n++), "x"), t);
+    listing.listFilesFull(folder.str(), rules, false);
+    ASSERT_EQ(files.size(), n);
+    for (const auto& item : files.items()) EXPECT_EQ(item.modified, modifiedText(item.mtimeNs)) << zone << " " << item.name;
+  }
+  old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
+  ::tzset();
+}
+
 TEST(ModifiedText, FixedWidthLocalTime) {
   const char* old = std::getenv("TZ");
   const std::string saved = old ? old : "";

@@ -106,6 +106,23 @@ TEST(Fs, DirectoryReadingAndMountPoints) {
   EXPECT_EQ(mountPointOf("/"), "/");
 }
 
+// Whole files of every size come back byte for byte: empty, exactly the
+// old read step, with NULs and high bytes, and a file that tells no size.
+TEST(Fs, ReadWholeFileKeepsEveryByte) {
+  test::TempDir dir;
+  EXPECT_EQ(readWholeFile(dir.write("empty", "")), std::string());
+  for (std::size_t size : {std::size_t{1}, std::size_t{65536}, std::size_t{65537}, std::size_t{300000}}) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 131 + 7) % 256);
+    EXPECT_EQ(readWholeFile(dir.write("f" + std::to_string(size), bytes)), bytes) << size;
+  }
+  const auto proc = readWholeFile("/proc/self/status");  // size 0 on disk, text when read
+  ASSERT_TRUE(proc.has_value());
+  EXPECT_NE(proc->find("Name:"), std::string::npos);
+  EXPECT_FALSE(readWholeFile(dir.path() / "missing").has_value());
+  EXPECT_FALSE(readWholeFile(dir.path()).has_value());  // a folder
+}
+
 TEST(AppPaths, HomeFolderChoice) {
   test::TempDir d;
   auto home = resolveHome(std::string(d.str() + "/given"), "/nonexistent");

@@ -71,17 +71,17 @@ TEST(CsvRead, BlankCellMarker) {
 }
 
 TEST(CsvRead, ShortTextsInsideLongOnesOutside) {
-  const std::string t19(19, 'q'), t20(20, 'r'), big(5000, 's');
+  const std::string t19(vm::kInlineText - 1, 'q'), t20(vm::kInlineText, 'r'), big(5000, 's');
   EXPECT_EQ(rowsOf(readCsv(t19 + "," + t20 + "," + big + "\n", ',', true).table), (Rows{t19 + "|" + t20 + "|" + big}));
   // A text read from the file is not copied; of texts set later only the
-  // 20-byte one takes room outside its cell.
+  // one of kInlineText bytes takes room outside its cell.
   auto a = readCsv("x," + t20 + "\n", ',', true);
   const std::size_t before = a.table.memoryBytes();
   EXPECT_EQ(a.table.memoryBytes(), readCsv("x,y\n", ',', true).table.memoryBytes());
   a.table.setText(0, 1, t19);
   EXPECT_EQ(a.table.memoryBytes(), before);
   a.table.setText(0, 0, t20);
-  EXPECT_EQ(a.table.memoryBytes() - before, 20u);
+  EXPECT_EQ(a.table.memoryBytes() - before, vm::kInlineText);
 }
 
 TEST(CsvBadInput, HundredThousandFieldsOnALine) {
