@@ -59,8 +59,10 @@ has() { command -v "$1" >/dev/null 2>&1; }
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/vellumark-peers-XXXXXX")"
 xvfb_pid=""
+bus_pid=""
 cleanup() {
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  [ -n "$bus_pid" ] && kill "$bus_pid" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -107,6 +109,17 @@ if [ -z "$display" ] && has Xvfb; then
   done
 fi
 [ -z "$display" ] && display="${DISPLAY:-}"
+
+# A desktop session has a message bus; without one each program would try
+# to start its own. One private bus serves every program of the run.
+bus=""
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ] && has dbus-daemon; then
+  if out=$(dbus-daemon --session --fork --print-address=1 --print-pid=1 2>/dev/null); then
+    bus=$(sed -n 1p <<<"$out")
+    bus_pid=$(sed -n 2p <<<"$out")
+  fi
+fi
+bus="${bus:-${DBUS_SESSION_BUS_ADDRESS:-}}"
 
 gui=1
 if [ -z "$display" ] || ! has xdotool; then
@@ -179,6 +192,7 @@ startup() {  # key command...
   t0=$(date +%s%N)
   env DISPLAY="$display" HOME="$peerhome" XDG_CONFIG_HOME="$peerhome/.config" XDG_DATA_HOME="$peerhome/.local/share" \
     XDG_CACHE_HOME="$peerhome/.cache" XDG_RUNTIME_DIR="$work/runtime" QTWEBENGINE_DISABLE_SANDBOX=1 \
+    DBUS_SESSION_BUS_ADDRESS="$bus" \
     "$@" >>"$work/$key.log" 2>&1 &
   pid=$!
   while ! xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do

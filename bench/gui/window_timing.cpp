@@ -228,6 +228,7 @@ int main(int argc, char** argv) {
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
   qputenv("QT_QUICK_BACKEND", "software");
   qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+  qputenv("VELLUMARK_WEB_MODULE", VELLUMARK_WEB_MODULE_FILE);
   char tmpl[] = "/tmp/vellumark-window-timing-XXXXXX";
   if (!mkdtemp(tmpl)) {
     std::fprintf(stderr, "vellumark_window_timing: cannot make a temporary folder\n");
@@ -239,7 +240,6 @@ int main(int argc, char** argv) {
     fs::permissions(base / "runtime", fs::perms::owner_all, fs::perm_options::replace);
     qputenv("XDG_RUNTIME_DIR", (base / "runtime").c_str());
   }
-  QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   QApplication qapp(argc, argv);
   QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 

@@ -10,6 +10,7 @@
 
 #include <QImage>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <thread>
@@ -71,6 +72,16 @@ class Program {
   const std::string& output() const { return output_; }
 
   void send(int sig) { ::kill(pid_, sig); }
+  // The files the running program has mapped (/proc/PID/maps).
+  std::string mappings() const {
+    std::FILE* f = std::fopen(("/proc/" + std::to_string(pid_) + "/maps").c_str(), "r");
+    if (!f) return {};
+    std::string text;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    std::fclose(f);
+    return text;
+  }
   // The exit status as waitpid gives it; -1 when the program did not end in time.
   int waitForEnd(int timeoutMs) {
     const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -154,6 +165,34 @@ TEST(Screenshot, ShowsTheLoadedPage) {
   for (int y = 0; y < picture.height(); ++y)
     for (int x = 0; x < picture.width(); ++x) redPixels += picture.pixel(x, y) == qRgb(255, 0, 0);
   EXPECT_GE(redPixels, 240 * 160 / 2);  // the image page, not a blank pane
+}
+
+// The web engine is loaded with the first page, not at start: a window that
+// shows a note has none of its libraries mapped; one that shows a picture
+// has.
+TEST(StartUp, TheWebEngineWaitsForTheFirstPage) {
+  TempDir dir;
+  dir.write("home/vellumark.ini", "[General]\nFirstLaunch=0\n");
+  const std::string note = dir.write("notes/a.txt", "a note\n").string();
+  QImage red(40, 40, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  const std::string pic = (dir.path() / "notes" / "pic.png").string();
+  ASSERT_TRUE(red.save(QString::fromStdString(pic)));
+  auto engineMapped = [&](const std::string& file, bool& mapped) {
+    Program p({"--home", (dir.path() / "home").string(), file}, "{Down}");
+    ASSERT_TRUE(p.waitForOutput("test keys typed", kStartMs)) << p.output();
+    const std::string maps = p.mappings();
+    ASSERT_NE(maps.find("libQt6Widgets"), std::string::npos) << "cannot read the program's mappings";
+    mapped = maps.find("libvellumark_web") != std::string::npos || maps.find("WebEngine") != std::string::npos;
+    p.send(SIGTERM);
+    const int status = p.waitForEnd(kEndMs);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << p.output();
+  };
+  bool forNote = true, forPicture = false;
+  engineMapped(note, forNote);
+  engineMapped(pic, forPicture);
+  EXPECT_FALSE(forNote);
+  EXPECT_TRUE(forPicture);
 }
 
 }  // namespace
