@@ -93,8 +93,8 @@ timed() {  # key reps command...
   shift 2
   local out
   out=$( { TIMEFORMAT='%3R %3U %3S'; time { for ((i = 0; i < reps; i++)); do "$@" >/dev/null 2>&1; done; }; } 2>&1)
-  add "${key}_wall" "$(awk -v n="$reps" '{ printf "%.3f", $1 * 1000 / n }' <<<"$out")"
-  add "${key}_cpu" "$(awk -v n="$reps" '{ printf "%.3f", ($2 + $3) * 1000 / n }' <<<"$out")"
+  add "${key}_wall" "$(awk -v n="$reps" '{ printf "%.1f", $1 * 1000 / n }' <<<"$out")"
+  add "${key}_cpu" "$(awk -v n="$reps" '{ printf "%.1f", ($2 + $3) * 1000 / n }' <<<"$out")"
 }
 
 # ---- window start-up ------------------------------------------------------------
@@ -195,7 +195,7 @@ startup() {  # key command...
     DBUS_SESSION_BUS_ADDRESS="$bus" \
     "$@" >>"$work/$key.log" 2>&1 &
   pid=$!
-  while ! xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do
+  while ! DISPLAY="$display" xdotool search --onlyvisible --pid "$pid" >/dev/null 2>&1; do
     if ! kill -0 "$pid" 2>/dev/null || [ $(($(date +%s%N) - t0)) -gt 30000000000 ]; then
       echo "compare-peers: $key: no window (see $work/$key.log)" >&2
       stop "$pid"
