@@ -195,5 +195,32 @@ TEST(StartUp, TheWebEngineWaitsForTheFirstPage) {
   EXPECT_TRUE(forPicture);
 }
 
+// A web module that cannot be loaded leaves the page pane empty with one
+// line on the error output saying why; the window goes on working and ends
+// normally.
+TEST(StartUp, AWebModuleThatCannotLoadIsReported) {
+  TempDir dir;
+  dir.write("home/vellumark.ini", "[General]\nFirstLaunch=0\n");
+  const std::string bad = dir.write("broken/libvellumark_web.so", "not a library").string();
+  QImage red(40, 40, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  const std::string pic = (dir.path() / "pic.png").string();
+  ASSERT_TRUE(red.save(QString::fromStdString(pic)));
+  const char* own = std::getenv("VELLUMARK_WEB_MODULE");
+  const std::string before = own ? own : "";
+  ::setenv("VELLUMARK_WEB_MODULE", bad.c_str(), 1);
+  Program p({"--home", (dir.path() / "home").string(), pic}, "{Down}");
+  if (own)
+    ::setenv("VELLUMARK_WEB_MODULE", before.c_str(), 1);
+  else
+    ::unsetenv("VELLUMARK_WEB_MODULE");
+  EXPECT_TRUE(p.waitForOutput("vellumark: no web view: cannot load " + bad, kStartMs)) << p.output();
+  EXPECT_TRUE(p.waitForOutput("test keys typed", kStartMs)) << p.output();
+  EXPECT_EQ(p.mappings().find("WebEngine"), std::string::npos);
+  p.send(SIGTERM);
+  const int status = p.waitForEnd(kEndMs);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << p.output();
+}
+
 }  // namespace
 }  // namespace vm::test
