@@ -30,8 +30,6 @@ void qt_gl_set_global_share_context(QOpenGLContext* context);
 
 namespace vm::ui {
 
-const char* const QtWebView::kCopyItem = kWebCopyItem;
-
 namespace {
 
 // Longest wait for a refused page link's own load to end, and the pause
@@ -198,16 +196,15 @@ WebEngine* QtWebView::ensureView() {
   };
   events.titleOrUrlChanged = [this] { titleChanged(); };
   events.loadEnded = [this](WebEngineEvents::LoadEnd end, const QUrl& url, int errorCode, bool isErrorPage) {
-    loadEnded(static_cast<int>(end), url, errorCode, isErrorPage);
+    loadEnded(end, url, errorCode, isErrorPage);
   };
   events.printFinished = [this](bool ok) { printDone(ok); };
   view_.reset(make(host_, events));
   return view_ && view_->widget() ? view_.get() : nullptr;
 }
 
-void QtWebView::loadEnded(int endValue, const QUrl& url, int errorCode, bool isErrorPage) {
+void QtWebView::loadEnded(WebEngineEvents::LoadEnd end, const QUrl& url, int errorCode, bool isErrorPage) {
   using End = WebEngineEvents::LoadEnd;
-  const End end = static_cast<End>(endValue);
   // A refused page link ends as a stopped load of its own; it is no page.
   if (isPageLink(url) ||
       (!refusedFile_.isEmpty() && url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) == refusedFile_)) {

@@ -76,9 +76,6 @@ class QtWebView : public QObject, public WebView {
   // True for a page link: "tn:" in any case.
   static bool isPageLink(const QUrl& url);
 
-  // The item of the page's context menu.
-  static const char* const kCopyItem;
-
  private:
   WebEngine* ensureView();
   void pageLinkClicked(const QUrl& url);
@@ -86,7 +83,7 @@ class QtWebView : public QObject, public WebView {
   void handOnPageLink();
   void titleChanged();
   void printDone(bool ok);
-  void loadEnded(int end, const QUrl& url, int errorCode, bool isErrorPage);
+  void loadEnded(WebEngineEvents::LoadEnd end, const QUrl& url, int errorCode, bool isErrorPage);
   std::string currentTitle() const;
 
   QPointer<QWidget> host_;
