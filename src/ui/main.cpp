@@ -221,7 +221,7 @@ int main(int argc, char** argv) {
   }
 
   allowWebViewAsRoot();
-  QApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  // No OpenGL set-up here: the web view prepares it when it first starts.
   QApplication qapp(argc, argv);
   // The web engine's library switches its start-up report on for itself;
   // keep it off unless the user asks for logging.

@@ -22,8 +22,6 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
-#include <QWebEnginePage>
-#include <QWebEngineView>
 #include <QWidgetAction>
 #include <algorithm>
 #include <functional>
@@ -33,6 +31,7 @@
 #include "ui/drop_target.h"
 #include "ui/list_models.h"
 #include "ui/qt_ports.h"
+#include "ui/qt_web_view.h"
 
 namespace vm::ui {
 
@@ -485,14 +484,13 @@ bool MainWindow::saveScreenshot(const QString& file) {
 }
 
 bool MainWindow::loading() const {
-  auto* view = webHost_->findChild<QWebEngineView*>();
-  const bool page = webHost_->isVisible() && view && view->page() && view->page()->isLoading();
+  const bool page = webHost_->isVisible() && web_ && web_->loading();
   return page || app_.sheet().loading();
 }
 
 bool MainWindow::pageDrawn() const {
   if (!webHost_->isVisible()) return true;
-  auto* view = webHost_->findChild<QWebEngineView*>();
+  QWidget* view = web_ ? web_->view() : nullptr;
   return view && !oneColour(view->grab().toImage());
 }
 

@@ -30,6 +30,7 @@ class CoreListModel;
 class FileListDrag;
 class ListViewBinding;
 class NoteEdit;
+class QtWebView;
 
 class MainWindow : public QMainWindow {
   Q_OBJECT
@@ -68,6 +69,8 @@ class MainWindow : public QMainWindow {
   QLineEdit* multibar() const { return multibar_; }
   // The viewer area's place for the web view (hidden unless the web viewer shows).
   QWidget* webHost() const { return webHost_; }
+  // The web view port that draws into webHost, for loading() and pageDrawn().
+  void setWebView(QtWebView* web) { web_ = web; }
   // The viewer area's place for the spreadsheet's table (shown with the sheet viewer).
   QWidget* sheetHost() const { return sheetHost_; }
 
@@ -134,6 +137,7 @@ class MainWindow : public QMainWindow {
   QWidget* viewerArea_ = nullptr;
   NoteEdit* noteEditor_ = nullptr;
   QWidget* webHost_ = nullptr;
+  QtWebView* web_ = nullptr;
   QWidget* sheetHost_ = nullptr;
   QWidget* viewerPlaceholder_ = nullptr;  // stands for the viewers not drawn yet
   QLabel* messageField_ = nullptr;

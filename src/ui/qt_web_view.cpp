@@ -1,15 +1,15 @@
 #include "ui/qt_web_view.h"
 
-#include <QAction>
+#include <dlfcn.h>
+#include <unistd.h>
+
 #include <QApplication>
 #include <QClipboard>
-#include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QMenu>
+#include <QOpenGLContext>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
@@ -17,19 +17,20 @@
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
-#include <QWebEngineHistory>
-#include <QWebEngineLoadingInfo>
-#include <QWebEnginePage>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
-#include <QWebEngineSettings>
-#include <QWebEngineView>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "platform/fs.h"
+
+// Qt's own setter of the context all OpenGL contexts share (exported by
+// Qt GUI, declared in a header Qt does not install).
+void qt_gl_set_global_share_context(QOpenGLContext* context);
 
 #include "ui/palette.h"
 
 namespace vm::ui {
-
-const char* const QtWebView::kCopyItem = "    Copy   ";
 
 namespace {
 
@@ -40,24 +41,6 @@ constexpr int kLinkAfterStopMs = 30;
 
 constexpr int kMaxPrintDpi = 300;
 
-// Image pages carry size rules Chromium does not understand; without them a
-// big picture would not be scaled down to the pane. On the program's own
-// image pages this does what those rules meant: a picture is at most as wide
-// as the table the page gives it, or else as the page's body.
-constexpr char kImageFitSource[] = R"JS(
-(function () {
-  if (document.title !== 'image' || location.protocol !== 'file:') return;
-  const fit = () => {
-    for (const img of document.images) {
-      const table = img.closest('table');
-      img.style.maxWidth = table && table.hasAttribute('width') ? '100%' : document.body.clientWidth + 'px';
-      img.style.height = 'auto';
-    }
-  };
-  fit();
-  window.addEventListener('resize', fit);
-})();
-)JS";
 // The print header: a fixed box at the top, which Chromium repeats on every
 // printed page, shown only in print. The text goes in as textContent, so it
 // is never read as markup.
@@ -97,68 +80,74 @@ QString removeHeaderScript() {
       .arg(QLatin1String(kHeaderId));
 }
 
-// The page: page links and mail addresses never navigate.
-class LinkPage : public QWebEnginePage {
- public:
-  explicit LinkPage(QObject* parent) : QWebEnginePage(parent) {}
-  std::function<void(const QUrl&)> onPageLink;
-  // A clicked link to a local file; true when the program takes it.
-  std::function<bool(const QUrl&)> onFileLink;
-
- protected:
-  bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override {
-    // Accepting a "tn:" address would hand it to the desktop's URL opener.
-    if (QtWebView::isPageLink(url)) {
-      if (onPageLink) onPageLink(url);
-      return false;
-    }
-    // A link to a note opens the note, not its raw text in the page.
-    if (type == NavigationTypeLinkClicked && isMainFrame && url.isLocalFile() && onFileLink && onFileLink(url))
-      return false;
-    if (url.scheme().compare(QLatin1String("mailto"), Qt::CaseInsensitive) == 0) {
-      if (type == NavigationTypeLinkClicked) QDesktopServices::openUrl(url);
-      return false;
-    }
-    return QWebEnginePage::acceptNavigationRequest(url, type, isMainFrame);
-  }
-
-  // Links meant for a new window open in the pane.
-  QWebEnginePage* createWindow(WebWindowType) override { return this; }
-};
-
-// The view: its context menu holds the program's Copy only.
-class PageView : public QWebEngineView {
- public:
-  explicit PageView(QWidget* parent) : QWebEngineView(parent) {}
-  std::function<void()> onCopy;
-
- protected:
-  void contextMenuEvent(QContextMenuEvent* e) override {
-    auto* menu = new QMenu(this);
-    menu->setObjectName(QStringLiteral("webContextMenu"));
-    menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction* copy = menu->addAction(QString::fromLatin1(QtWebView::kCopyItem));
-    connect(copy, &QAction::triggered, this, [this] {
-      if (onCopy) onCopy();
-    });
-    menu->popup(e->globalPos());
-    e->accept();
-  }
-};
-
 bool isBlank(const QUrl& url) { return url.isEmpty() || url.toString() == QLatin1String("about:blank"); }
+
+void dropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
+
+// The engine draws through OpenGL and needs one context that every context
+// shares, which Qt makes only when asked before the application exists.
+// Made here instead, just before the engine's first use, so that a session
+// without pages never starts OpenGL at all.
+void prepareSharedContext() {
+  if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts)) {
+    // Qt warns that the setting comes late; here that is the point.
+    const QtMessageHandler previous = qInstallMessageHandler(dropMessage);
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    qInstallMessageHandler(previous);
+  }
+  if (QOpenGLContext::globalShareContext()) return;
+  auto* context = new QOpenGLContext(qApp);
+  if (context->create())
+    qt_gl_set_global_share_context(context);
+  else
+    delete context;
+}
+
+std::string moduleDir() {
+#ifdef VELLUMARK_WEB_MODULE_DIR
+  return VELLUMARK_WEB_MODULE_DIR;
+#else
+  return {};
+#endif
+}
 
 }  // namespace
 
+WebEngineFactory loadWebEngine(std::string* error) {
+  static WebEngineFactory factory = nullptr;
+  static std::string failure;
+  static bool tried = false;
+  if (!tried) {
+    tried = true;
+    std::vector<std::string> candidates;
+    if (const char* own = std::getenv("VELLUMARK_WEB_MODULE"); own && *own) candidates.emplace_back(own);
+    const std::filesystem::path exe = executablePath();
+    if (!exe.empty()) candidates.push_back((exe.parent_path() / kWebEngineModule).string());
+    if (!moduleDir().empty()) candidates.push_back(moduleDir() + "/" + kWebEngineModule);
+    for (const std::string& path : candidates) {
+      if (::access(path.c_str(), R_OK) != 0) continue;
+      prepareSharedContext();
+      void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (!module) {
+        const char* why = ::dlerror();
+        failure = "cannot load " + path + ": " + (why ? why : "unknown reason");
+        break;
+      }
+      factory = reinterpret_cast<WebEngineFactory>(::dlsym(module, kWebEngineEntry));
+      if (!factory) failure = path + " has no " + kWebEngineEntry;
+      break;
+    }
+    if (!factory && failure.empty()) failure = std::string("cannot find ") + kWebEngineModule;
+  }
+  if (!factory && error) *error = failure;
+  return factory;
+}
+
 QtWebView::QtWebView(QObject* parent) : QObject(parent) {}
 
-QtWebView::~QtWebView() {
-  // The view lives on with the window; it must not call back into this.
-  if (auto* view = static_cast<PageView*>(view_.data())) {
-    view->onCopy = nullptr;
-    static_cast<LinkPage*>(view->page())->onPageLink = nullptr;
-  }
-}
+// The engine object goes first; its view lives on with the window and
+// reports nothing more.
+QtWebView::~QtWebView() = default;
 
 void QtWebView::attach(QWidget* host) {
   host_ = host;
@@ -191,69 +180,54 @@ QUrl QtWebView::urlFor(const std::string& pathOrUrl) {
   return QUrl::fromLocalFile(QDir::current().absoluteFilePath(path));
 }
 
-QWebEngineView* QtWebView::ensureView() {
-  if (view_) return view_;
-  if (!host_) return nullptr;
-  auto* view = new PageView(host_);
-  view->setObjectName(QStringLiteral("webView"));
-  view->onCopy = [this] {
+WebEngine* QtWebView::ensureView() {
+  if (view_) return view_->widget() ? view_.get() : nullptr;
+  if (!host_ || engineFailed_) return nullptr;
+  const WebEngineFactory make = loadWebEngine(&engineError_);
+  if (!make) {
+    // Pages stay blank; the program goes on without them.
+    engineFailed_ = true;
+    std::fprintf(stderr, "vellumark: no web view: %s\n", engineError_.c_str());
+    return nullptr;
+  }
+  WebEngineEvents events;
+  events.pageLink = [this](const QUrl& url) { pageLinkClicked(url); };
+  events.fileLink = [this](const QUrl& url) { return fileLinkClicked(url); };
+  events.copy = [this] {
     if (onCopyCommand) onCopyCommand();
   };
-  auto* page = new LinkPage(view);
-  page->onPageLink = [this](const QUrl& url) { pageLinkClicked(url); };
-  page->onFileLink = [this](const QUrl& url) { return fileLinkClicked(url); };
-  QWebEngineSettings* s = page->settings();
-  // The program's pages are local files that show local pictures and the
-  // style sheet; they may not reach out to the network.
-  s->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
-  s->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, false);
-  s->setAttribute(QWebEngineSettings::JavascriptEnabled, true);
-  // Notes are UTF-8; pages that do not name their encoding are read as
-  // such unless the engine's own detection decides otherwise.
-  s->setDefaultTextEncoding(QStringLiteral("utf-8"));
-  // Without this a page link clicked by a script is dropped before the page
-  // is asked about it.
-  s->setUnknownUrlSchemePolicy(QWebEngineSettings::AllowAllUnknownUrlSchemes);
-
-  QWebEngineScript fit;
-  fit.setName(QStringLiteral("vellumark-image-fit"));
-  fit.setSourceCode(QString::fromLatin1(kImageFitSource));
-  fit.setInjectionPoint(QWebEngineScript::DocumentReady);
-  fit.setWorldId(QWebEngineScript::ApplicationWorld);
-  fit.setRunsOnSubFrames(false);
-  page->scripts().insert(fit);
-  view->setPage(page);
-
-  connect(page, &QWebEnginePage::titleChanged, this, [this] { titleChanged(); });
-  connect(page, &QWebEnginePage::urlChanged, this, [this] { titleChanged(); });
-  connect(page, &QWebEnginePage::loadingChanged, this, [this](const QWebEngineLoadingInfo& info) {
-    if (info.status() == QWebEngineLoadingInfo::LoadStartedStatus) return;
-    // A refused page link ends as a stopped load of its own; it is no page.
-    if (isPageLink(info.url()) ||
-        (!refusedFile_.isEmpty() && info.url().adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) == refusedFile_)) {
-      if (!pendingLink_.empty()) {
-        QPointer<QtWebView> self(this);
-        QTimer::singleShot(kLinkAfterStopMs, this, [self] {
-          if (self) self->handOnPageLink();
-        });
-      }
-      return;
-    }
-    if (info.status() == QWebEngineLoadingInfo::LoadStoppedStatus && isBlank(info.url())) return;
-    // A page shown right after a refused link now and then ends "failed"
-    // with no error at all, though it loaded.
-    const bool ok = info.status() == QWebEngineLoadingInfo::LoadSucceededStatus ||
-                    (info.status() == QWebEngineLoadingInfo::LoadFailedStatus && info.errorCode() == 0 &&
-                     !info.isErrorPage());
-    if (onLoadFinished) onLoadFinished(ok, info.url().toString(QUrl::FullyEncoded).toStdString());
-  });
-  connect(view, &QWebEngineView::printFinished, this, [this](bool ok) { printDone(ok); });
-
-  if (host_->layout()) host_->layout()->addWidget(view);
-  view_ = view;
-  view->show();
-  return view;
+  events.titleOrUrlChanged = [this] { titleChanged(); };
+  events.loadEnded = [this](WebEngineEvents::LoadEnd end, const QUrl& url, int errorCode, bool isErrorPage) {
+    loadEnded(end, url, errorCode, isErrorPage);
+  };
+  events.printFinished = [this](bool ok) { printDone(ok); };
+  view_.reset(make(host_, events));
+  return view_ && view_->widget() ? view_.get() : nullptr;
 }
+
+void QtWebView::loadEnded(WebEngineEvents::LoadEnd end, const QUrl& url, int errorCode, bool isErrorPage) {
+  using End = WebEngineEvents::LoadEnd;
+  // A refused page link ends as a stopped load of its own; it is no page.
+  if (isPageLink(url) ||
+      (!refusedFile_.isEmpty() && url.adjusted(QUrl::RemoveFragment | QUrl::RemoveQuery) == refusedFile_)) {
+    if (!pendingLink_.empty()) {
+      QPointer<QtWebView> self(this);
+      QTimer::singleShot(kLinkAfterStopMs, this, [self] {
+        if (self) self->handOnPageLink();
+      });
+    }
+    return;
+  }
+  if (end == End::Stopped && isBlank(url)) return;
+  // A page shown right after a refused link now and then ends "failed"
+  // with no error at all, though it loaded.
+  const bool ok = end == End::Succeeded || (end == End::Failed && errorCode == 0 && !isErrorPage);
+  if (onLoadFinished) onLoadFinished(ok, url.toString(QUrl::FullyEncoded).toStdString());
+}
+
+QWidget* QtWebView::view() const { return view_ ? view_->widget() : nullptr; }
+
+bool QtWebView::loading() const { return view_ && view_->isLoading(); }
 
 void QtWebView::pageLinkClicked(const QUrl& url) {
   // Blanks stay "%20" as in the page; other characters are given as text
@@ -295,11 +269,11 @@ void QtWebView::handOnPageLink() {
     onPageLink(link);
   }
   // The App showed nothing else: the view stays on a blank page.
-  if (navigations_ == before && view_) view_->setUrl(QUrl(QStringLiteral("about:blank")));
+  if (navigations_ == before && view()) view_->setUrl(QUrl(QStringLiteral("about:blank")));
 }
 
 std::string QtWebView::currentTitle() const {
-  if (!view_) return {};
+  if (!view()) return {};
   const QUrl url = view_->url();
   if (isBlank(url)) return {};
   // A page without a title is named after its file or address.
@@ -315,42 +289,34 @@ void QtWebView::titleChanged() {
 
 void QtWebView::navigate(const std::string& pathOrUrl) {
   ++navigations_;
-  if (QWebEngineView* v = ensureView()) v->setUrl(urlFor(pathOrUrl));
+  if (WebEngine* v = ensureView()) v->setUrl(urlFor(pathOrUrl));
 }
 
-bool QtWebView::back() {
-  if (!view_ || !view_->history()->canGoBack()) return false;
-  view_->back();
-  return true;
-}
+bool QtWebView::back() { return view() && view_->back(); }
 
-bool QtWebView::forward() {
-  if (!view_ || !view_->history()->canGoForward()) return false;
-  view_->forward();
-  return true;
-}
+bool QtWebView::forward() { return view() && view_->forward(); }
 
 bool QtWebView::refresh() {
-  if (!view_ || view_->url().isEmpty()) return false;
+  if (!view() || view_->url().isEmpty()) return false;
   view_->reload();
   return true;
 }
 
 void QtWebView::stop() {
-  if (view_) view_->stop();
+  if (view()) view_->stop();
 }
 
 bool QtWebView::print(const std::string& header) {
-  if (!view_ || printing_ || view_->url().isEmpty()) return false;
+  if (!view() || printing_ || view_->url().isEmpty()) return false;
   // Without a screen there is nobody to answer the print dialog.
   const QString platform = QGuiApplication::platformName();
   if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal")) return false;
   auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
   {
-    QPrintDialog dialog(printer.get(), view_->window());
+    QPrintDialog dialog(printer.get(), view()->window());
     if (dialog.exec() != QDialog::Accepted) return false;
   }
-  if (!view_ || !printer->isValid()) return false;
+  if (!view() || !printer->isValid()) return false;
   // The engine hands each page to the printer as a picture at the printer's
   // resolution; beyond 300 dpi that only costs time and memory.
   if (printer->resolution() > kMaxPrintDpi) printer->setResolution(kMaxPrintDpi);
@@ -360,25 +326,20 @@ bool QtWebView::print(const std::string& header) {
 }
 
 bool QtWebView::printTo(QPrinter* printer, const std::string& header) {
-  if (!view_ || !printer || printing_ || view_->url().isEmpty()) return false;
+  if (!view() || !printer || printing_ || view_->url().isEmpty()) return false;
   printing_ = true;
   QPointer<QtWebView> self(this);
-  QPointer<QWebEngineView> view(view_);
-  view_->page()->runJavaScript(headerScript(header), QWebEngineScript::ApplicationWorld,
-                               [self, view, printer](const QVariant&) {
-                                 if (!self) return;
-                                 if (view)
-                                   view->print(printer);
-                                 else
-                                   self->printDone(false);
-                               });
+  view_->runScript(headerScript(header), [self, printer](const QVariant&) {
+    // The engine prints, or reports a failure when its view is gone.
+    if (self && self->view_) self->view_->print(printer);
+  });
   return true;
 }
 
 void QtWebView::printDone(bool ok) {
   if (!printing_) return;
   printing_ = false;
-  if (view_) view_->page()->runJavaScript(removeHeaderScript(), QWebEngineScript::ApplicationWorld);
+  if (view()) view_->runScript(removeHeaderScript(), nullptr);
   // The engine may still be in its own call that used the printer.
   if (QPrinter* p = ownPrinter_.release()) QTimer::singleShot(0, [p] { delete p; });
   if (onPrintFinished) onPrintFinished(ok);
@@ -387,7 +348,7 @@ void QtWebView::printDone(bool ok) {
 std::string QtWebView::title() { return currentTitle(); }
 
 void QtWebView::copySelection() {
-  if (!view_) return;
+  if (!view()) return;
   const QString text = view_->selectedText();
   if (text.isEmpty()) return;
   QGuiApplication::clipboard()->setText(text);

@@ -1,18 +1,19 @@
 #pragma once
 // The WebView port over QtWebEngine: the viewer pane that shows rendered
-// notes, images, web files and addresses. The engine is heavy to start, so
-// the QWebEngineView is made the first time a page is shown (or the pane is
-// shown), inside the host widget the main window provides.
+// notes, images, web files and addresses. The engine is heavy to load and
+// start, so its module is loaded and its view made the first time a page is
+// shown (or the pane is shown), inside the host widget the main window
+// provides.
 #include <QObject>
 #include <QPointer>
 #include <QUrl>
-#include <QWebEngineView>
 #include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "platform/ports.h"
+#include "ui/web_engine.h"
 
 class QMenu;
 class QPrinter;
@@ -65,27 +66,31 @@ class QtWebView : public QObject, public WebView {
   bool printTo(QPrinter* printer, const std::string& header);
   std::function<void(bool ok)> onPrintFinished;
 
-  // The engine's view; null until the first page.
-  QWebEngineView* view() const { return view_; }
+  // The engine's view (a QWebEngineView); null until the first page.
+  QWidget* view() const;
+  // True while a page is loading.
+  bool loading() const;
+  // Why the engine could not be started; empty while it could.
+  const std::string& engineError() const { return engineError_; }
   // The address navigate() loads for a path or address.
   static QUrl urlFor(const std::string& pathOrUrl);
   // True for a page link: "tn:" in any case.
   static bool isPageLink(const QUrl& url);
 
-  // The item of the page's context menu.
-  static const char* const kCopyItem;
-
  private:
-  QWebEngineView* ensureView();
+  WebEngine* ensureView();
   void pageLinkClicked(const QUrl& url);
   bool fileLinkClicked(const QUrl& url);
   void handOnPageLink();
   void titleChanged();
   void printDone(bool ok);
+  void loadEnded(WebEngineEvents::LoadEnd end, const QUrl& url, int errorCode, bool isErrorPage);
   std::string currentTitle() const;
 
   QPointer<QWidget> host_;
-  QPointer<QWebEngineView> view_;
+  std::unique_ptr<WebEngine> view_;
+  bool engineFailed_ = false;
+  std::string engineError_;
   std::unique_ptr<QPrinter> ownPrinter_;  // the printer of print(), until printing ends
   bool printing_ = false;
   std::string pendingLink_;  // a page link (or a note's path) not yet handed on

@@ -85,6 +85,7 @@ void QtShell::connect(App& app, MainWindow& window) {
   editor.onContextMenu = [&app] { app.command(cmd::kNoteContextMenu); };
   multibar.attach(window.multibar());
   web.attach(window.webHost());
+  window.setWebView(&web);
   web.onPageLink = [&app](const std::string& url) { app.pageLinkClicked(url); };
   web.isNoteFile = [&app](const std::string& path) { return app.isNoteFileLink(path); };
   web.onNoteFileLink = [&app](const std::string& path) { app.noteFileLinkClicked(path); };

@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
   qputenv("QTWEBENGINE_CHROMIUM_FLAGS", "--no-sandbox --disable-gpu");
   qputenv("QT_QUICK_BACKEND", "software");
   qputenv("QT_LOGGING_RULES", "qt.webenginecontext.info=false");
+  // The engine's module as built beside the program.
+  qputenv("VELLUMARK_WEB_MODULE", VELLUMARK_WEB_MODULE_FILE);
   if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
     const std::string dir = "/tmp/vellumark-test-runtime-" + std::to_string(getuid());
     mkdir(dir.c_str(), 0700);

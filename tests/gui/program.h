@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -70,6 +71,16 @@ class Program {
   const std::string& output() const { return output_; }
 
   void send(int sig) { ::kill(pid_, sig); }
+  // The files the running program has mapped (/proc/PID/maps).
+  std::string mappings() const {
+    std::FILE* f = std::fopen(("/proc/" + std::to_string(pid_) + "/maps").c_str(), "r");
+    if (!f) return {};
+    std::string text;
+    char buf[4096];
+    for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) text.append(buf, n);
+    std::fclose(f);
+    return text;
+  }
   // The exit status as waitpid gives it; -1 when the program did not end in time.
   int waitForEnd(int timeoutMs) {
     const auto until = Clock::now() + std::chrono::milliseconds(timeoutMs);

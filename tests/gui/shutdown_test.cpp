@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <QImage>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -78,6 +79,62 @@ TEST(Screenshot, ShowsTheLoadedPage) {
     for (int x = 0; x < picture.width(); ++x) redPixels += picture.pixel(x, y) == qRgb(255, 0, 0);
   EXPECT_GE(redPixels, 240 * 160 / 2);  // the image page, not a blank pane
 }
+
+// The web engine is loaded with the first page, not at start: a window that
+// shows a note has none of its libraries mapped; one that shows a picture
+// has.
+TEST(StartUp, TheWebEngineWaitsForTheFirstPage) {
+  TempDir dir;
+  dir.write("home/vellumark.ini", "[General]\nFirstLaunch=0\n");
+  const std::string note = dir.write("notes/a.txt", "a note\n").string();
+  QImage red(40, 40, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  const std::string pic = (dir.path() / "notes" / "pic.png").string();
+  ASSERT_TRUE(red.save(QString::fromStdString(pic)));
+  auto engineMapped = [&](const std::string& file, bool& mapped) {
+    Program p({"--home", (dir.path() / "home").string(), file}, "{Down}");
+    ASSERT_TRUE(p.waitForOutput("test keys typed", kStartMs)) << p.output();
+    const std::string maps = p.mappings();
+    ASSERT_NE(maps.find("libQt6Widgets"), std::string::npos) << "cannot read the program's mappings";
+    mapped = maps.find("libvellumark_web") != std::string::npos || maps.find("WebEngine") != std::string::npos;
+    p.send(SIGTERM);
+    const int status = p.waitForEnd(kEndMs);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << p.output();
+  };
+  bool forNote = true, forPicture = false;
+  engineMapped(note, forNote);
+  engineMapped(pic, forPicture);
+  EXPECT_FALSE(forNote);
+  EXPECT_TRUE(forPicture);
+}
+
+// A web module that cannot be loaded leaves the page pane empty with one
+// line on the error output saying why; the window goes on working and ends
+// normally.
+TEST(StartUp, AWebModuleThatCannotLoadIsReported) {
+  TempDir dir;
+  dir.write("home/vellumark.ini", "[General]\nFirstLaunch=0\n");
+  const std::string bad = dir.write("broken/libvellumark_web.so", "not a library").string();
+  QImage red(40, 40, QImage::Format_RGB32);
+  red.fill(Qt::red);
+  const std::string pic = (dir.path() / "pic.png").string();
+  ASSERT_TRUE(red.save(QString::fromStdString(pic)));
+  const char* own = std::getenv("VELLUMARK_WEB_MODULE");
+  const std::string before = own ? own : "";
+  ::setenv("VELLUMARK_WEB_MODULE", bad.c_str(), 1);
+  Program p({"--home", (dir.path() / "home").string(), pic}, "{Down}");
+  if (own)
+    ::setenv("VELLUMARK_WEB_MODULE", before.c_str(), 1);
+  else
+    ::unsetenv("VELLUMARK_WEB_MODULE");
+  EXPECT_TRUE(p.waitForOutput("vellumark: no web view: cannot load " + bad, kStartMs)) << p.output();
+  EXPECT_TRUE(p.waitForOutput("test keys typed", kStartMs)) << p.output();
+  EXPECT_EQ(p.mappings().find("WebEngine"), std::string::npos);
+  p.send(SIGTERM);
+  const int status = p.waitForEnd(kEndMs);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << p.output();
+}
+
 
 }  // namespace
 }  // namespace vm::test
