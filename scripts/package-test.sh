@@ -128,6 +128,17 @@ mv "$support.away" "$support"
 cmp -s "$work/window.png" "$work/nosupport.png" &&
   bad "the program did not use the support folder of the unpacked tree ($support)"
 
+# The web view's module ships in the package and loads from the unpacked
+# tree: a picture (shown as a page) names no failure to load it.
+module=$(find "$root/usr/lib" -name libvellumark_web.so 2>/dev/null | head -n 1)
+[ -n "$module" ] || bad "missing the web view module libvellumark_web.so"
+mkdir -p "$work/notes" "$work/home-page"
+cp "$root/usr/share/icons/hicolor/48x48/apps/vellumark.png" "$work/notes/pic.png"
+printf '[General]\nFirstLaunch=0\n' >"$work/home-page/vellumark.ini"
+timeout 120 "$exe" --home "$work/home-page" --screenshot "$work/page.png" "$work/notes/pic.png" >"$work/page.log" 2>&1 ||
+  bad "--screenshot of a page failed: $(cat "$work/page.log")"
+grep -q "no web view" "$work/page.log" && bad "the web view module did not load: $(cat "$work/page.log")"
+
 if [ "$fail" = 0 ]; then
   [ -n "${KEEP_SCREENSHOT:-}" ] && cp "$work/window.png" "$KEEP_SCREENSHOT"
   echo "package-test: OK (vellumark $version)"

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "browse/listing.h"
+#include "../gap_pump.h"
 #include "browse/search.h"
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -177,7 +178,8 @@ int search(const std::string& folder, const std::string& term) {
   h.keywordsOf = [](const std::string&) { return std::vector<std::string>{}; };
   h.checkFileNames = [] { return true; };
   h.say = [](const std::string&) {};
-  h.pump = [] { return true; };
+  GapPump pump;  // steps as the window does, never stopping
+  h.pump = &pump;
   vm::Search s(h);
   s.multibar("?d " + term);
   return opened ? 1 : 0;

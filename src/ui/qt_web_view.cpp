@@ -123,6 +123,11 @@ WebEngineFactory loadWebEngine(std::string* error) {
     if (const char* own = std::getenv("VELLUMARK_WEB_MODULE"); own && *own) candidates.emplace_back(own);
     const std::filesystem::path exe = executablePath();
     if (!exe.empty()) candidates.push_back((exe.parent_path() / kWebEngineModule).string());
+#ifdef VELLUMARK_WEB_MODULE_RELDIR
+    // An installed tree wherever it was unpacked: bin/ beside lib/.../vellumark.
+    if (!exe.empty())
+      candidates.push_back((exe.parent_path() / ".." / VELLUMARK_WEB_MODULE_RELDIR / kWebEngineModule).string());
+#endif
     if (!moduleDir().empty()) candidates.push_back(moduleDir() + "/" + kWebEngineModule);
     for (const std::string& path : candidates) {
       if (::access(path.c_str(), R_OK) != 0) continue;

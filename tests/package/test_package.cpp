@@ -52,11 +52,12 @@ std::set<std::string> manOptions(const std::string& page) {
   const auto to = page.find("\n.SH ", from + 1);
   const std::string man = page.substr(from, to == std::string::npos ? std::string::npos : to - from);
   const std::regex tag(R"(\n\.TP\n(\.B[IR]?[^\n]*))");
-  const std::regex option(R"(((?:\\-)+)([a-z][a-z-]*))");
+  const std::regex option(R"(((?:\\-)+)([a-z](?:[a-z-]|\\-)*))");
   for (auto t = std::sregex_iterator(man.begin(), man.end(), tag); t != std::sregex_iterator(); ++t) {
     const std::string line = (*t)[1].str();
     for (auto o = std::sregex_iterator(line.begin(), line.end(), option); o != std::sregex_iterator(); ++o)
-      found.insert(std::string((*o)[1].length() / 2, '-') + (*o)[2].str());
+      found.insert(std::string((*o)[1].length() / 2, '-') +
+                   std::regex_replace((*o)[2].str(), std::regex(R"(\\-)"), "-"));
   }
   return found;
 }
