@@ -19,7 +19,8 @@ using namespace vm;
 
 namespace {
 
-constexpr const char* kAbsent = "<absent>\x01";
+// A key's value is one line, so no stored value can hold a line end.
+constexpr const char* kAbsent = "<absent>\n";
 
 std::string_view firstLineOf(std::string_view s) {
   auto p = s.find_first_of("\r\n");
