@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <climits>
 #include "platform/fs.h"
 
 #include <dirent.h>
@@ -20,8 +22,11 @@ namespace vm {
 
 namespace {
 
+// Nanoseconds since 1970, held at the int64 range for times beyond 2262.
 std::int64_t toNs(const struct timespec& t) {
-  return static_cast<std::int64_t>(t.tv_sec) * 1000000000LL + t.tv_nsec;
+  constexpr std::int64_t kMaxSec = INT64_MAX / 1000000000LL - 1;
+  const std::int64_t sec = std::clamp<std::int64_t>(t.tv_sec, -kMaxSec, kMaxSec);
+  return sec * 1000000000LL + t.tv_nsec;
 }
 
 // Temporary files of saves running in this process, by device and inode:
