@@ -40,6 +40,7 @@ for t in $targets; do
   else
     result="FAILED (see $log)"
     status=1
+    { echo "-- $t: the end of its log"; tail -n 30 "$log"; } >&2
   fi
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
   cov=$(grep -o 'cov: [0-9]*' "$log" | tail -n 1 | cut -d' ' -f2)

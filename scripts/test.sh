@@ -31,10 +31,11 @@ if [ "$hardening" = 0 ]; then
 fi
 
 status=0
-(cd build-test && ctest --output-on-failure -j"$(nproc)") || status=1
+failed=()
+(cd build-test && ctest --output-on-failure -j"$(nproc)") || { status=1; failed+=("normal tests (build-test)"); }
 
 echo "== fuzz targets, 30 s each"
-FUZZ_BUILD_JOBS="$(nproc)" sh scripts/fuzz.sh 30 || status=1
+FUZZ_BUILD_JOBS="$(nproc)" sh scripts/fuzz.sh 30 || { status=1; failed+=("fuzz targets"); }
 
 echo "== sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMARK_SANITIZE=ON -DVELLUMARK_BUILD_GUI=OFF \
@@ -42,5 +43,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLUMARK_SANITIZE=
 cmake --build build-asan -j"$(nproc)"
 export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
-(cd build-asan && ctest --output-on-failure -j"$(nproc)" -LE large) || status=1
+(cd build-asan && ctest --output-on-failure -j"$(nproc)" -LE large) || { status=1; failed+=("sanitizer tests (build-asan)"); }
+# The log's tail is often all that is kept: name what failed above the last summary.
+for f in "${failed[@]}"; do echo "== FAILED: $f" >&2; done
 exit $status
