@@ -101,6 +101,11 @@ fi
 
 # The unpacked program.
 exe=$root/usr/bin/vellumark
+# libcurl is loaded with the first download, not at start-up: no linked library
+# names it, so the package must (Depends).
+if command -v readelf >/dev/null; then
+  readelf -d "$exe" | grep -q 'NEEDED.*libcurl' && bad "the program is linked against libcurl (it loads it with the first download)"
+fi
 got=$("$exe" --version) || bad "--version failed"
 [ "$got" = "vellumark $version" ] || bad "--version says '$got', the package is $version"
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "platform/encoding.h"
 #include "platform/text.h"
 
 namespace vm {
@@ -153,8 +154,8 @@ std::optional<std::string> dispositionFileName(std::string_view value) {
           }
         }
         decoded = utf8;
-      } else if (charset != "utf-8") {
-        continue;
+      } else if (charset != "utf-8" || !isValidUtf8(decoded)) {
+        continue;  // (a UTF-8 name whose escapes make no UTF-8 is not taken: the plain name is)
       }
       extended = decoded;
     }

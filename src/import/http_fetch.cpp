@@ -1,6 +1,7 @@
 #include "import/http_fetch.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <mutex>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "import/download_name.h"
@@ -30,9 +32,71 @@ constexpr const char* kTempPrefix = ".vm-download-";
 
 using SteadyClock = std::chrono::steady_clock;
 
-void initCurlOnce() {
-  static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+// libcurl and the two dozen libraries it pulls in (TLS, Kerberos, LDAP, ...)
+// are loaded with the first download, not with the program: most sessions
+// never download, and the dynamic loader's work on them was a visible part of
+// start-up. The declarations of <curl/curl.h> give the types; the calls go
+// through these pointers only (the program is not linked against libcurl).
+struct CurlApi {
+  decltype(&curl_global_init) global_init;
+  decltype(&curl_easy_init) easy_init;
+  decltype(&curl_easy_setopt) easy_setopt;
+  decltype(&curl_easy_cleanup) easy_cleanup;
+  decltype(&curl_easy_strerror) easy_strerror;
+  decltype(&curl_multi_init) multi_init;
+  decltype(&curl_multi_add_handle) multi_add_handle;
+  decltype(&curl_multi_remove_handle) multi_remove_handle;
+  decltype(&curl_multi_perform) multi_perform;
+  decltype(&curl_multi_poll) multi_poll;
+  decltype(&curl_multi_info_read) multi_info_read;
+  decltype(&curl_multi_cleanup) multi_cleanup;
+  decltype(&curl_slist_append) slist_append;
+  decltype(&curl_slist_free_all) slist_free_all;
+  decltype(&curl_url) url;
+  decltype(&curl_url_set) url_set;
+  decltype(&curl_url_get) url_get;
+  decltype(&curl_url_cleanup) url_cleanup;
+  decltype(&curl_free) free;
+};
+
+// The loaded library, or null when no libcurl 4 can be loaded (then every
+// download fails with a message saying so). Loaded and initialised once.
+const CurlApi* curlApi() {
+  static const CurlApi* api = []() -> const CurlApi* {
+    void* lib = nullptr;
+    for (const char* name : {"libcurl.so.4", "libcurl-gnutls.so.4", "libcurl-nss.so.4"})
+      if ((lib = ::dlopen(name, RTLD_NOW | RTLD_LOCAL))) break;
+    if (!lib) return nullptr;
+    static CurlApi a;
+    bool all = true;
+    auto get = [&](auto& fn, const char* symbol) {
+      void* p = ::dlsym(lib, symbol);
+      all = all && p;
+      fn = reinterpret_cast<std::remove_reference_t<decltype(fn)>>(p);
+    };
+    get(a.global_init, "curl_global_init");
+    get(a.easy_init, "curl_easy_init");
+    get(a.easy_setopt, "curl_easy_setopt");
+    get(a.easy_cleanup, "curl_easy_cleanup");
+    get(a.easy_strerror, "curl_easy_strerror");
+    get(a.multi_init, "curl_multi_init");
+    get(a.multi_add_handle, "curl_multi_add_handle");
+    get(a.multi_remove_handle, "curl_multi_remove_handle");
+    get(a.multi_perform, "curl_multi_perform");
+    get(a.multi_poll, "curl_multi_poll");
+    get(a.multi_info_read, "curl_multi_info_read");
+    get(a.multi_cleanup, "curl_multi_cleanup");
+    get(a.slist_append, "curl_slist_append");
+    get(a.slist_free_all, "curl_slist_free_all");
+    get(a.url, "curl_url");
+    get(a.url_set, "curl_url_set");
+    get(a.url_get, "curl_url_get");
+    get(a.url_cleanup, "curl_url_cleanup");
+    get(a.free, "curl_free");
+    if (!all || a.global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return nullptr;  // (the library stays loaded)
+    return &a;
+  }();
+  return api;
 }
 
 std::string cutMessage(const std::string& s) { return cutUtf8(s, limits::kStatusMessage); }
@@ -221,17 +285,18 @@ struct Transfer {
 
 // A Location value read against the address that answered it; empty when
 // it makes no address.
-std::string resolveLocation(const std::string& base, const std::string& location) {
+std::string resolveLocation(const CurlApi& c, const std::string& base, const std::string& location) {
   if (location.empty()) return {};
   std::string out;
-  CURLU* u = curl_url();
+  CURLU* u = c.url();
+  if (!u) return {};
   char* full = nullptr;
-  if (curl_url_set(u, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
-      curl_url_set(u, CURLUPART_URL, location.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
-      curl_url_get(u, CURLUPART_URL, &full, 0) == CURLUE_OK && full)
+  if (c.url_set(u, CURLUPART_URL, base.c_str(), 0) == CURLUE_OK &&
+      c.url_set(u, CURLUPART_URL, location.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
+      c.url_get(u, CURLUPART_URL, &full, 0) == CURLUE_OK && full)
     out = full;
-  curl_free(full);
-  curl_url_cleanup(u);
+  c.free(full);
+  c.url_cleanup(u);
   return out;
 }
 
@@ -261,18 +326,18 @@ std::string unescapeAddress(const std::string& s) {
 }
 
 // The request path with its query, as the name source of a download.
-std::string requestPath(const std::string& url) {
+std::string requestPath(const CurlApi& c, const std::string& url) {
   std::string out = "/";
-  CURLU* u = curl_url();
-  if (curl_url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
+  CURLU* u = c.url();
+  if (u && c.url_set(u, CURLUPART_URL, url.c_str(), 0) == CURLUE_OK) {
     char* path = nullptr;
     char* query = nullptr;
-    if (curl_url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK && path) out = path;
-    if (curl_url_get(u, CURLUPART_QUERY, &query, 0) == CURLUE_OK && query) out += std::string("?") + query;
-    curl_free(path);
-    curl_free(query);
+    if (c.url_get(u, CURLUPART_PATH, &path, 0) == CURLUE_OK && path) out = path;
+    if (c.url_get(u, CURLUPART_QUERY, &query, 0) == CURLUE_OK && query) out += std::string("?") + query;
+    c.free(path);
+    c.free(query);
   }
-  curl_url_cleanup(u);
+  c.url_cleanup(u);
   return out;
 }
 
@@ -290,18 +355,19 @@ std::string escapeAddress(const std::string& url) {
 }
 
 struct Slist {
+  const CurlApi& c;
   curl_slist* list = nullptr;
-  ~Slist() { curl_slist_free_all(list); }
-  void add(const char* s) { list = curl_slist_append(list, s); }
+  ~Slist() { c.slist_free_all(list); }
+  void add(const char* s) {
+    if (curl_slist* longer = c.slist_append(list, s)) list = longer;
+  }
 };
 
 }  // namespace
 
 std::string fetchUserAgent() { return std::string("Vellumark ") + kVersion + " " + kProductWebAddress; }
 
-HttpFetcher::HttpFetcher(Pump* pump, FetchOptions options) : pump_(pump), options_(std::move(options)) {
-  initCurlOnce();
-}
+HttpFetcher::HttpFetcher(Pump* pump, FetchOptions options) : pump_(pump), options_(std::move(options)) {}
 
 DownloadResult HttpFetcher::download(const std::string& address, const std::string& referrer,
                                      const std::filesystem::path& folder) {
@@ -316,6 +382,13 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
     bool& flag;
     ~Release() { flag = false; }
   } release{busy_};
+
+  const CurlApi* api = curlApi();
+  if (!api) {
+    r.message = "Download failed: the libcurl library (libcurl4) is not installed";
+    return r;
+  }
+  const CurlApi& c = *api;
 
   const SteadyClock::time_point started = SteadyClock::now();
   const SteadyClock::time_point deadline = started + std::chrono::milliseconds(options_.totalTimeoutMs);
@@ -352,38 +425,38 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
     t.options = &options_;
     t.body = &body;
     char errorText[CURL_ERROR_SIZE] = {0};
-    CURL* e = curl_easy_init();
+    CURL* e = c.easy_init();
     if (!e) {
       r.message = "Download failed: out of memory";
       return r;
     }
-    Slist headers;
+    Slist headers{c};
     headers.add("Accept:");  // only what the program's request names
-    curl_easy_setopt(e, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(e, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
-    curl_easy_setopt(e, CURLOPT_HTTPHEADER, headers.list);
-    curl_easy_setopt(e, CURLOPT_USERAGENT, fetchUserAgent().c_str());
-    if (!ref.empty()) curl_easy_setopt(e, CURLOPT_REFERER, ref.c_str());
-    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connectTimeoutMs));
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
-    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
-    if (!options_.caFile.empty()) curl_easy_setopt(e, CURLOPT_CAINFO, options_.caFile.c_str());
-    curl_easy_setopt(e, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
-    curl_easy_setopt(e, CURLOPT_HEADERDATA, &t);
-    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
-    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
-    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
+    c.easy_setopt(e, CURLOPT_URL, url.c_str());
+    c.easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    c.easy_setopt(e, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_0);
+    c.easy_setopt(e, CURLOPT_HTTPHEADER, headers.list);
+    c.easy_setopt(e, CURLOPT_USERAGENT, fetchUserAgent().c_str());
+    if (!ref.empty()) c.easy_setopt(e, CURLOPT_REFERER, ref.c_str());
+    c.easy_setopt(e, CURLOPT_FOLLOWLOCATION, 0L);
+    c.easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    c.easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connectTimeoutMs));
+    c.easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    c.easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!options_.caFile.empty()) c.easy_setopt(e, CURLOPT_CAINFO, options_.caFile.c_str());
+    c.easy_setopt(e, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    c.easy_setopt(e, CURLOPT_HEADERDATA, &t);
+    c.easy_setopt(e, CURLOPT_WRITEFUNCTION, &Transfer::onBody);
+    c.easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    c.easy_setopt(e, CURLOPT_ERRORBUFFER, errorText);
 
-    CURLM* m = curl_multi_init();
-    curl_multi_add_handle(m, e);
+    CURLM* m = c.multi_init();
+    c.multi_add_handle(m, e);
     enum class Stop { None, Quit, Stall, Total } stop = Stop::None;
     t.lastProgress = SteadyClock::now();
     int running = 1;
     while (true) {
-      curl_multi_perform(m, &running);
+      c.multi_perform(m, &running);
       if (running == 0) break;
       if (pump_ && pump_->step()) {
         stop = Stop::Quit;
@@ -402,15 +475,15 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
         pump_->progress(static_cast<int>(t.bodyBytes * 100 / t.contentLength));
         progressShown = true;
       }
-      curl_multi_poll(m, nullptr, 0, options_.pollMs, nullptr);
+      c.multi_poll(m, nullptr, 0, options_.pollMs, nullptr);
     }
     CURLcode code = CURLE_OK;
     int left = 0;
-    while (CURLMsg* msg = curl_multi_info_read(m, &left))
+    while (CURLMsg* msg = c.multi_info_read(m, &left))
       if (msg->msg == CURLMSG_DONE) code = msg->data.result;
-    curl_multi_remove_handle(m, e);
-    curl_easy_cleanup(e);
-    curl_multi_cleanup(m);
+    c.multi_remove_handle(m, e);
+    c.easy_cleanup(e);
+    c.multi_cleanup(m);
     r.httpStatus = t.status;
     if (code == CURLE_WRITE_ERROR && t.bodySkipped) code = CURLE_OK;
 
@@ -433,14 +506,14 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
       } else if (t.writeFailed) {
         r.message = cutMessage("Download failed: " + systemErrorText(body.error()));
       } else {
-        r.message = cutMessage(std::string("Download failed: ") + (errorText[0] ? errorText : curl_easy_strerror(code)));
+        r.message = cutMessage(std::string("Download failed: ") + (errorText[0] ? errorText : c.easy_strerror(code)));
       }
       return r;
     }
 
     if (t.status == 301 || t.status == 302) {
       body.discard();
-      const std::string location = resolveLocation(url, t.location);
+      const std::string location = resolveLocation(c, url, t.location);
       if (location.empty()) {
         r.outcome = DownloadOutcome::NoFile;
         r.message = format("Download failed: redirect %d without a location", t.status);
@@ -459,7 +532,7 @@ DownloadResult HttpFetcher::download(const std::string& address, const std::stri
     }
     std::optional<std::string> offered;
     if (t.disposition) offered = dispositionFileName(*t.disposition);
-    const std::string name = correctExtension(nameFromAddress(offered ? *offered : unescapeAddress(requestPath(url))), t.head);
+    const std::string name = correctExtension(nameFromAddress(offered ? *offered : unescapeAddress(requestPath(c, url))), t.head);
     const std::optional<std::string> saved = body.keep(name);
     if (!saved) {
       r.message = cutMessage("Download failed: " + systemErrorText(body.error()));

@@ -71,6 +71,9 @@ TEST(DispositionFileName, ReadsQuotedBareAndExtendedForms) {
             "\xC3\xA9t\xC3\xA9.txt");
   // An unknown charset is passed over for the plain form.
   EXPECT_EQ(dispositionFileName("attachment; filename*=KOI8-R''x.txt; filename=\"y.txt\""), "y.txt");
+  // So is a UTF-8 form whose escapes make no UTF-8 (the name would be broken bytes).
+  EXPECT_EQ(dispositionFileName("attachment; filename*=UTF-8''caf%FB.txt; filename=\"cafe.txt\""), "cafe.txt");
+  EXPECT_EQ(dispositionFileName("attachment; filename*=UTF-8''caf%C3.txt"), std::nullopt);
   // A ";" inside quotes belongs to the name.
   EXPECT_EQ(dispositionFileName("attachment; filename=\"a;b.txt\""), "a;b.txt");
 }
