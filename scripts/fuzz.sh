@@ -6,6 +6,9 @@
 # fuzz/corpus/<target> are read, never written); a failing input is saved as
 # build-fuzz/crash-<target>-*. With FUZZ_KEEP_GOING=1 a target runs in
 # libFuzzer's fork mode and goes on after timeouts and crashes (each saved).
+# FUZZ_SEED=N and FUZZ_RUNS=N make a run repeatable: the same seed, at most N
+# inputs per target (the seconds still bound it), so a slower machine runs a
+# part of the same sequence and finds nothing a faster one would not.
 set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 secs=${1:-30}
@@ -15,6 +18,8 @@ targets=${*:-"ini_settings date_format folder_settings wiki render_chain note_hi
 jobs=${FUZZ_BUILD_JOBS:-2}
 keep=""
 [ "${FUZZ_KEEP_GOING:-0}" = 1 ] && keep="-fork=1 -ignore_timeouts=1 -ignore_crashes=1"
+[ -n "${FUZZ_SEED:-}" ] && keep="$keep -seed=$FUZZ_SEED"
+[ -n "${FUZZ_RUNS:-}" ] && keep="$keep -runs=$FUZZ_RUNS"
 
 launcher=""
 command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
