@@ -6,7 +6,7 @@
 # fuzz/corpus/<target> are read, never written); a failing input is saved as
 # build-fuzz/crash-<target>-*. With FUZZ_KEEP_GOING=1 a target runs in
 # libFuzzer's fork mode and goes on after timeouts and crashes (each saved).
-# FUZZ_SEED=N and FUZZ_RUNS=N make a run repeatable: the same seed, at most N
+# FUZZ_SEED=N and FUZZ_RUNS=N (or "N target=M ...") make a run repeatable: the same seed, at most N
 # inputs per target (the seconds still bound it), so a slower machine runs a
 # part of the same sequence and finds nothing a faster one would not.
 set -eu
@@ -19,7 +19,19 @@ jobs=${FUZZ_BUILD_JOBS:-2}
 keep=""
 [ "${FUZZ_KEEP_GOING:-0}" = 1 ] && keep="-fork=1 -ignore_timeouts=1 -ignore_crashes=1"
 [ -n "${FUZZ_SEED:-}" ] && keep="$keep -seed=$FUZZ_SEED"
-[ -n "${FUZZ_RUNS:-}" ] && keep="$keep -runs=$FUZZ_RUNS"
+# FUZZ_RUNS="20000 csv=800": a number for every target, target=N for one.
+runs_for() {
+  n=""
+  for w in ${FUZZ_RUNS:-}; do
+    case "$w" in
+      "$1"=*) n=${w#*=}; break ;;
+      *=*) ;;
+      *) n=$w ;;
+    esac
+  done
+  [ -n "$n" ] && echo "-runs=$n"
+  return 0
+}
 
 launcher=""
 command -v ccache >/dev/null && launcher="-DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
@@ -39,7 +51,7 @@ printf '%-16s %12s %8s %8s %s\n' target executions cov features result
 for t in $targets; do
   mkdir -p "$build/corpus/$t"
   log="$build/fuzz-$t.log"
-  if "$build/fuzz/fuzz_$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 $keep \
+  if "$build/fuzz/fuzz_$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 $keep $(runs_for "$t") \
        -artifact_prefix="$build/crash-$t-" "$build/corpus/$t" "$here/fuzz/corpus/$t" >"$log" 2>&1; then
     result=ok
   else
