@@ -182,6 +182,9 @@ constexpr int kSettleQuietMs = 300;
 constexpr int kPageDrawLimitMs = 5000;
 constexpr int kSettleLimitMs = 20000;
 
+// A file given at start from this size on opens after the window shows.
+constexpr std::uintmax_t kOpenWhenShownBytes = 4u << 20;
+
 // How long a later start waits for the running window to take its file.
 constexpr int kHandOverAnswerMs = 5000;
 
@@ -281,6 +284,15 @@ int main(int argc, char** argv) {
   if (!vm::ui::forcePalette(qEnvironmentVariable("VELLUMARK_PALETTE")))
     std::fprintf(stderr, "vellumark: VELLUMARK_PALETTE takes dark or light; the desktop's palette is kept\n");
 
+  // A big file given at start opens once the window is up: its loading shows
+  // in the window (progress, Esc) instead of keeping the window from showing.
+  std::string openWhenShown;
+  if (!env.commandLineFile.empty()) {
+    std::error_code ec;
+    const std::uintmax_t bytes = fs::file_size(env.commandLineFile, ec);
+    if (!ec && bytes >= kOpenWhenShownBytes) openWhenShown = std::exchange(env.commandLineFile, {});
+  }
+
   vm::ui::QtShell shell;
   vm::App app(std::move(env), shell.ports());
   vm::ui::MainWindow window(app);
@@ -325,6 +337,10 @@ int main(int argc, char** argv) {
   started = true;
   if (opt.screenshot) window.setStorePlacement(false);
   window.showAtStart();
+  if (!openWhenShown.empty())
+    QTimer::singleShot(0, &window, [&app, openWhenShown] {
+      if (!app.isShutDown()) app.openCommandLineFile(openWhenShown);
+    });
 
   const QString testKeys = qEnvironmentVariable("VELLUMARK_TEST_KEYS");
   if (!testKeys.isEmpty()) QTimer::singleShot(0, &window, [&window, testKeys] { typeTestKeys(&window, testKeys); });
