@@ -18,7 +18,9 @@
 # zim, cherrytree and ghostwriter (window start-up and idle memory),
 # gnumeric's ssconvert, visidata and python3 (open and save a CSV file),
 # md2html (md4c's own tool; without it md4c runs alone through
-# vellumark_peer_ops), ls and grep. Window start-ups need xdotool.
+# vellumark_peer_ops), ls and grep. Window start-ups need xdotool. Beside
+# them a bare Qt widgets window of the same shape (vellumark_bare_window, when
+# built) shows the floor of any Qt program's start on the machine.
 #
 # Start-up is the time from starting the program until its window is mapped
 # (xdotool sees it visible); idle memory is the resident size (VmRSS, summed
@@ -215,6 +217,9 @@ if [ "$gui" = 1 ]; then
   has zim && guipeers+=(zim)
   has cherrytree && guipeers+=(cherrytree)
   has ghostwriter && guipeers+=(ghostwriter)
+  # Qt's own floor: a bare widgets window of the same shape (bench/gui/bare_window.cpp).
+  bare="$(find_exe vellumark_bare_window)"
+  [ -n "$bare" ] && guipeers+=(qtbare)
 fi
 start_peer() {  # name
   case "$1" in
@@ -222,6 +227,7 @@ start_peer() {  # name
     zim) startup zim zim --standalone "$zimbook" ;;
     cherrytree) startup cherrytree cherrytree "$ctd" ;;
     ghostwriter) startup ghostwriter ghostwriter "$data/roots/notes1/note 0000.md" ;;
+    qtbare) startup qtbare "$bare" ;;
   esac
 }
 
@@ -290,8 +296,9 @@ echo
 printf '| %-44s | %13s | %-22s | %13s | %6s |\n' "Work" "Vellumark" "Other program" "Other" "Ratio"
 printf '|%s|%s|%s|%s|%s|\n' "$(printf -- '-%.0s' {1..46})" "$(printf -- '-%.0s' {1..15})" \
   "$(printf -- '-%.0s' {1..24})" "$(printf -- '-%.0s' {1..15})" "$(printf -- '-%.0s' {1..8})"
-for p in "${guipeers[@]}"; do row "start-up to a mapped window, 3 roots x 1,000" vellumark_start "$p" "${p}_start" ms; done
-for p in "${guipeers[@]}"; do row "memory at idle after start (RSS)" vellumark_rss "$p" "${p}_rss" MB; done
+shown() { [ "$1" = qtbare ] && echo "bare Qt window (floor)" || echo "$1"; }
+for p in "${guipeers[@]}"; do row "start-up to a mapped window, 3 roots x 1,000" vellumark_start "$(shown "$p")" "${p}_start" ms; done
+for p in "${guipeers[@]}"; do row "memory at idle after start (RSS)" vellumark_rss "$(shown "$p")" "${p}_rss" MB; done
 for p in "${csvpeers[@]}"; do row "open + save 10 MB CSV (100,000 rows)" csv_vellumark_wall "$p" "csv_${p}_wall" ms; done
 if [ "$big" = 1 ]; then
   for p in visidata python3; do row "open + save 100 MB CSV (1,000,000 rows)" csv1m_vellumark_wall "$p" "csv1m_${p}_wall" ms; done
