@@ -449,7 +449,9 @@ void MainWindow::showAtStart() {
   const QRect avail = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
   const RestorePlan plan = app_.restorePlan(avail.width(), avail.height(), 0);
   if (plan.useDefault) {
-    resize(1000, 700);
+    // The first size, within the screen (a small screen at a large scale has
+    // fewer than 1000 x 700 logical pixels).
+    resize(std::min(1000, std::max(320, avail.width())), std::min(700, std::max(240, avail.height())));
     show();
   } else {
     setGeometry(plan.left, plan.top, std::max(1, plan.right - plan.left), std::max(1, plan.bottom - plan.top));

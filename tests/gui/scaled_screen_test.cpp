@@ -3,7 +3,9 @@
 // (one dot and one gap per pixel of the window, two of the screen).
 #include <gtest/gtest.h>
 
+#include <QGuiApplication>
 #include <QImage>
+#include <QScreen>
 #include <cstdlib>
 #include <string>
 
@@ -31,9 +33,10 @@ int rowsWith(const QImage& image, const std::string& dot) {
   return rows;
 }
 
-QImage pictureOfASheet(const std::string& scale) {
+// ini: the settings file the program starts with.
+QImage pictureOfASheet(const std::string& scale, const std::string& ini) {
   TempDir dir;
-  dir.write("home/vellumark.ini", "[General]\n");
+  dir.write("home/vellumark.ini", ini);
   const auto sheet = dir.write("notes/list.csv", "Item,Cost,Shop\nSeed potatoes,6.50,Garden centre\nTwine,2.10,Hardware\n");
   const std::string shot = (dir.path() / "shot.png").string();
   ::setenv("QT_SCALE_FACTOR", scale.c_str(), 1);
@@ -48,14 +51,28 @@ QImage pictureOfASheet(const std::string& scale) {
 }
 
 TEST(ScaledScreen, TheCellCursorKeepsItsDots) {
-  const QImage plain = pictureOfASheet("1");
-  const QImage scaled = pictureOfASheet("2");
+  // A placement that fits the test screen at both scales.
+  const std::string ini = "[General]\nWindowPosition=0,1,0,0,0,0,0,0,390,300\n";
+  const QImage plain = pictureOfASheet("1", ini);
+  const QImage scaled = pictureOfASheet("2", ini);
   ASSERT_FALSE(plain.isNull());
   ASSERT_FALSE(scaled.isNull());
   EXPECT_EQ(scaled.size(), plain.size() * 2);
   // The top and bottom edges: one line each at scale 1, two at scale 2.
   EXPECT_EQ(rowsWith(plain, "#."), 2);
   EXPECT_EQ(rowsWith(scaled, "##.."), 4);
+}
+
+// With no placement stored, the first window is its usual size or, on a
+// screen with fewer logical pixels (here: the test screen at scale 2), the
+// screen's size: never larger than the screen.
+TEST(ScaledScreen, TheFirstWindowFitsTheScreen) {
+  const QSize screen = QGuiApplication::primaryScreen()->size();  // the child's screen, in pixels
+  const QImage scaled = pictureOfASheet("2", "[General]\n");
+  ASSERT_FALSE(scaled.isNull());
+  EXPECT_LE(scaled.width(), screen.width());
+  EXPECT_LE(scaled.height(), screen.height());
+  EXPECT_GE(scaled.width(), screen.width() * 3 / 4);  // it still takes the room there is
 }
 
 }  // namespace
