@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cstdlib>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -442,8 +443,16 @@ class Protector {
       protect(s.substr(0, close));
       s.remove_prefix(close);
     }
-    // Most lines hold nothing to protect.
-    if (std::none_of(s.begin(), s.end(), [](char c) { return kStarts[static_cast<unsigned char>(c)]; })) {
+    // Where the bytes a piece may start at are: the scans below visit these
+    // only. Most lines hold none.
+    if (marks_.size() < s.size() + 1) marks_.resize(s.size() + 1);
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      marks_[count] = i;
+      count += kStarts[static_cast<unsigned char>(s[i])];
+    }
+    lineMarks_ = std::span<const std::size_t>(marks_.data(), count);
+    if (lineMarks_.empty()) {
       out_.append(s);
       return;
     }
@@ -455,17 +464,18 @@ class Protector {
       if (box == "[ ]" || box == "[x]" || box == "[X]") taskBox = static_cast<std::size_t>(quoted.data() - s.data()) + content;
     }
     noMoreCommentEnd_ = false;
-    std::size_t i = 0;
+    std::size_t i = 0, m = 0;
     while (i < s.size()) {
-      const char c = s[i];
-      if (!kStarts[static_cast<unsigned char>(c)] && i != taskBox) {
-        // A run of bytes no piece starts at goes over whole.
-        std::size_t j = i + 1;
-        while (j < s.size() && !kStarts[static_cast<unsigned char>(s[j])] && j != taskBox) ++j;
+      // A run of bytes no piece starts at goes over whole (the task box
+      // starts at a "[").
+      while (m < lineMarks_.size() && lineMarks_[m] < i) ++m;
+      const std::size_t j = m < lineMarks_.size() ? lineMarks_[m] : s.size();
+      if (j > i) {
         out_.append(s.substr(i, j - i));
         i = j;
         continue;
       }
+      const char c = s[i];
       std::size_t end = npos;
       if (c == kOpen || c == kClose) {
         end = i + 1;
@@ -588,14 +598,17 @@ class Protector {
   void scanLine(string_view s) {
     std::vector<Run>& runs = runs_;
     runs.clear();
-    for (std::size_t i = 0; i < s.size(); ++i) {
+    // Positions before `next` are escaped or inside a run.
+    std::size_t next = 0;
+    for (const std::size_t i : lineMarks_) {
+      if (i < next) continue;
       if (s[i] == '\\') {
-        ++i;
+        next = i + 2;
       } else if (s[i] == '`') {
         std::size_t n = 0;
         while (i + n < s.size() && s[i + n] == '`') ++n;
         runs.push_back({i, n, npos});
-        i += n - 1;
+        next = i + n;
       }
     }
     // Run length -> the nearest run of that length to the right.
@@ -610,7 +623,13 @@ class Protector {
         lastOfLength_.emplace_back(runs[r].length, r);
       }
     }
-    if (!runs.empty()) spanEnd_.assign(s.size(), npos);
+    // Both tables are read only at backticks and brackets: only those are
+    // cleared of an earlier line's values.
+    if (spanEnd_.size() < s.size()) spanEnd_.resize(s.size(), npos);
+    if (match_.size() < s.size()) match_.resize(s.size(), npos);
+    for (const std::size_t i : lineMarks_)
+      if (s[i] == '`') spanEnd_[i] = npos;
+      else if (s[i] == '[' || s[i] == ']') match_[i] = npos;
     firstLoneRun_ = npos;
     std::vector<std::pair<std::size_t, std::size_t>>& spans = spans_;
     spans.clear();
@@ -627,15 +646,16 @@ class Protector {
       spans.emplace_back(run.at, closer.at + closer.length);
       r = run.next + 1;
     }
-    match_.assign(s.size(), npos);
     std::vector<std::size_t>& open = open_;
     open.clear();
     std::size_t span = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
+    next = 0;
+    for (const std::size_t i : lineMarks_) {
+      if (i < next) continue;
       if (span < spans.size() && i == spans[span].first) {
-        i = spans[span++].second - 1;
+        next = spans[span++].second;
       } else if (s[i] == '\\') {
-        ++i;
+        next = i + 2;
       } else if (s[i] == '[') {
         open.push_back(i);
       } else if (s[i] == ']') {
@@ -749,6 +769,8 @@ class Protector {
   std::vector<Run> runs_;
   std::vector<std::pair<std::size_t, std::size_t>> spans_;
   std::vector<std::size_t> open_;
+  std::vector<std::size_t> marks_;  // where kStarts bytes are in the line, in order (and room)
+  std::span<const std::size_t> lineMarks_;  // those of the current line
   std::size_t firstLoneRun_ = npos;
   std::size_t pendingRun_ = 0;  // backticks of a code span open at the line's end
   std::string out_;
