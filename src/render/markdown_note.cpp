@@ -795,7 +795,9 @@ bool isBareOrderedMarker(string_view content) {
 
 bool wantsHardBreak(string_view content) {
   if (isRuleLine(content) || isListLine(content) || isBareOrderedMarker(content)) return false;
-  if (content.size() > 5 && endsWithNoCase(content, "<br/>")) return false;
+  // Ends in "<br/>", case ignored (tested from its last byte, which most
+  // lines do not end in).
+  if (content.size() > 5 && content.back() == '>' && endsWithNoCase(content, "<br/>")) return false;
   if (!content.empty() && content.back() == '\\') return false;
   if (content.size() >= 2 && content.ends_with("  ")) return false;
   return true;
