@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/text.h"
+#include "render/byte_scan.h"
 #include "render/markup.h"
 #include "render/wiki.h"
 
@@ -401,12 +402,8 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
   return lines;
 }
 
-// kSpecial as a table.
-constexpr auto kStarts = [] {
-  std::array<bool, 256> t{};
-  for (char c : kSpecial) t[static_cast<unsigned char>(c)] = true;
-  return t;
-}();
+// The bytes of kSpecial.
+using StartBytes = ByteSet<'`', '<', '[', ']', '!', '\\', '\x1A', '\x1B'>;
 
 // The protected pieces of one prose line and the line with stand-ins.
 class Protector {
@@ -445,12 +442,9 @@ class Protector {
     }
     // Where the bytes a piece may start at are: the scans below visit these
     // only. Most lines hold none.
-    if (marks_.size() < s.size() + 1) marks_.resize(s.size() + 1);
+    if (marks_.size() < s.size()) marks_.resize(s.size());
     std::size_t count = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-      marks_[count] = i;
-      count += kStarts[static_cast<unsigned char>(s[i])];
-    }
+    StartBytes::forEach(s, [&](std::size_t i) { marks_[count++] = i; });
     lineMarks_ = std::span<const std::size_t>(marks_.data(), count);
     if (lineMarks_.empty()) {
       out_.append(s);

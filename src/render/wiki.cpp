@@ -8,6 +8,7 @@
 
 #include "platform/limits.h"
 #include "platform/text.h"
+#include "render/byte_scan.h"
 
 namespace vm {
 
@@ -272,10 +273,10 @@ class MarkupChars {
     add(line);
   }
   void add(string_view s) {
-    for (unsigned char c : s) ++counts_[kIndex[c]];
+    TrackedBytes::forEach(s, [&](std::size_t i) { ++counts_[kIndex[static_cast<unsigned char>(s[i])]]; });
   }
   void remove(string_view s) {
-    for (unsigned char c : s) --counts_[kIndex[c]];
+    TrackedBytes::forEach(s, [&](std::size_t i) { --counts_[kIndex[static_cast<unsigned char>(s[i])]]; });
   }
   bool any(string_view chars) const {
     for (unsigned char c : chars)
@@ -285,7 +286,8 @@ class MarkupChars {
 
  private:
   static constexpr string_view kTracked = "[]-:=_*$+";
-  static constexpr std::size_t kOther = kTracked.size();  // the slot of every other byte
+  using TrackedBytes = ByteSet<'[', ']', '-', ':', '=', '_', '*', '$', '+'>;  // kTracked
+  static constexpr std::size_t kOther = kTracked.size();  // the slot of no tracked byte
   static constexpr std::array<std::uint8_t, 256> kIndex = [] {
     std::array<std::uint8_t, 256> index{};
     index.fill(static_cast<std::uint8_t>(kOther));
