@@ -133,14 +133,52 @@ void appendAnchor(std::string& out, string_view target, string_view shown) {
   out += "</a>";
 }
 
+// How often each character that markup steps start from occurs in a line,
+// so a step whose characters are all missing is skipped (it could not change
+// the line anyway). Kept up to date edit by edit, without a new scan.
+class MarkupChars {
+ public:
+  void count(string_view line) {
+    counts_.fill(0);
+    add(line);
+  }
+  void add(string_view s) {
+    TrackedBytes::forEach(s, [&](std::size_t i) { ++counts_[kIndex[static_cast<unsigned char>(s[i])]]; });
+  }
+  void remove(string_view s) {
+    TrackedBytes::forEach(s, [&](std::size_t i) { --counts_[kIndex[static_cast<unsigned char>(s[i])]]; });
+  }
+  // c is one of kTracked (any other byte counts 0).
+  std::size_t count(char c) const { return counts_[kIndex[static_cast<unsigned char>(c)]]; }
+  bool any(string_view chars) const {
+    for (unsigned char c : chars)
+      if (counts_[kIndex[c]] > 0) return true;
+    return false;
+  }
+
+ private:
+  static constexpr string_view kTracked = "[]-:=_*$+";
+  using TrackedBytes = ByteSet<'[', ']', '-', ':', '=', '_', '*', '$', '+'>;  // kTracked
+  static constexpr std::size_t kOther = kTracked.size();  // the slot of no tracked byte
+  static constexpr std::array<std::uint8_t, 256> kIndex = [] {
+    std::array<std::uint8_t, 256> index{};
+    index.fill(static_cast<std::uint8_t>(kOther));
+    for (std::size_t i = 0; i < kTracked.size(); ++i)
+      index[static_cast<unsigned char>(kTracked[i])] = static_cast<std::uint8_t>(i);
+    return index;
+  }();
+  std::array<std::size_t, kTracked.size() + 1> counts_{};
+};
+
 // What a step does to a line: the bytes [at, at + removed) become the
 // step's replacement text. at is npos when the step changes nothing.
 struct Edit {
   std::size_t at = npos, removed = 0;
 };
 
-// "[[target][text]]".
-Edit pageLink(string_view view, std::string& with) {
+// "[[target][text]]" (three "[" and three "]" at least).
+Edit pageLink(string_view view, const MarkupChars& chars, std::string& with) {
+  if (chars.count('[') < 3 || chars.count(']') < 3) return {};
   const std::size_t open = view.find("[[");
   if (open == npos) return {};
   const std::size_t mid = view.find("][", open + 2);
@@ -154,8 +192,8 @@ Edit pageLink(string_view view, std::string& with) {
 // "[target]", or else the first bare "http:" / "https:" address. In a
 // Markdown note an address at the end of the line keeps its line end, and
 // "[!NOTE]" and "[^1]" are no page links.
-Edit bracketOrWebLink(string_view view, std::string& with, bool markdownNote) {
-  const std::size_t bracket = view.find('[');
+Edit bracketOrWebLink(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
+  const std::size_t bracket = chars.count('[') > 0 ? view.find('[') : npos;
   if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
     if (bracket + 1 < view.size() && string_view("$<[{|").find(view[bracket + 1]) != npos) return {};
     if (markdownNote && bracket + 1 < view.size() && (view[bracket + 1] == '!' || view[bracket + 1] == '^'))
@@ -167,6 +205,7 @@ Edit bracketOrWebLink(string_view view, std::string& with, bool markdownNote) {
     appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
     return {bracket, end + 1 - bracket};
   }
+  if (chars.count(':') == 0) return {};  // no address
   std::size_t start = view.find("http:");
   if (start == npos) start = view.find("https:");
   if (start == npos) return {};
@@ -199,9 +238,9 @@ std::size_t findPair(string_view s, char a, char b, std::size_t from = 0) {
 
 // " =italic=" and " _underlined_", closed by a marker before a delimiter.
 // In a Markdown note "_" is Markdown's emphasis.
-Edit inlineMarkup(string_view view, std::string& with, bool markdownNote) {
+Edit inlineMarkup(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
   for (const InlineMark& row : kInline) {
-    if (markdownNote && row.marker == '_') continue;
+    if ((markdownNote && row.marker == '_') || chars.count(row.marker) == 0) continue;
     std::size_t keep = findPair(view, ' ', row.marker);
     std::size_t open = keep + 1;
     if (keep == npos) {
@@ -228,10 +267,12 @@ Edit inlineMarkup(string_view view, std::string& with, bool markdownNote) {
 
 // In a Markdown note a "+" followed by a blank (or nothing) is a list
 // marker, not a heading mark.
-Edit lineReplacement(string_view line, std::string& with, bool& markAllowed, bool markdownNote) {
+Edit lineReplacement(string_view line, const MarkupChars& chars, std::string& with, bool& markAllowed,
+                     bool markdownNote) {
   for (const LineReplacement& row : kReplacements) {
     std::size_t at = 0;
     if (row.atStart) {
+      if (line.empty() || line[0] != row.text[0]) continue;
       if (!line.starts_with(row.text)) continue;
       if (markdownNote && row.text[0] == '+') {
         // "+ item" is a list marker, and "+++" alone no heading.
@@ -241,6 +282,8 @@ Edit lineReplacement(string_view line, std::string& with, bool& markAllowed, boo
         if (!rest || (run == 1 && blankAfter)) continue;
       }
     } else {
+      // "[$", "$]", "](imgs\\": their first byte must be there.
+      if (chars.count(row.text[0]) == 0) continue;
       at = line.find(row.text);
       if (at == npos) continue;
     }
@@ -263,40 +306,6 @@ void addLineEndMark(std::string& line) {
   line += "<br/>\n";
 }
 
-// How often each character that markup steps start from occurs in a line,
-// so a step whose characters are all missing is skipped (it could not change
-// the line anyway). Kept up to date edit by edit, without a new scan.
-class MarkupChars {
- public:
-  void count(string_view line) {
-    counts_.fill(0);
-    add(line);
-  }
-  void add(string_view s) {
-    TrackedBytes::forEach(s, [&](std::size_t i) { ++counts_[kIndex[static_cast<unsigned char>(s[i])]]; });
-  }
-  void remove(string_view s) {
-    TrackedBytes::forEach(s, [&](std::size_t i) { --counts_[kIndex[static_cast<unsigned char>(s[i])]]; });
-  }
-  bool any(string_view chars) const {
-    for (unsigned char c : chars)
-      if (counts_[kIndex[c]] > 0) return true;
-    return false;
-  }
-
- private:
-  static constexpr string_view kTracked = "[]-:=_*$+";
-  using TrackedBytes = ByteSet<'[', ']', '-', ':', '=', '_', '*', '$', '+'>;  // kTracked
-  static constexpr std::size_t kOther = kTracked.size();  // the slot of no tracked byte
-  static constexpr std::array<std::uint8_t, 256> kIndex = [] {
-    std::array<std::uint8_t, 256> index{};
-    index.fill(static_cast<std::uint8_t>(kOther));
-    for (std::size_t i = 0; i < kTracked.size(); ++i)
-      index[static_cast<unsigned char>(kTracked[i])] = static_cast<std::uint8_t>(i);
-    return index;
-  }();
-  std::array<std::size_t, kTracked.size() + 1> counts_{};
-};
 
 }  // namespace
 
@@ -359,11 +368,11 @@ class WikiConverter::Converter {
         }
         return any;
       };
-      changed = step("[", [&](string_view view) { return pageLink(view, with); }) || changed;
-      changed = step("[:", [&](string_view view) { return bracketOrWebLink(view, with, markdownNote_); }) || changed;
-      changed = step("=_", [&](string_view view) { return inlineMarkup(view, with, markdownNote_); }) || changed;
+      changed = step("[", [&](string_view view) { return pageLink(view, chars, with); }) || changed;
+      changed = step("[:", [&](string_view view) { return bracketOrWebLink(view, chars, with, markdownNote_); }) || changed;
+      changed = step("=_", [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) || changed;
       changed = step("_*[$]+", [&](string_view view) {
-                  return lineReplacement(view, with, markAllowed, markdownNote_);
+                  return lineReplacement(view, chars, with, markAllowed, markdownNote_);
                 }) || changed;
     }
 
