@@ -49,7 +49,9 @@ bool startsWithAsciiNoCase(string_view s, string_view prefix) {
   return true;
 }
 
-bool isBlankLine(string_view line) { return line.find_first_not_of(" \t") == npos; }
+bool isBlankLine(string_view line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return isBlank(c); });
+}
 
 // Columns of leading blanks (a tab to the next multiple of 4) and where the
 // rest starts.
@@ -397,7 +399,8 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
       definitionLines = isBlankLine(s.substr(rest)) ? 2 : 1;
       continue;
     }
-    inParagraph = s.find_first_not_of(" \t") != npos && s[s.find_first_not_of(" \t")] != '#';
+    const std::size_t first = indentOf(s).second;
+    inParagraph = first < s.size() && s[first] != '#';
   }
   return lines;
 }

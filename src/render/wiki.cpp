@@ -72,6 +72,14 @@ constexpr LineReplacement kReplacements[] = {
 enum BlockState { kOutside = 0, kClosed = 1, kOpened = 2, kInside = 3 };
 enum TableState { kNoTable = 0, kFirstRow = 1, kInTable = 2 };
 
+// Whether c is one of the bytes of `set`: a loop over a few constant bytes,
+// where string_view::find would call memchr for each test.
+constexpr bool oneOf(char c, string_view set) {
+  for (char m : set)
+    if (m == c) return true;
+  return false;
+}
+
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool startsWithNoCase(string_view s, string_view prefix) {
@@ -109,7 +117,7 @@ void appendAnchor(std::string& out, string_view target, string_view shown) {
   bool direct = startsWithNoCase(trimmed, "file:") || startsWithNoCase(trimmed, "#");
   // Every web prefix starts with one of these (no other character folds to
   // them), which spares the full comparison for page names.
-  direct = direct || (!trimmed.empty() && string_view("hfmw?").find(lower(trimmed[0])) != npos &&
+  direct = direct || (!trimmed.empty() && oneOf(lower(trimmed[0]), "hfmw?") &&
                       startsWithWebPrefix(trimmed));
   out += "<a ";
   if (direct) {
@@ -195,12 +203,12 @@ Edit pageLink(string_view view, const MarkupChars& chars, std::string& with) {
 Edit bracketOrWebLink(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
   const std::size_t bracket = chars.count('[') > 0 ? view.find('[') : npos;
   if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
-    if (bracket + 1 < view.size() && string_view("$<[{|").find(view[bracket + 1]) != npos) return {};
+    if (bracket + 1 < view.size() && oneOf(view[bracket + 1], "$<[{|")) return {};
     if (markdownNote && bracket + 1 < view.size() && (view[bracket + 1] == '!' || view[bracket + 1] == '^'))
       return {};
     const std::size_t end = view.find(']', bracket + 1);
     if (end == npos) return {};
-    if (end + 1 < view.size() && string_view("(:[").find(view[end + 1]) != npos) return {};
+    if (end + 1 < view.size() && oneOf(view[end + 1], "(:[")) return {};
     const string_view target = view.substr(bracket + 1, end - bracket - 1);
     appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
     return {bracket, end + 1 - bracket};
@@ -379,7 +387,7 @@ class WikiConverter::Converter {
     // A Markdown note's changed lines are marked like the others: by the
     // line-break pass when it follows, else here.
     // A blank line of a Markdown note stays blank: it ends paragraphs.
-    const bool blank = markdownNote_ && line.find_first_not_of(" \t\r\n") == npos;
+    const bool blank = markdownNote_ && std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
     const bool mark = changed && !markdownNote_
                           ? table_ != kInTable && markAllowed
                           : markLineEnds_ && !blank && (!changed || (table_ != kInTable && markAllowed));
