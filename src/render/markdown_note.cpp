@@ -31,8 +31,9 @@ constexpr char kClose = '\x1B';
 // Longest HTML tag or autolink looked for on a line; longer ones are text.
 constexpr std::size_t kMaxTag = 1024;
 constexpr std::size_t kMaxLabel = 999;  // Markdown's limit on a reference label
-// Bytes where a protected piece may start (and the task box's "[").
-constexpr string_view kSpecial("`<[]!\\\x1A\x1B", 8);
+// Bytes where a protected piece may start (and the task box's "["): the
+// stand-in bytes too, since the note's own are protected.
+using StartBytes = ByteSet<'`', '<', '[', ']', '!', '\\', kOpen, kClose>;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -405,8 +406,6 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
   return lines;
 }
 
-// The bytes of kSpecial.
-using StartBytes = ByteSet<'`', '<', '[', ']', '!', '\\', '\x1A', '\x1B'>;
 
 // The protected pieces of one prose line and the line with stand-ins.
 class Protector {
