@@ -197,6 +197,17 @@ Edit pageLink(string_view view, const MarkupChars& chars, std::string& with) {
   return {open, close + 2 - open};
 }
 
+// Where the first "http:" starts, else the first "https:", else npos. Found
+// from the colons, which are few, rather than from every "h".
+std::size_t firstAddress(string_view view) {
+  std::size_t https = npos;
+  for (std::size_t colon = view.find(':'); colon != npos; colon = view.find(':', colon + 1)) {
+    if (colon >= 4 && view.substr(colon - 4, 4) == "http") return colon - 4;
+    if (https == npos && colon >= 5 && view.substr(colon - 5, 5) == "https") https = colon - 5;
+  }
+  return https;
+}
+
 // "[target]", or else the first bare "http:" / "https:" address. In a
 // Markdown note an address at the end of the line keeps its line end, and
 // "[!NOTE]" and "[^1]" are no page links.
@@ -214,8 +225,7 @@ Edit bracketOrWebLink(string_view view, const MarkupChars& chars, std::string& w
     return {bracket, end + 1 - bracket};
   }
   if (chars.count(':') == 0) return {};  // no address
-  std::size_t start = view.find("http:");
-  if (start == npos) start = view.find("https:");
+  const std::size_t start = firstAddress(view);
   if (start == npos) return {};
   if ((start >= 2 && view[start - 2] == '=') || (start >= 1 && view[start - 1] == '>')) return {};
   std::size_t end = view.find(' ', start);
