@@ -298,6 +298,14 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
   };
   for (Line& line : lines) {
     const string_view raw = text.substr(line.begin, line.end - line.begin);
+    if (!fence.mark && !html.kind && definitionLines == 0 && !raw.empty() && isAsciiLetter(raw[0])) {
+      // Most lines: a letter first is no quote, list item, code, fence,
+      // HTML, rule, underline or definition, only the paragraph's text.
+      if (!inParagraph) listIndent = 0;
+      indentedCode = false;
+      inParagraph = true;
+      continue;
+    }
     string_view s = afterQuotes(raw);
     if (fence.mark) {
       line.kind = Kind::Verbatim;
