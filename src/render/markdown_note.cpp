@@ -808,19 +808,19 @@ bool wantsHardBreak(string_view content) {
 }
 
 void appendWithBreaks(std::string& out, string_view converted, bool lineBreaks, bool noBreakAtEnd) {
-  std::size_t i = 0;
+  std::size_t i = 0, lf = converted.find('\n');
   while (i < converted.size()) {
-    const std::size_t lf = converted.find('\n', i);
     if (lf == npos) {
       out.append(converted.substr(i));
       return;
     }
     const string_view content = converted.substr(i, lf - i);
     out.append(content);
-    const bool last = converted.find('\n', lf + 1) == npos;
-    if (lineBreaks && !(last && noBreakAtEnd) && wantsHardBreak(content)) out += "  ";
+    const std::size_t nextLf = converted.find('\n', lf + 1);
+    if (lineBreaks && !(nextLf == npos && noBreakAtEnd) && wantsHardBreak(content)) out += "  ";
     out += '\n';
     i = lf + 1;
+    lf = nextLf;
   }
 }
 
