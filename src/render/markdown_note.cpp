@@ -6,11 +6,13 @@
 #include <array>
 #include <charconv>
 #include <cstdlib>
+#include <span>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
 #include "platform/text.h"
+#include "render/byte_scan.h"
 #include "render/markup.h"
 #include "render/wiki.h"
 
@@ -29,8 +31,9 @@ constexpr char kClose = '\x1B';
 // Longest HTML tag or autolink looked for on a line; longer ones are text.
 constexpr std::size_t kMaxTag = 1024;
 constexpr std::size_t kMaxLabel = 999;  // Markdown's limit on a reference label
-// Bytes where a protected piece may start (and the task box's "[").
-constexpr string_view kSpecial("`<[]!\\\x1A\x1B", 8);
+// Bytes where a protected piece may start (and the task box's "["): the
+// stand-in bytes too, since the note's own are protected.
+using StartBytes = ByteSet<'`', '<', '[', ']', '!', '\\', kOpen, kClose>;
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
 bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
@@ -47,7 +50,9 @@ bool startsWithAsciiNoCase(string_view s, string_view prefix) {
   return true;
 }
 
-bool isBlankLine(string_view line) { return line.find_first_not_of(" \t") == npos; }
+bool isBlankLine(string_view line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return isBlank(c); });
+}
 
 // Columns of leading blanks (a tab to the next multiple of 4) and where the
 // rest starts.
@@ -270,6 +275,9 @@ struct Line {
 // lines that reach md4c as written; collects the reference labels defined.
 std::vector<Line> classify(string_view text, std::unordered_set<std::string>& labels) {
   std::vector<Line> lines;
+  // Room for lines of 16 bytes on average, so the list is not copied as it
+  // grows; pages of the room no line reaches are never touched.
+  lines.reserve(text.size() / 16 + 16);
   for (std::size_t i = 0; i < text.size();) {
     std::size_t lf = text.find('\n', i);
     const std::size_t next = lf == npos ? text.size() : lf + 1;
@@ -293,6 +301,14 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
   };
   for (Line& line : lines) {
     const string_view raw = text.substr(line.begin, line.end - line.begin);
+    if (!fence.mark && !html.kind && definitionLines == 0 && !raw.empty() && isAsciiLetter(raw[0])) {
+      // Most lines: a letter first is no quote, list item, code, fence,
+      // HTML, rule, underline or definition, only the paragraph's text.
+      if (!inParagraph) listIndent = 0;
+      indentedCode = false;
+      inParagraph = true;
+      continue;
+    }
     string_view s = afterQuotes(raw);
     if (fence.mark) {
       line.kind = Kind::Verbatim;
@@ -395,17 +411,12 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
       definitionLines = isBlankLine(s.substr(rest)) ? 2 : 1;
       continue;
     }
-    inParagraph = s.find_first_not_of(" \t") != npos && s[s.find_first_not_of(" \t")] != '#';
+    const std::size_t first = indentOf(s).second;
+    inParagraph = first < s.size() && s[first] != '#';
   }
   return lines;
 }
 
-// kSpecial as a table.
-constexpr auto kStarts = [] {
-  std::array<bool, 256> t{};
-  for (char c : kSpecial) t[static_cast<unsigned char>(c)] = true;
-  return t;
-}();
 
 // The protected pieces of one prose line and the line with stand-ins.
 class Protector {
@@ -442,8 +453,13 @@ class Protector {
       protect(s.substr(0, close));
       s.remove_prefix(close);
     }
-    // Most lines hold nothing to protect.
-    if (std::none_of(s.begin(), s.end(), [](char c) { return kStarts[static_cast<unsigned char>(c)]; })) {
+    // Where the bytes a piece may start at are: the scans below visit these
+    // only. Most lines hold none.
+    if (marks_.size() < s.size()) marks_.resize(s.size());
+    std::size_t count = 0;
+    StartBytes::forEach(s, [&](std::size_t i) { marks_[count++] = i; });
+    lineMarks_ = std::span<const std::size_t>(marks_.data(), count);
+    if (lineMarks_.empty()) {
       out_.append(s);
       return;
     }
@@ -455,17 +471,18 @@ class Protector {
       if (box == "[ ]" || box == "[x]" || box == "[X]") taskBox = static_cast<std::size_t>(quoted.data() - s.data()) + content;
     }
     noMoreCommentEnd_ = false;
-    std::size_t i = 0;
+    std::size_t i = 0, m = 0;
     while (i < s.size()) {
-      const char c = s[i];
-      if (!kStarts[static_cast<unsigned char>(c)] && i != taskBox) {
-        // A run of bytes no piece starts at goes over whole.
-        std::size_t j = i + 1;
-        while (j < s.size() && !kStarts[static_cast<unsigned char>(s[j])] && j != taskBox) ++j;
+      // A run of bytes no piece starts at goes over whole (the task box
+      // starts at a "[").
+      while (m < lineMarks_.size() && lineMarks_[m] < i) ++m;
+      const std::size_t j = m < lineMarks_.size() ? lineMarks_[m] : s.size();
+      if (j > i) {
         out_.append(s.substr(i, j - i));
         i = j;
         continue;
       }
+      const char c = s[i];
       std::size_t end = npos;
       if (c == kOpen || c == kClose) {
         end = i + 1;
@@ -588,14 +605,17 @@ class Protector {
   void scanLine(string_view s) {
     std::vector<Run>& runs = runs_;
     runs.clear();
-    for (std::size_t i = 0; i < s.size(); ++i) {
+    // Positions before `next` are escaped or inside a run.
+    std::size_t next = 0;
+    for (const std::size_t i : lineMarks_) {
+      if (i < next) continue;
       if (s[i] == '\\') {
-        ++i;
+        next = i + 2;
       } else if (s[i] == '`') {
         std::size_t n = 0;
         while (i + n < s.size() && s[i + n] == '`') ++n;
         runs.push_back({i, n, npos});
-        i += n - 1;
+        next = i + n;
       }
     }
     // Run length -> the nearest run of that length to the right.
@@ -610,7 +630,13 @@ class Protector {
         lastOfLength_.emplace_back(runs[r].length, r);
       }
     }
-    if (!runs.empty()) spanEnd_.assign(s.size(), npos);
+    // Both tables are read only at backticks and brackets: only those are
+    // cleared of an earlier line's values.
+    if (spanEnd_.size() < s.size()) spanEnd_.resize(s.size(), npos);
+    if (match_.size() < s.size()) match_.resize(s.size(), npos);
+    for (const std::size_t i : lineMarks_)
+      if (s[i] == '`') spanEnd_[i] = npos;
+      else if (s[i] == '[' || s[i] == ']') match_[i] = npos;
     firstLoneRun_ = npos;
     std::vector<std::pair<std::size_t, std::size_t>>& spans = spans_;
     spans.clear();
@@ -627,15 +653,16 @@ class Protector {
       spans.emplace_back(run.at, closer.at + closer.length);
       r = run.next + 1;
     }
-    match_.assign(s.size(), npos);
     std::vector<std::size_t>& open = open_;
     open.clear();
     std::size_t span = 0;
-    for (std::size_t i = 0; i < s.size(); ++i) {
+    next = 0;
+    for (const std::size_t i : lineMarks_) {
+      if (i < next) continue;
       if (span < spans.size() && i == spans[span].first) {
-        i = spans[span++].second - 1;
+        next = spans[span++].second;
       } else if (s[i] == '\\') {
-        ++i;
+        next = i + 2;
       } else if (s[i] == '[') {
         open.push_back(i);
       } else if (s[i] == ']') {
@@ -749,6 +776,8 @@ class Protector {
   std::vector<Run> runs_;
   std::vector<std::pair<std::size_t, std::size_t>> spans_;
   std::vector<std::size_t> open_;
+  std::vector<std::size_t> marks_;  // where kStarts bytes are in the line, in order (and room)
+  std::span<const std::size_t> lineMarks_;  // those of the current line
   std::size_t firstLoneRun_ = npos;
   std::size_t pendingRun_ = 0;  // backticks of a code span open at the line's end
   std::string out_;
@@ -773,26 +802,28 @@ bool isBareOrderedMarker(string_view content) {
 
 bool wantsHardBreak(string_view content) {
   if (isRuleLine(content) || isListLine(content) || isBareOrderedMarker(content)) return false;
-  if (content.size() > 5 && endsWithNoCase(content, "<br/>")) return false;
+  // Ends in "<br/>", case ignored (tested from its last byte, which most
+  // lines do not end in).
+  if (content.size() > 5 && content.back() == '>' && endsWithNoCase(content, "<br/>")) return false;
   if (!content.empty() && content.back() == '\\') return false;
   if (content.size() >= 2 && content.ends_with("  ")) return false;
   return true;
 }
 
 void appendWithBreaks(std::string& out, string_view converted, bool lineBreaks, bool noBreakAtEnd) {
-  std::size_t i = 0;
+  std::size_t i = 0, lf = converted.find('\n');
   while (i < converted.size()) {
-    const std::size_t lf = converted.find('\n', i);
     if (lf == npos) {
       out.append(converted.substr(i));
       return;
     }
     const string_view content = converted.substr(i, lf - i);
     out.append(content);
-    const bool last = converted.find('\n', lf + 1) == npos;
-    if (lineBreaks && !(last && noBreakAtEnd) && wantsHardBreak(content)) out += "  ";
+    const std::size_t nextLf = converted.find('\n', lf + 1);
+    if (lineBreaks && !(nextLf == npos && noBreakAtEnd) && wantsHardBreak(content)) out += "  ";
     out += '\n';
     i = lf + 1;
+    lf = nextLf;
   }
 }
 

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "platform/fs.h"
@@ -306,21 +307,26 @@ bool writeAll(int fd, string_view data) {
 // whole. After a failed write the rest is dropped and finish() says false.
 class PageWriter {
  public:
-  explicit PageWriter(int fd) : fd_(fd) { buffer_.reserve(kWriteBuffer); }
+  explicit PageWriter(int fd) : fd_(fd), buffer_(new char[kWriteBuffer]) {}
 
   static void sink(const MD_CHAR* text, MD_SIZE size, void* writer) {
     static_cast<PageWriter*>(writer)->add(string_view(text, size));
   }
 
+  // md4c hands over a few bytes at a time: the common case is one copy.
   void add(string_view s) {
-    if (buffer_.size() + s.size() > kWriteBuffer) {
-      flush();
-      if (s.size() >= kWriteBuffer) {
-        ok_ = ok_ && writeAll(fd_, s);
-        return;
-      }
+    if (s.size() <= kWriteBuffer - used_) {
+      std::memcpy(buffer_.get() + used_, s.data(), s.size());
+      used_ += s.size();
+      return;
     }
-    buffer_.append(s);
+    flush();
+    if (s.size() >= kWriteBuffer) {
+      ok_ = ok_ && writeAll(fd_, s);
+      return;
+    }
+    std::memcpy(buffer_.get(), s.data(), s.size());
+    used_ = s.size();
   }
 
   bool finish() {
@@ -330,13 +336,14 @@ class PageWriter {
 
  private:
   void flush() {
-    ok_ = ok_ && writeAll(fd_, buffer_);
-    buffer_.clear();
+    ok_ = ok_ && writeAll(fd_, string_view(buffer_.get(), used_));
+    used_ = 0;
   }
 
   int fd_;
   bool ok_ = true;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;  // kWriteBuffer bytes
+  std::size_t used_ = 0;
 };
 
 // md4c gives up only when it runs out of memory: the text is then shown as

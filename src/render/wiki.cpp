@@ -8,6 +8,7 @@
 
 #include "platform/limits.h"
 #include "platform/text.h"
+#include "render/byte_scan.h"
 
 namespace vm {
 
@@ -71,6 +72,14 @@ constexpr LineReplacement kReplacements[] = {
 enum BlockState { kOutside = 0, kClosed = 1, kOpened = 2, kInside = 3 };
 enum TableState { kNoTable = 0, kFirstRow = 1, kInTable = 2 };
 
+// Whether c is one of the bytes of `set`: a loop over a few constant bytes,
+// where string_view::find would call memchr for each test.
+constexpr bool oneOf(char c, string_view set) {
+  for (char m : set)
+    if (m == c) return true;
+  return false;
+}
+
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool startsWithNoCase(string_view s, string_view prefix) {
@@ -101,81 +110,128 @@ string_view cut(string_view s, std::size_t n) {
 }
 
 // "<a class='tnClass' href=\"tn:My%20Page\">shown</a>" for a page, the address
-// as written for a web, file or "#" target.
-std::string anchor(string_view target, string_view shown) {
+// as written for a web, file or "#" target; appended to out.
+void appendAnchor(std::string& out, string_view target, string_view shown) {
   target = cut(target, kTarget);
   const string_view trimmed = trimSpaces(target);
   bool direct = startsWithNoCase(trimmed, "file:") || startsWithNoCase(trimmed, "#");
   // Every web prefix starts with one of these (no other character folds to
   // them), which spares the full comparison for page names.
-  direct = direct || (!trimmed.empty() && string_view("hfmw?").find(lower(trimmed[0])) != npos &&
+  direct = direct || (!trimmed.empty() && oneOf(lower(trimmed[0]), "hfmw?") &&
                       startsWithWebPrefix(trimmed));
-  std::string address;
+  out += "<a ";
   if (direct) {
-    address = cut(target, kAddress);
+    const string_view address = cut(target, kAddress);
+    if (address.find("tn:") != npos) out += "class='tnClass' ";
+    out += "href=\"";
+    out += address;
   } else {
-    address = "tn:";
-    for (char c : cut(trimmed, kAddress)) {
-      if (c == ' ')
-        address += "%20";
-      else
-        address += c;
+    // A page: "tn:" and the name with blanks as "%20".
+    out += "class='tnClass' href=\"tn:";
+    string_view name = cut(trimmed, kAddress);
+    for (std::size_t blank = name.find(' '); blank != npos; blank = name.find(' ')) {
+      out += name.substr(0, blank);
+      out += "%20";
+      name.remove_prefix(blank + 1);
     }
+    out += name;
   }
-  std::string a = "<a ";
-  if (address.find("tn:") != npos) a += "class='tnClass' ";
-  a += "href=\"";
-  a += address;
-  a += "\">";
-  a += shown;
-  a += "</a>";
-  return a;
+  out += "\">";
+  out += shown;
+  out += "</a>";
 }
 
-// "[[target][text]]".
-bool pageLink(std::string& line) {
-  const std::size_t open = line.find("[[");
-  if (open == npos) return false;
-  const std::size_t mid = line.find("][", open + 2);
-  if (mid == npos) return false;
-  const std::size_t close = line.find("]]", mid + 2);
-  if (close == npos) return false;
-  const string_view view(line);
-  std::string out(view.substr(0, open));
-  out += anchor(view.substr(open + 2, mid - open - 2), trimSpaces(view.substr(mid + 2, close - mid - 2)));
-  out += view.substr(close + 2);
-  line = std::move(out);
-  return true;
+// How often each character that markup steps start from occurs in a line,
+// so a step whose characters are all missing is skipped (it could not change
+// the line anyway). Kept up to date edit by edit, without a new scan.
+class MarkupChars {
+ public:
+  void count(string_view line) {
+    counts_.fill(0);
+    add(line);
+  }
+  void add(string_view s) {
+    TrackedBytes::forEach(s, [&](std::size_t i) { ++counts_[kIndex[static_cast<unsigned char>(s[i])]]; });
+  }
+  void remove(string_view s) {
+    TrackedBytes::forEach(s, [&](std::size_t i) { --counts_[kIndex[static_cast<unsigned char>(s[i])]]; });
+  }
+  // c is one of kTracked (any other byte counts 0).
+  std::size_t count(char c) const { return counts_[kIndex[static_cast<unsigned char>(c)]]; }
+  bool any(string_view chars) const {
+    for (unsigned char c : chars)
+      if (counts_[kIndex[c]] > 0) return true;
+    return false;
+  }
+
+ private:
+  static constexpr string_view kTracked = "[]-:=_*$+";
+  using TrackedBytes = ByteSet<'[', ']', '-', ':', '=', '_', '*', '$', '+'>;  // kTracked
+  static constexpr std::size_t kOther = kTracked.size();  // the slot of no tracked byte
+  static constexpr std::array<std::uint8_t, 256> kIndex = [] {
+    std::array<std::uint8_t, 256> index{};
+    index.fill(static_cast<std::uint8_t>(kOther));
+    for (std::size_t i = 0; i < kTracked.size(); ++i)
+      index[static_cast<unsigned char>(kTracked[i])] = static_cast<std::uint8_t>(i);
+    return index;
+  }();
+  std::array<std::size_t, kTracked.size() + 1> counts_{};
+};
+
+// What a step does to a line: the bytes [at, at + removed) become the
+// step's replacement text. at is npos when the step changes nothing.
+struct Edit {
+  std::size_t at = npos, removed = 0;
+};
+
+// "[[target][text]]" (three "[" and three "]" at least).
+Edit pageLink(string_view view, const MarkupChars& chars, std::string& with) {
+  if (chars.count('[') < 3 || chars.count(']') < 3) return {};
+  const std::size_t open = view.find("[[");
+  if (open == npos) return {};
+  const std::size_t mid = view.find("][", open + 2);
+  if (mid == npos) return {};
+  const std::size_t close = view.find("]]", mid + 2);
+  if (close == npos) return {};
+  appendAnchor(with, view.substr(open + 2, mid - open - 2), trimSpaces(view.substr(mid + 2, close - mid - 2)));
+  return {open, close + 2 - open};
+}
+
+// Where the first "http:" starts, else the first "https:", else npos. Found
+// from the colons, which are few, rather than from every "h".
+std::size_t firstAddress(string_view view) {
+  std::size_t https = npos;
+  for (std::size_t colon = view.find(':'); colon != npos; colon = view.find(':', colon + 1)) {
+    if (colon >= 4 && view.substr(colon - 4, 4) == "http") return colon - 4;
+    if (https == npos && colon >= 5 && view.substr(colon - 5, 5) == "https") https = colon - 5;
+  }
+  return https;
 }
 
 // "[target]", or else the first bare "http:" / "https:" address. In a
 // Markdown note an address at the end of the line keeps its line end, and
 // "[!NOTE]" and "[^1]" are no page links.
-bool bracketOrWebLink(std::string& line, bool markdownNote) {
-  const string_view view(line);
-  const std::size_t bracket = view.find('[');
+Edit bracketOrWebLink(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
+  const std::size_t bracket = chars.count('[') > 0 ? view.find('[') : npos;
   if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
-    if (bracket + 1 < view.size() && string_view("$<[{|").find(view[bracket + 1]) != npos) return false;
+    if (bracket + 1 < view.size() && oneOf(view[bracket + 1], "$<[{|")) return {};
     if (markdownNote && bracket + 1 < view.size() && (view[bracket + 1] == '!' || view[bracket + 1] == '^'))
-      return false;
+      return {};
     const std::size_t end = view.find(']', bracket + 1);
-    if (end == npos) return false;
-    if (end + 1 < view.size() && string_view("(:[").find(view[end + 1]) != npos) return false;
+    if (end == npos) return {};
+    if (end + 1 < view.size() && oneOf(view[end + 1], "(:[")) return {};
     const string_view target = view.substr(bracket + 1, end - bracket - 1);
-    std::string out(view.substr(0, bracket));
-    out += anchor(target, trimSpaces(cut(target, kTarget)));
-    out += view.substr(end + 1);
-    line = std::move(out);
-    return true;
+    appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
+    return {bracket, end + 1 - bracket};
   }
-  std::size_t start = view.find("http:");
-  if (start == npos) start = view.find("https:");
-  if (start == npos) return false;
-  if ((start >= 2 && view[start - 2] == '=') || (start >= 1 && view[start - 1] == '>')) return false;
+  if (chars.count(':') == 0) return {};  // no address
+  const std::size_t start = firstAddress(view);
+  if (start == npos) return {};
+  if ((start >= 2 && view[start - 2] == '=') || (start >= 1 && view[start - 1] == '>')) return {};
   std::size_t end = view.find(' ', start);
   const bool atSpace = end != npos;
   if (!atSpace) end = view.find('\n', start);
-  if (end == npos) return false;
+  if (end == npos) return {};
   string_view target = view.substr(start, end - start);
   // In a Markdown note, punctuation and emphasis marks that end the address
   // belong to the text around it.
@@ -184,13 +240,10 @@ bool bracketOrWebLink(std::string& line, bool markdownNote) {
     while (keep > 7 && string_view(".,:;!?*_~'\")").find(target[keep - 1]) != npos) --keep;
   const string_view after = target.substr(keep);
   target = target.substr(0, keep);
-  std::string out(view.substr(0, start));
-  out += anchor(target, trimSpaces(cut(target, kTarget)));
-  out += after;
-  out += atSpace ? " " : markdownNote ? "\n" : "<br />";
-  out += view.substr(end + 1);
-  line = std::move(out);
-  return true;
+  appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
+  with += after;
+  with += atSpace ? " " : markdownNote ? "\n" : "<br />";
+  return {start, end + 1 - start};
 }
 
 // First "ab" in s from `from`, found by the second character, which is the
@@ -203,10 +256,9 @@ std::size_t findPair(string_view s, char a, char b, std::size_t from = 0) {
 
 // " =italic=" and " _underlined_", closed by a marker before a delimiter.
 // In a Markdown note "_" is Markdown's emphasis.
-bool inlineMarkup(std::string& line, bool markdownNote) {
-  const string_view view(line);
+Edit inlineMarkup(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
   for (const InlineMark& row : kInline) {
-    if (markdownNote && row.marker == '_') continue;
+    if ((markdownNote && row.marker == '_') || chars.count(row.marker) == 0) continue;
     std::size_t keep = findPair(view, ' ', row.marker);
     std::size_t open = keep + 1;
     if (keep == npos) {
@@ -222,25 +274,24 @@ bool inlineMarkup(std::string& line, bool markdownNote) {
       if (close != npos) break;
     }
     if (close == npos) continue;
-    std::string out(view.substr(0, keep));
-    out += ' ';
-    out += row.before;
-    out += view.substr(open + 1, close - open - 1);
-    out += row.after;
-    out += view.substr(close + 1);
-    line = std::move(out);
-    return true;
+    with += ' ';
+    with += row.before;
+    with += view.substr(open + 1, close - open - 1);
+    with += row.after;
+    return {keep, close + 1 - keep};
   }
-  return false;
+  return {};
 }
 
 // In a Markdown note a "+" followed by a blank (or nothing) is a list
 // marker, not a heading mark.
-bool lineReplacement(std::string& line, bool& markAllowed, bool markdownNote) {
+Edit lineReplacement(string_view line, const MarkupChars& chars, std::string& with, bool& markAllowed,
+                     bool markdownNote) {
   for (const LineReplacement& row : kReplacements) {
     std::size_t at = 0;
     if (row.atStart) {
-      if (!string_view(line).starts_with(row.text)) continue;
+      if (line.empty() || line[0] != row.text[0]) continue;
+      if (!line.starts_with(row.text)) continue;
       if (markdownNote && row.text[0] == '+') {
         // "+ item" is a list marker, and "+++" alone no heading.
         const std::size_t run = line.find_first_not_of('+');
@@ -249,14 +300,16 @@ bool lineReplacement(std::string& line, bool& markAllowed, bool markdownNote) {
         if (!rest || (run == 1 && blankAfter)) continue;
       }
     } else {
+      // "[$", "$]", "](imgs\\": their first byte must be there.
+      if (chars.count(row.text[0]) == 0) continue;
       at = line.find(row.text);
       if (at == npos) continue;
     }
-    line.replace(at, row.text.size(), row.with);
+    with += row.with;
     markAllowed = row.markAllowed;
-    return true;
+    return {at, row.text.size()};
   }
-  return false;
+  return {};
 }
 
 // A line ending in LF or CR ends in "<br/>" and LF instead, unless it already
@@ -271,36 +324,6 @@ void addLineEndMark(std::string& line) {
   line += "<br/>\n";
 }
 
-// The characters that markup steps start from, as a set, so a line is
-// scanned once and a step whose characters are all missing is skipped (it
-// could not change the line anyway).
-class MarkupChars {
- public:
-  explicit MarkupChars(string_view line) {
-    for (unsigned char c : line) bits_ |= kBits[c];
-  }
-  bool any(string_view chars) const {
-    std::uint32_t want = 0;
-    for (unsigned char c : chars) want |= kBits[c];
-    return (bits_ & want) != 0;
-  }
-
- private:
-  static constexpr string_view kTracked = "[]-:=_*$+";
-  static constexpr std::array<std::uint32_t, 256> kBits = [] {
-    std::array<std::uint32_t, 256> bits{};
-    for (std::size_t i = 0; i < kTracked.size(); ++i) bits[static_cast<unsigned char>(kTracked[i])] = 1u << i;
-    return bits;
-  }();
-  std::uint32_t bits_ = 0;
-};
-
-template <typename Step>
-bool repeat(Step step) {
-  bool any = false;
-  while (step()) any = true;
-  return any;
-}
 
 }  // namespace
 
@@ -322,7 +345,8 @@ class WikiConverter::Converter {
     bool changed = false;
     std::size_t spent = 0;
     const std::size_t maxLine = line.size() + kMaxLineGrowth;
-    MarkupChars chars(line);
+    MarkupChars& chars = chars_;
+    chars.count(line);
     // Outside a block only "[<", "[{", "[|" and "-->" matter here. A
     // Markdown note has Markdown's own code blocks instead.
     if (!markdownNote_ && (block_ == kInside || chars.any("[-"))) blockStep(line, changed);
@@ -343,29 +367,37 @@ class WikiConverter::Converter {
 
     bool markAllowed = true;
     if (block_ != kInside) {
-      if (changed) chars = MarkupChars(line);
-      // Each step runs again while it changes the line; the set is taken
-      // again after every change.
+      if (changed) chars.count(line);
+      // Each step runs again while it changes the line, on the line as the
+      // last round left it; a round edits the line in place.
+      std::string& with = with_;
       auto step = [&](string_view needs, auto&& run) {
-        return repeat([&] {
-          if (!chars.any(needs) || spent >= kPieceWork || line.size() >= maxLine) return false;
+        bool any = false;
+        while (chars.any(needs) && spent < kPieceWork && line.size() < maxLine) {
           spent += line.size();
           work_ += line.size();
-          if (!run()) return false;
-          chars = MarkupChars(line);
-          return true;
-        });
+          with.clear();
+          const Edit edit = run(string_view(line));
+          if (edit.at == npos) break;
+          chars.remove(string_view(line).substr(edit.at, edit.removed));
+          chars.add(with);
+          line.replace(edit.at, edit.removed, with);
+          any = true;
+        }
+        return any;
       };
-      changed = step("[", [&] { return pageLink(line); }) || changed;
-      changed = step("[:", [&] { return bracketOrWebLink(line, markdownNote_); }) || changed;
-      changed = step("=_", [&] { return inlineMarkup(line, markdownNote_); }) || changed;
-      changed = step("_*[$]+", [&] { return lineReplacement(line, markAllowed, markdownNote_); }) || changed;
+      changed = step("[", [&](string_view view) { return pageLink(view, chars, with); }) || changed;
+      changed = step("[:", [&](string_view view) { return bracketOrWebLink(view, chars, with, markdownNote_); }) || changed;
+      changed = step("=_", [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) || changed;
+      changed = step("_*[$]+", [&](string_view view) {
+                  return lineReplacement(view, chars, with, markAllowed, markdownNote_);
+                }) || changed;
     }
 
     // A Markdown note's changed lines are marked like the others: by the
     // line-break pass when it follows, else here.
     // A blank line of a Markdown note stays blank: it ends paragraphs.
-    const bool blank = markdownNote_ && line.find_first_not_of(" \t\r\n") == npos;
+    const bool blank = markdownNote_ && std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
     const bool mark = changed && !markdownNote_
                           ? table_ != kInTable && markAllowed
                           : markLineEnds_ && !blank && (!changed || (table_ != kInTable && markAllowed));
@@ -500,6 +532,8 @@ class WikiConverter::Converter {
 
   bool markLineEnds_;
   bool markdownNote_;
+  MarkupChars chars_;  // of the current piece
+  std::string with_;   // the replacement text of a step's edit
   std::size_t lastCenterClose_ = npos;  // where the text's last "<--" starts
   std::size_t position_ = 0;            // where the current piece starts in the text
   std::size_t work_ = 0;

@@ -208,6 +208,26 @@ TEST(PageHead, RenderMarkupFile) {
   EXPECT_EQ(readAll(page), vm::pageHead(note, {dir.str(), ""}) + "<h1>Hi</h1>\n" + std::string(vm::kPageFoot));
 }
 
+// The page file goes out through a 64 KB buffer: pieces that fill it
+// exactly, pass its end and exceed it whole (a 100 KB code line) must all
+// arrive once and in order.
+TEST(PageHead, RenderMarkupFileOfALargeNoteIsTheBodyBetweenHeadAndFoot) {
+  TempDir dir;
+  std::string text;
+  for (int i = 0; text.size() < 300000; ++i)
+    text += "Line " + std::to_string(i) + " with [a page] and `code` and <b>tags</b> & more\n";
+  text += "\n```\n" + std::string(100000, 'x') + "\n```\n\nend [x](http://y.org)\n";
+  const std::string note = dir.write("big.md", text).string(), page = (dir.path() / "tn2.html").string();
+  for (const unsigned switches : {kAll, kAll | vm::kRenderMarkdownNote}) {
+    ASSERT_TRUE(vm::renderMarkupFile(note, page, switches, {}));
+    const std::string expected =
+        vm::pageHead(note, {}) + vm::renderMarkupBody(text, switches) + std::string(vm::kPageFoot);
+    const std::string written = readAll(page);
+    ASSERT_EQ(written.size(), expected.size()) << switches;
+    EXPECT_TRUE(written == expected) << switches;
+  }
+}
+
 TEST(PageHead, NewPagePathAndStyleSheets) {
   TempDir dir;
   const std::string temp = dir.str() + "/a/tmp";

@@ -1,0 +1,43 @@
+#pragma once
+// Finding the few bytes of a line that markup can start at: a set of byte
+// values, looked for 16 bytes at a time where the processor has SSE2, else a
+// byte at a time through a table. The render passes call this once per line
+// instead of testing every byte in each of their loops.
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace vm {
+
+template <char... Bytes>
+struct ByteSet {
+  static constexpr std::array<bool, 256> kMember = [] {
+    std::array<bool, 256> member{};
+    ((member[static_cast<unsigned char>(Bytes)] = true), ...);
+    return member;
+  }();
+
+  static bool contains(char c) { return kMember[static_cast<unsigned char>(c)]; }
+
+  // Calls found(i) for every i where s[i] is in the set, in order.
+  template <typename Found>
+  static void forEach(std::string_view s, Found&& found) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= s.size(); i += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+      const __m128i hits = (_mm_setzero_si128() | ... | _mm_cmpeq_epi8(block, _mm_set1_epi8(Bytes)));
+      for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1)
+        found(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+    }
+#endif
+    for (; i < s.size(); ++i)
+      if (kMember[static_cast<unsigned char>(s[i])]) found(i);
+  }
+};
+
+}  // namespace vm

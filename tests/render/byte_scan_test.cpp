@@ -1,0 +1,60 @@
+// The byte finder the render passes use per line: the 16-byte blocks and the
+// byte-at-a-time tail must together report every member byte once, in order,
+// at any length and alignment, for every byte value (high bytes included).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "render/byte_scan.h"
+
+namespace {
+
+using Brackets = vm::ByteSet<'[', ']', '\\', '\x1A', '\xff', '\0'>;
+
+std::vector<std::size_t> found(std::string_view s) {
+  std::vector<std::size_t> at;
+  Brackets::forEach(s, [&](std::size_t i) { at.push_back(i); });
+  return at;
+}
+
+std::vector<std::size_t> expected(std::string_view s) {
+  std::vector<std::size_t> at;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == '[' || c == ']' || c == '\\' || c == '\x1A' || c == '\xff' || c == '\0') at.push_back(i);
+  }
+  return at;
+}
+
+TEST(ByteSet, FindsEveryMemberInOrderAtAnyLengthAndOffset) {
+  unsigned seed = 7;
+  auto next = [&seed] {
+    seed = seed * 1103515245u + 12345u;
+    return seed >> 16;
+  };
+  std::string buffer(200, 'x');
+  for (int round = 0; round < 2000; ++round) {
+    for (char& c : buffer) c = next() % 4 == 0 ? static_cast<char>(next() % 256) : 'a';
+    const std::size_t from = next() % 17, length = next() % 150;
+    const std::string_view s = std::string_view(buffer).substr(from, length);
+    ASSERT_EQ(found(s), expected(s)) << "round " << round << ", " << length << " bytes from " << from;
+  }
+}
+
+TEST(ByteSet, EveryByteValueIsTestedRightInBlockAndTail) {
+  // Each value at each place of a 16-byte block and in the tail after it.
+  for (int value = 0; value < 256; ++value) {
+    for (std::size_t at = 0; at < 20; ++at) {
+      std::string s(20, 'a');
+      s[at] = static_cast<char>(value);
+      ASSERT_EQ(found(s), expected(s)) << "byte " << value << " at " << at;
+    }
+  }
+  EXPECT_TRUE(Brackets::contains('['));
+  EXPECT_TRUE(Brackets::contains('\0'));
+  EXPECT_FALSE(Brackets::contains('a'));
+  EXPECT_TRUE(found("").empty());
+}
+
+}  // namespace
