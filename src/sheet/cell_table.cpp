@@ -223,7 +223,7 @@ std::size_t CellTable::beginRow(std::uint64_t lineStart) {
   return rows_.size() - 1;
 }
 
-void CellTable::appendToLastRow(std::string_view text) {
+void CellTable::appendAnyToLastRow(std::string_view text) {
   RowRec& r = rows_.back();
   if (blocks_.empty() || r.block != blocks_.size() - 1 || blocks_.back().used == blocks_.back().cap ||
       r.offset + r.count != blocks_.back().used) [[unlikely]] {
@@ -294,7 +294,7 @@ void CellTable::setRowSource(std::size_t id, const RowSource& s) {
     word |= s.lead << RowRec::kLeadShift;
     word |= static_cast<std::uint64_t>(s.eol & 3) << RowRec::kEolShift;
     r.lineSize = static_cast<std::uint32_t>(s.size);
-    aside_.erase(id);
+    if (r.has(RowRec::kAside)) aside_.erase(id);
   } else {
     word |= RowRec::kAside;
     RowSource kept = s;

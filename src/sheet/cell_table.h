@@ -207,7 +207,23 @@ class CellTable {
   std::size_t beginRow(std::uint64_t lineStart = 0);
   // Appends one cell to the last row, relocating its run when the block is full.
   // A text inside the source is referred to, not copied.
-  void appendToLastRow(std::string_view text);
+  void appendToLastRow(std::string_view text) {
+    // The common case inline: file bytes of the row's line, room behind the run.
+    RowRec& r = rows_.back();
+    if (!blocks_.empty()) {
+      Block& b = blocks_.back();
+      const char* line = source_.bytes.get() + r.start();
+      if (r.block + 1 == blocks_.size() && b.used < b.cap && r.offset + r.count == b.used && !text.empty() &&
+          text.data() >= line && text.data() + text.size() <= source_.bytes.get() + source_.size &&
+          text.size() <= kMaxLineCellBytes && static_cast<std::size_t>(text.data() - line) <= UINT32_MAX) {
+        b.cells[b.used++] = CellRec{static_cast<std::uint32_t>(text.data() - line), static_cast<std::uint32_t>(text.size())};
+        ++r.count;
+        ++storedCells_;
+        return;
+      }
+    }
+    appendAnyToLastRow(text);
+  }
   // While reading: a long text stored from *s (the reader's scratch text) is
   // taken over rather than copied, so that a huge field is held once. Null
   // when the reading ends.
@@ -259,6 +275,7 @@ class CellTable {
     std::uint32_t cap = 0;
     std::uint32_t used = 0;
   };
+  void appendAnyToLastRow(std::string_view text);
   // Room for n contiguous cells; sets block and offset. The cells are not initialised.
   CellRec* allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_t& offset);
   // Stores text in c, a record of row r.

@@ -324,10 +324,15 @@ bool Sheet::sortBy(int col, bool blankAtBottom) {
   sortCol_ = col;
   sortDesc_ = desc;
 
+  // Items are made going through the rows in storage order, which reads the
+  // cells and their bytes front to back; in view order (after an earlier
+  // sort) every row would be a few cache misses.
+  ensureViewIndex();
   std::vector<SortItem> items;
   items.reserve(order_.size());
-  for (std::size_t p = 0; p < order_.size(); ++p)
-    items.push_back(sortItem(table_.text(order_[p], col), order_[p], static_cast<std::uint32_t>(p)));
+  for (std::size_t id = 0; id < viewOf_.size(); ++id)
+    if (viewOf_[id] >= 0)
+      items.push_back(sortItem(table_.text(id, col), static_cast<std::uint32_t>(id), static_cast<std::uint32_t>(viewOf_[id])));
   auto compare = [&](const SortItem& a, const SortItem& b) {
     if (int k = compareKeys(a, b)) return k;
     if (a.lo & b.lo & kExact) return 0;
