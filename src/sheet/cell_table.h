@@ -66,8 +66,8 @@ inline constexpr std::uint32_t kSideCell = 0x80000000u;
 // Longest text a record can hold as an offset and size.
 inline constexpr std::size_t kMaxLineCellBytes = kSideCell - 1;
 
-// Byte arena for long texts: large blocks that never move, so a text's
-// address stays valid until the arena is dropped.
+// Byte arena for texts that are not the file's bytes: large blocks that
+// never move, so a text's address stays valid until the arena is dropped.
 class TextArena {
  public:
   const char* add(std::string_view s);
