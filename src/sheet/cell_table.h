@@ -194,6 +194,20 @@ class CellTable {
     if (slot >= r.count) return {};
     return cellText(r, blocks_[r.block].cells[r.offset + slot]);
   }
+  // Asks the cache for the record of (row id, data column) and, once that
+  // record is there, for the start of its text: for passes over many rows.
+  void prefetch(std::size_t id, int col, bool textToo) const {
+    if (id >= rows_.size() || col < 0 || col >= columnCount()) return;
+    const RowRec& r = rows_[id];
+    const std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
+    if (slot >= r.count) return;
+    const CellRec* c = &blocks_[r.block].cells[r.offset + slot];
+    if (!textToo) {
+      __builtin_prefetch(c);
+    } else if (!(c->size & kSideCell) && c->size) {
+      __builtin_prefetch(source_.bytes.get() + r.start() + c->at);
+    }
+  }
   // Text of one record of row r.
   std::string_view cellText(const RowRec& r, CellRec c) const {
     if (c.size & kSideCell) return side_[c.at];

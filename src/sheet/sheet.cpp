@@ -330,9 +330,14 @@ bool Sheet::sortBy(int col, bool blankAtBottom) {
   ensureViewIndex();
   std::vector<SortItem> items;
   items.reserve(order_.size());
-  for (std::size_t id = 0; id < viewOf_.size(); ++id)
+  for (std::size_t id = 0; id < viewOf_.size(); ++id) {
+    // Records a little ahead, their texts a little less far: each row's
+    // bytes are then on their way before they are read.
+    table_.prefetch(id + 32, col, false);
+    table_.prefetch(id + 16, col, true);
     if (viewOf_[id] >= 0)
       items.push_back(sortItem(table_.text(id, col), static_cast<std::uint32_t>(id), static_cast<std::uint32_t>(viewOf_[id])));
+  }
   auto compare = [&](const SortItem& a, const SortItem& b) {
     if (int k = compareKeys(a, b)) return k;
     if (a.lo & b.lo & kExact) return 0;
@@ -377,7 +382,11 @@ bool Sheet::groupBy(int col) {
   groupIdCounter_ = kGroupIdCounterStart;
   groupCol_ = col;
   groupOf_.assign(table_.rowCount(), -1);
-  for (std::uint32_t id : order_) groupOf_[id] = groupNamed(table_.text(id, col));
+  for (std::size_t v = 0; v < order_.size(); ++v) {
+    if (v + 32 < order_.size()) table_.prefetch(order_[v + 32], col, false);
+    if (v + 16 < order_.size()) table_.prefetch(order_[v + 16], col, true);
+    groupOf_[order_[v]] = groupNamed(table_.text(order_[v], col));
+  }
   grouped_ = true;
   allCollapsed_ = false;
   displayDirty_ = true;
