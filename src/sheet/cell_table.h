@@ -51,6 +51,16 @@ BigArray<T> makeBigArray(std::size_t n) {
   return BigArray<T>(static_cast<T*>(allocateBig(n * sizeof(T))), BigFree{n * sizeof(T)});
 }
 
+// Asks the cache for the line holding p. (GCC drops a __builtin_prefetch
+// behind some conditions; on x86 the instruction is written out.)
+inline void prefetchLine(const void* p) {
+#if defined(__x86_64__) || defined(__i386__)
+  asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
+#else
+  __builtin_prefetch(p);
+#endif
+}
+
 // Longest text one cell can hold; a longer field is cut.
 inline constexpr std::size_t kMaxCellBytes = 0xFFFFFFF0u;
 
@@ -194,19 +204,25 @@ class CellTable {
     if (slot >= r.count) return {};
     return cellText(r, blocks_[r.block].cells[r.offset + slot]);
   }
-  // Asks the cache for the record of (row id, data column) and, once that
-  // record is there, for the start of its text: for passes over many rows.
-  void prefetch(std::size_t id, int col, bool textToo) const {
+  // Asks the cache for what reading (row id, data column) will need, one
+  // step of three: the row's record, the cell's record (the row's record
+  // should be there by then), the start of its text (the cell's record should
+  // be there). For passes over many rows, each step some rows ahead.
+  enum class Fetch { Row, Cell, Text };
+  void prefetch(std::size_t id, int col, Fetch what) const {
     if (id >= rows_.size() || col < 0 || col >= columnCount()) return;
     const RowRec& r = rows_[id];
+    if (what == Fetch::Row) {
+      prefetchLine(&r);
+      return;
+    }
     const std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
     if (slot >= r.count) return;
     const CellRec* c = &blocks_[r.block].cells[r.offset + slot];
-    if (!textToo) {
-      __builtin_prefetch(c);
-    } else if (!(c->size & kSideCell) && c->size) {
-      __builtin_prefetch(source_.bytes.get() + r.start() + c->at);
-    }
+    if (what == Fetch::Cell)
+      prefetchLine(c);
+    else if (!(c->size & kSideCell) && c->size)
+      prefetchLine(source_.bytes.get() + r.start() + c->at);
   }
   // Text of one record of row r.
   std::string_view cellText(const RowRec& r, CellRec c) const {

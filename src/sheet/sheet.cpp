@@ -333,8 +333,8 @@ bool Sheet::sortBy(int col, bool blankAtBottom) {
   for (std::size_t id = 0; id < viewOf_.size(); ++id) {
     // Records a little ahead, their texts a little less far: each row's
     // bytes are then on their way before they are read.
-    table_.prefetch(id + 32, col, false);
-    table_.prefetch(id + 16, col, true);
+    table_.prefetch(id + 32, col, CellTable::Fetch::Cell);
+    table_.prefetch(id + 16, col, CellTable::Fetch::Text);
     if (viewOf_[id] >= 0)
       items.push_back(sortItem(table_.text(id, col), static_cast<std::uint32_t>(id), static_cast<std::uint32_t>(viewOf_[id])));
   }
@@ -383,8 +383,10 @@ bool Sheet::groupBy(int col) {
   groupCol_ = col;
   groupOf_.assign(table_.rowCount(), -1);
   for (std::size_t v = 0; v < order_.size(); ++v) {
-    if (v + 32 < order_.size()) table_.prefetch(order_[v + 32], col, false);
-    if (v + 16 < order_.size()) table_.prefetch(order_[v + 16], col, true);
+    // Rows in view order lie anywhere in the store: three steps ahead.
+    if (v + 48 < order_.size()) table_.prefetch(order_[v + 48], col, CellTable::Fetch::Row);
+    if (v + 32 < order_.size()) table_.prefetch(order_[v + 32], col, CellTable::Fetch::Cell);
+    if (v + 16 < order_.size()) table_.prefetch(order_[v + 16], col, CellTable::Fetch::Text);
     groupOf_[order_[v]] = groupNamed(table_.text(order_[v], col));
   }
   grouped_ = true;
