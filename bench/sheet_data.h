@@ -11,15 +11,15 @@ inline constexpr int kSheetRows = 100000;
 // Writes the test file row by row: ids, names, e-mail addresses, dates,
 // amounts, cities, a status that is sometimes empty, comments of which every
 // fourth is quoted with delimiters and doubled quotes inside, codes, and
-// notes of which every third is long.
-inline void writeSheetFile(const std::string& path, int rows = kSheetRows) {
+// notes of which every third is long. False when the file cannot be written.
+inline bool writeSheetFile(const std::string& path, int rows = kSheetRows) {
   static const char* first[] = {"Anna", "Ben", "Clara", "David", "Eva", "Felix", "Greta", "Hugo", "Ida", "Jonas"};
   static const char* last[] = {"Meyer", "Schmidt", "Fischer", "Weber", "Wagner", "Becker", "Hoffmann", "Koch"};
   static const char* city[] = {"Berlin", "Hamburg", "Munich", "Cologne", "Frankfurt",
                                "Stuttgart", "Leipzig", "Dresden", "Bremen", "Hanover"};
   static const char* status[] = {"open", "closed", "pending", "", "review"};
   std::FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return;
+  if (!f) return false;
   std::fputs("id,name,email,date,amount,city,status,comment,code,notes\n", f);
   unsigned seed = 2024;
   auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 8; };
@@ -39,7 +39,8 @@ inline void writeSheetFile(const std::string& path, int rows = kSheetRows) {
     else
       std::fprintf(f, "ok %u\n", next() % 10);
   }
-  std::fclose(f);
+  const bool written = std::ferror(f) == 0;
+  return std::fclose(f) == 0 && written;
 }
 
 }  // namespace vmbench

@@ -70,7 +70,7 @@ std::string driveSheet(int runs) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "vmdrive-sheet-XXXXXX").string();
   if (!::mkdtemp(tmpl.data())) return "sheet: could not create a temporary folder\n";
   const std::string file = tmpl + "/big.csv";
-  writeSheetFile(file);
+  if (!writeSheetFile(file)) return "sheet: could not write the test file\n";
   const double sizeMb = static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0);
   vm::SheetOptions o;
   o.fileInfoFolder = tmpl + "/file_info";
@@ -120,7 +120,7 @@ std::string driveBigSheet(int runs) {
   std::string tmpl = (std::filesystem::temp_directory_path() / "vmdrive-big-XXXXXX").string();
   if (!::mkdtemp(tmpl.data())) return "big sheet: could not create a temporary folder\n";
   const std::string file = tmpl + "/big.csv";
-  writeSheetFile(file, kBigSheetRows);
+  if (!writeSheetFile(file, kBigSheetRows)) return "big sheet: could not write the test file\n";
   const double sizeMb = static_cast<double>(std::filesystem::file_size(file)) / (1024.0 * 1024.0);
   vm::SheetOptions o;
   o.fileInfoFolder = tmpl + "/file_info";

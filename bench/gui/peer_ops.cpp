@@ -27,7 +27,7 @@
 #include "platform/text.h"
 #include "render/markup.h"
 #include "sheet/sheet.h"
-#include "csv_data.h"
+#include "../sheet_data.h"
 
 namespace {
 
@@ -109,8 +109,8 @@ int makeData(const fs::path& dir) {
     }
   }
   if (!writeFile(dir / "big.md", markdown(1 << 20))) return 1;
-  if (!vmbench::writeCsvRows(dir / "rows100k.csv", 100000) ||
-      !vmbench::writeCsvRows(dir / "rows1m.csv", 1000000)) return 1;
+  if (!vmbench::writeSheetFile(dir / "rows100k.csv", 100000) ||
+      !vmbench::writeSheetFile(dir / "rows1m.csv", 1000000)) return 1;
   return 0;
 }
 

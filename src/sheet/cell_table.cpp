@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <new>
+#include <utility>
 
 namespace vm {
 
@@ -17,8 +18,6 @@ constexpr std::size_t kHugePage = 2u << 20;
 constexpr std::uint32_t kBlockCells = (kHugePage - 4096) / sizeof(CellRec);
 constexpr std::size_t kArenaBlock = 1u << 20;          // bytes per arena block
 constexpr std::size_t kArenaOwnBlock = kArenaBlock / 4;  // texts this long get a block of their own
-
-std::uint32_t clampSize(std::size_t n) { return static_cast<std::uint32_t>(std::min(n, kMaxCellBytes)); }
 
 }  // namespace
 
@@ -167,41 +166,67 @@ CellRec* CellTable::allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_
   return b.cells.get() + offset;
 }
 
-void CellTable::store(CellRec& c, std::string_view text) {
-  c.size = clampSize(text.size());
-  if (c.size < kInlineText) {
-    if (c.size) std::memcpy(c.bytes, text.data(), c.size);
-  } else if (inSource(text)) {
-    const char* p = text.data();
-    std::memcpy(c.bytes, &p, sizeof p);
-  } else if (lent_ && text.size() > kArenaOwnBlock && text.data() == lent_->data() && text.size() == lent_->size()) {
+CellRec CellTable::toSide(std::string_view text) {
+  std::uint32_t index;
+  if (!freeSide_.empty()) {
+    index = freeSide_.back();
+    freeSide_.pop_back();
+    side_[index] = text;
+  } else {
+    if (side_.size() >= kSideCell) throw std::bad_alloc();  // no index left for it
+    index = static_cast<std::uint32_t>(side_.size());
+    side_.push_back(text);
+  }
+  return CellRec{index, kSideCell};  // the entry holds the size
+}
+
+void CellTable::store(const RowRec& r, CellRec& c, std::string_view text) {
+  const std::size_t n = std::min(text.size(), kMaxCellBytes);
+  if (n == 0) {
+    c = CellRec{0, 0};
+    return;
+  }
+  if (inSource(text)) {
+    const std::size_t at = static_cast<std::size_t>(text.data() - source_.bytes.get());
+    if (at >= r.start() && at - r.start() <= UINT32_MAX && n <= kMaxLineCellBytes) {
+      c = CellRec{static_cast<std::uint32_t>(at - r.start()), static_cast<std::uint32_t>(n)};
+      return;
+    }
+    c = toSide(text.substr(0, n));  // still the file's bytes: no copy
+    return;
+  }
+  if (lent_ && text.size() > kArenaOwnBlock && text.data() == lent_->data() && text.size() == lent_->size()) {
     const char* p = arena_.adopt(std::move(*lent_));
     lent_->clear();
-    std::memcpy(c.bytes, &p, sizeof p);
-  } else {
-    const char* p = arena_.add(text.substr(0, c.size));
-    std::memcpy(c.bytes, &p, sizeof p);
+    c = toSide({p, n});
+    return;
   }
+  c = toSide({arena_.add(text.substr(0, n)), n});
 }
 
 void CellTable::forget(const CellRec& c) {
-  if (c.size >= kInlineText) deadArena_ += c.size;
+  if (!(c.size & kSideCell)) return;
+  const std::string_view t = side_[c.at];
+  if (!inSource(t)) deadArena_ += t.size();
+  side_[c.at] = {};
+  freeSide_.push_back(c.at);
 }
 
-std::size_t CellTable::beginRow() {
+std::size_t CellTable::beginRow(std::uint64_t lineStart) {
   RowRec r;
   if (!blocks_.empty()) {
     r.block = static_cast<std::uint32_t>(blocks_.size() - 1);
     r.offset = blocks_.back().used;
   }
+  r.word = lineStart & RowRec::kStartMask;
   rows_.push_back(r);
   return rows_.size() - 1;
 }
 
-void CellTable::appendToLastRow(std::string_view text) {
+void CellTable::appendAnyToLastRow(std::string_view text) {
   RowRec& r = rows_.back();
   if (blocks_.empty() || r.block != blocks_.size() - 1 || blocks_.back().used == blocks_.back().cap ||
-      r.offset + r.count != blocks_.back().used) {
+      r.offset + r.count != blocks_.back().used) [[unlikely]] {
     // No room behind the run: move it into a fresh block with room to grow.
     const std::uint32_t n = r.count;
     Block b;
@@ -224,17 +249,59 @@ void CellTable::appendToLastRow(std::string_view text) {
     r.offset = 0;
   }
   Block& b = blocks_.back();
-  store(b.cells[b.used], text);
+  store(r, b.cells[b.used], text);
   ++b.used;
   ++r.count;
   ++storedCells_;
 }
 
-void CellTable::replaceFirstOfLastRow(std::string_view text) {
-  RowRec& r = rows_.back();
-  CellRec& c = blocks_[r.block].cells[r.offset];
-  forget(c);
-  store(c, text);
+RowSource CellTable::rowSource(std::size_t id) const {
+  RowSource s;
+  if (id >= rows_.size()) return s;
+  const RowRec& r = rows_[id];
+  if (!r.has(RowRec::kPresent)) return s;
+  if (r.has(RowRec::kAside)) {
+    s = aside_.at(id);
+  } else {
+    s.lead = (r.word >> RowRec::kLeadShift) & 0xFF;
+    s.begin = r.start() - s.lead;
+    s.size = r.lineSize;
+    s.eol = static_cast<std::uint8_t>((r.word >> RowRec::kEolShift) & 3);
+  }
+  s.present = true;
+  s.dirty = r.has(RowRec::kDirty);
+  return s;
+}
+
+void CellTable::setRowSource(std::size_t id, const RowSource& s) {
+  if (id >= rows_.size()) return;
+  RowRec& r = rows_[id];
+  const std::uint64_t start = (s.begin + s.lead) & RowRec::kStartMask;
+  if (start != r.start() && r.count > 0) {
+    // The row's texts were placed against another start: placed again.
+    std::vector<std::string_view> texts(r.count);
+    CellRec* run = blocks_[r.block].cells.get() + r.offset;
+    for (std::uint32_t i = 0; i < r.count; ++i) {
+      texts[i] = cellText(r, run[i]);
+      forget(run[i]);
+    }
+    r.word = (r.word & ~RowRec::kStartMask) | start;
+    for (std::uint32_t i = 0; i < r.count; ++i) store(r, run[i], texts[i]);
+  }
+  std::uint64_t word = start | RowRec::kPresent | (r.word & RowRec::kDeleted);
+  if (s.dirty) word |= RowRec::kDirty;
+  if (s.lead <= 0xFF && s.size < UINT32_MAX && s.begin + s.lead <= RowRec::kStartMask) {
+    word |= s.lead << RowRec::kLeadShift;
+    word |= static_cast<std::uint64_t>(s.eol & 3) << RowRec::kEolShift;
+    r.lineSize = static_cast<std::uint32_t>(s.size);
+    if (r.has(RowRec::kAside)) aside_.erase(id);
+  } else {
+    word |= RowRec::kAside;
+    RowSource kept = s;
+    kept.present = true;
+    aside_[id] = kept;
+  }
+  r.word = word;
 }
 
 void CellTable::setColumnCount(int n) {
@@ -242,7 +309,7 @@ void CellTable::setColumnCount(int n) {
   for (std::size_t i = 0; i < colMap_.size(); ++i) colMap_[i] = static_cast<std::uint32_t>(i);
   slots_ = static_cast<std::uint32_t>(colMap_.size());
   colField_.resize(colMap_.size());
-  for (std::size_t i = 0; i < colField_.size(); ++i) colField_[i] = static_cast<std::int64_t>(i);
+  for (std::size_t i = 0; i < colField_.size(); ++i) colField_[i] = static_cast<std::int32_t>(i);
   columnsAsRead_ = true;
 }
 
@@ -255,7 +322,7 @@ void CellTable::setText(std::size_t id, int col, std::string_view text) {
     Block* tail = r.count > 0 ? &blocks_[r.block] : nullptr;
     if (tail && r.block == blocks_.size() - 1 && r.offset + r.count == tail->used && r.offset + n <= tail->cap) {
       // The run is the last one of the last block: grow it in place.
-      for (std::uint32_t i = r.count; i < n; ++i) tail->cells[r.offset + i].size = 0;
+      for (std::uint32_t i = r.count; i < n; ++i) tail->cells[r.offset + i] = CellRec{0, 0};
       storedCells_ += n - r.count;
       tail->used = r.offset + n;
     } else {
@@ -265,15 +332,17 @@ void CellTable::setText(std::size_t id, int col, std::string_view text) {
         std::memcpy(run, blocks_[r.block].cells.get() + r.offset, r.count * sizeof(CellRec));
         deadCells_ += r.count;
       }
-      for (std::uint32_t i = r.count; i < n; ++i) run[i].size = 0;
+      for (std::uint32_t i = r.count; i < n; ++i) run[i] = CellRec{0, 0};
       r.block = block;
       r.offset = offset;
     }
     r.count = n;
   }
   CellRec& c = blocks_[r.block].cells[r.offset + slot];
-  forget(c);
-  store(c, text);
+  // The old text may be the new one's storage (a side entry reused): stored first.
+  const CellRec old = c;
+  store(r, c, text);
+  forget(old);
   markDirty(id);
 }
 
@@ -292,8 +361,8 @@ std::size_t CellTable::addRow(const std::vector<std::string>& texts) {
 
 void CellTable::markDeleted(std::size_t id) {
   RowRec& r = rows_[id];
-  if (r.deleted) return;
-  r.deleted = 1;
+  if (r.has(RowRec::kDeleted)) return;
+  r.word |= RowRec::kDeleted;
   for (std::uint32_t i = 0; i < r.count; ++i) forget(blocks_[r.block].cells[r.offset + i]);
   deadCells_ += r.count;
   r.count = 0;
@@ -309,9 +378,11 @@ void CellTable::insertColumn(int col) {
 void CellTable::eraseColumn(int col) {
   if (col < 0 || col >= columnCount()) return;
   const std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
-  for (const RowRec& r : rows_) {
+  for (RowRec& r : rows_) {
     if (slot < r.count) {
-      forget(blocks_[r.block].cells[r.offset + slot]);
+      CellRec& c = blocks_[r.block].cells[r.offset + slot];
+      forget(c);
+      c = CellRec{0, 0};
       ++deadCells_;
     }
   }
@@ -325,27 +396,32 @@ void CellTable::compact() {
   fresh.setColumnCount(columnCount());
   // The source moves first: texts that point into it stay pointers.
   fresh.source_ = std::move(source_);
-  fresh.sources_ = std::move(sources_);
+  fresh.aside_ = std::move(aside_);
   fresh.colField_ = colField_;
   fresh.columnsAsRead_ = columnsAsRead_;
   fresh.rows_.resize(rows_.size());
   for (std::size_t id = 0; id < rows_.size(); ++id) {
     const RowRec& r = rows_[id];
     RowRec& nr = fresh.rows_[id];
-    if (r.deleted) {
-      nr.deleted = 1;
-      continue;
-    }
+    nr.word = r.word;
+    nr.lineSize = r.lineSize;
+    if (r.has(RowRec::kDeleted)) continue;
     std::uint32_t n = 0;
     for (std::size_t c = 0; c < colMap_.size(); ++c)
       if (colMap_[c] < r.count) n = static_cast<std::uint32_t>(c + 1);
     CellRec* run = fresh.allocRun(n, nr.block, nr.offset);
     nr.count = n;
-    for (std::uint32_t c = 0; c < n; ++c) fresh.store(run[c], text(id, static_cast<int>(c)));
+    for (std::uint32_t c = 0; c < n; ++c) {
+      const std::uint32_t slot = colMap_[c];
+      const CellRec old = slot < r.count ? blocks_[r.block].cells[r.offset + slot] : CellRec{0, 0};
+      if (old.size & kSideCell)
+        fresh.store(nr, run[c], side_[old.at]);  // file bytes stay where they are, others are copied
+      else
+        run[c] = old;  // an offset into the row's line holds as it is
+    }
   }
   *this = std::move(fresh);
 }
-
 void CellTable::compactIfWasteful() {
   const bool cells = deadCells_ > 4096 && deadCells_ * 2 > storedCells_;
   const bool bytes = deadArena_ > (1u << 20) && deadArena_ * 2 > arena_.bytesUsed();
@@ -354,7 +430,8 @@ void CellTable::compactIfWasteful() {
 
 std::size_t CellTable::memoryBytes() const {
   std::size_t n = rows_.capacity() * sizeof(RowRec) + colMap_.capacity() * sizeof(std::uint32_t) +
-                  colField_.capacity() * sizeof(std::int32_t) + sources_.capacity() * sizeof(RowSource);
+                  colField_.capacity() * sizeof(std::int32_t) + side_.capacity() * sizeof(std::string_view) +
+                  freeSide_.capacity() * sizeof(std::uint32_t) + aside_.size() * (sizeof(RowSource) + 32);
   for (const Block& b : blocks_) n += b.cap * sizeof(CellRec);
   return n + arena_.bytesUsed();
 }

@@ -1,9 +1,16 @@
 #pragma once
-// Cell store of a sheet: every cell is a 16-byte record kept in large blocks,
-// and a row is a contiguous run of records inside one block. A text shorter
-// than kInlineText bytes sits inside its record; a longer one lives in the
-// sheet's text arena and the record holds a pointer to it. Nothing is
-// allocated per cell, and (row, column) finds its text in O(1).
+// Cell store of a sheet: every cell is an 8-byte record kept in large
+// blocks, and a row is a contiguous run of records inside one block. Nothing
+// is allocated per cell, and (row, column) finds its text in O(1).
+//
+// A table read from a file keeps the file's bytes (its source) and, per row,
+// where the row's line lies in them. A cell whose text is the file's bytes
+// as they stand (a quoted field reduced in place included) holds only where
+// its text starts within its row's line and its size. Any other text (typed,
+// decoded from Windows-1252, reduced into a copy, or out of reach of those
+// 32-bit numbers) is an entry of the table's side list, which points into
+// the source, the text arena or a text taken over whole; the record then
+// holds the entry's index, flagged by the top bit of its size.
 //
 // Columns go through a map from data column to physical slot, so inserting or
 // deleting a column touches the map only: an inserted column gets a fresh
@@ -12,9 +19,6 @@
 // to a new run at the end; runs left behind are counted as dead and the whole
 // table is compacted once more than half of it is dead.
 //
-// A table read from a file also keeps the file's bytes (its source) and, per
-// row, where the row's line lies in them. A long cell text that is the
-// file's bytes as they stand points into the source instead of being copied.
 // Saving writes a row nobody touched from its source, byte for byte.
 #include <cstdint>
 #include <cstring>
@@ -23,6 +27,7 @@
 #include <string>
 #include <string_view>
 #include <type_traits>
+#include <unordered_map>
 #include <vector>
 
 namespace vm {
@@ -46,26 +51,33 @@ BigArray<T> makeBigArray(std::size_t n) {
   return BigArray<T>(static_cast<T*>(allocateBig(n * sizeof(T))), BigFree{n * sizeof(T)});
 }
 
-// Texts shorter than this are held inside the cell record.
-inline constexpr std::size_t kInlineText = 12;
+// Asks the cache for the line holding p. (GCC drops a __builtin_prefetch
+// behind some conditions; on x86 the instruction is written out.)
+inline void prefetchLine(const void* p) {
+#if defined(__x86_64__) || defined(__i386__)
+  asm volatile("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
+#else
+  __builtin_prefetch(p);
+#endif
+}
+
 // Longest text one cell can hold; a longer field is cut.
 inline constexpr std::size_t kMaxCellBytes = 0xFFFFFFF0u;
 
+// One cell. A text of the file's bytes: `at` is where it starts within its
+// row's line, `size` its length. With kSideCell set in size, `at` is an
+// index into the table's side list. An empty text is {0, 0}.
 struct CellRec {
-  char bytes[kInlineText];  // the text when short, else the arena pointer
-  std::uint32_t size;       // text length in bytes
+  std::uint32_t at;
+  std::uint32_t size;
 };
-static_assert(sizeof(CellRec) == 16);
+static_assert(sizeof(CellRec) == 8);
+inline constexpr std::uint32_t kSideCell = 0x80000000u;
+// Longest text a record can hold as an offset and size.
+inline constexpr std::size_t kMaxLineCellBytes = kSideCell - 1;
 
-inline std::string_view cellText(const CellRec& c) {
-  if (c.size < kInlineText) return {c.bytes, c.size};
-  const char* p;
-  std::memcpy(&p, c.bytes, sizeof p);
-  return {p, c.size};
-}
-
-// Byte arena for long texts: large blocks that never move, so a text's
-// address stays valid until the arena is dropped.
+// Byte arena for texts that are not the file's bytes: large blocks that
+// never move, so a text's address stays valid until the arena is dropped.
 class TextArena {
  public:
   const char* add(std::string_view s);
@@ -148,13 +160,29 @@ struct TableSource {
   void originalPieces(std::size_t begin, std::size_t n, const std::function<void(std::string_view)>& put) const;
 };
 
-// One row: where its run of cells is and how many cells it stores.
+// One row: where its run of cells is, how many cells it stores, and where
+// its line lies in the source. The start of the line's content, the lead and
+// the flags share one word; a row whose lead or content does not fit (over
+// 255 lead bytes, 4 GB of content) keeps its whole RowSource aside.
 struct RowRec {
+  static constexpr std::uint64_t kStartMask = (std::uint64_t{1} << 48) - 1;
+  static constexpr int kLeadShift = 48;
+  static constexpr int kEolShift = 56;            // 2 bits
+  static constexpr std::uint64_t kPresent = std::uint64_t{1} << 58;
+  static constexpr std::uint64_t kDirty = std::uint64_t{1} << 59;
+  static constexpr std::uint64_t kDeleted = std::uint64_t{1} << 60;
+  static constexpr std::uint64_t kAside = std::uint64_t{1} << 61;  // the RowSource is kept aside
+
   std::uint32_t block = 0;
   std::uint32_t offset = 0;
-  std::uint32_t count = 0;  // physical slots stored; slots beyond read as empty
-  std::uint32_t deleted = 0;
+  std::uint32_t count = 0;     // physical slots stored; slots beyond read as empty
+  std::uint32_t lineSize = 0;  // content bytes of its line (when not aside)
+  std::uint64_t word = 0;
+
+  std::uint64_t start() const { return word & kStartMask; }  // content start in the source
+  bool has(std::uint64_t flag) const { return (word & flag) != 0; }
 };
+static_assert(sizeof(RowRec) == 24);
 
 class CellTable {
  public:
@@ -166,25 +194,66 @@ class CellTable {
   int columnCount() const { return static_cast<int>(colMap_.size()); }
   std::size_t rowCount() const { return rows_.size(); }  // every row ever made, deleted ones too
   const RowRec& row(std::size_t id) const { return rows_[id]; }
-  bool isDeleted(std::size_t id) const { return rows_[id].deleted != 0; }
+  bool isDeleted(std::size_t id) const { return rows_[id].has(RowRec::kDeleted); }
 
   // Text of (row id, data column); "" for a missing cell or an out-of-range column.
   std::string_view text(std::size_t id, int col) const {
     if (col < 0 || col >= columnCount()) return {};
     const RowRec& r = rows_[id];
-    std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
+    const std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
     if (slot >= r.count) return {};
-    return cellText(blocks_[r.block].cells[r.offset + slot]);
+    return cellText(r, blocks_[r.block].cells[r.offset + slot]);
+  }
+  // Asks the cache for what reading (row id, data column) will need, one
+  // step of three: the row's record, the cell's record (the row's record
+  // should be there by then), the start of its text (the cell's record should
+  // be there). For passes over many rows, each step some rows ahead.
+  enum class Fetch { Row, Cell, Text };
+  void prefetch(std::size_t id, int col, Fetch what) const {
+    if (id >= rows_.size() || col < 0 || col >= columnCount()) return;
+    const RowRec& r = rows_[id];
+    if (what == Fetch::Row) {
+      prefetchLine(&r);
+      return;
+    }
+    const std::uint32_t slot = colMap_[static_cast<std::size_t>(col)];
+    if (slot >= r.count) return;
+    const CellRec* c = &blocks_[r.block].cells[r.offset + slot];
+    if (what == Fetch::Cell)
+      prefetchLine(c);
+    else if (!(c->size & kSideCell) && c->size)
+      prefetchLine(source_.bytes.get() + r.start() + c->at);
+  }
+  // Text of one record of row r.
+  std::string_view cellText(const RowRec& r, CellRec c) const {
+    if (c.size & kSideCell) return side_[c.at];
+    if (c.size == 0) return {};
+    return {source_.bytes.get() + r.start() + c.at, c.size};
   }
 
   // ---- building (used by the reader, rows in file order)
-  // Starts a new row at the end; returns its id.
-  std::size_t beginRow();
+  // Starts a new row at the end whose line's content begins at lineStart in
+  // the source; returns its id.
+  std::size_t beginRow(std::uint64_t lineStart = 0);
   // Appends one cell to the last row, relocating its run when the block is full.
   // A text inside the source is referred to, not copied.
-  void appendToLastRow(std::string_view text);
-  // Replaces the last row's first cell (the row must hold one).
-  void replaceFirstOfLastRow(std::string_view text);
+  void appendToLastRow(std::string_view text) {
+    // The common case inline: file bytes of the row's line, room behind the run.
+    RowRec& r = rows_.back();
+    if (!blocks_.empty()) {
+      Block& b = blocks_.back();
+      const char* line = source_.bytes.get() + r.start();
+      if (r.block + 1 == blocks_.size() && b.used < b.cap && r.offset + r.count == b.used && !text.empty() &&
+          text.data() >= line && text.data() + text.size() <= source_.bytes.get() + source_.size &&
+          text.size() <= kMaxLineCellBytes && static_cast<std::size_t>(text.data() - line) <= UINT32_MAX) {
+        b.cells[b.used++] = CellRec{static_cast<std::uint32_t>(text.data() - line), static_cast<std::uint32_t>(text.size())};
+        ++r.count;
+        ++storedCells_;
+        return;
+      }
+    }
+    appendAnyToLastRow(text);
+  }
   // While reading: a long text stored from *s (the reader's scratch text) is
   // taken over rather than copied, so that a huge field is held once. Null
   // when the reading ends.
@@ -194,19 +263,9 @@ class CellTable {
   const TableSource& source() const { return source_; }
   TableSource& source() { return source_; }
   // Where row id lies in the source (present false for rows made later).
-  const RowSource& rowSource(std::size_t id) const {
-    static const RowSource none;
-    return id < sources_.size() ? sources_[id] : none;
-  }
-  void setRowSource(std::size_t id, const RowSource& s) {
-    if (id == sources_.size()) {
-      sources_.push_back(s);
-      return;
-    }
-    if (sources_.size() < id) sources_.resize(id + 1);
-    sources_[id] = s;
-  }
-  void reserveSources(std::size_t n) { sources_.reserve(n); }
+  RowSource rowSource(std::size_t id) const;
+  // Notes where row id (0 <= id < rowCount()) lies in the source.
+  void setRowSource(std::size_t id, const RowSource& s);
   // Data column col -> the field of the row's line it was read from, or -1
   // for a column inserted since.
   std::int64_t sourceField(int col) const {
@@ -231,12 +290,14 @@ class CellTable {
   void insertColumn(int col);  // 0 <= col <= columnCount()
   void eraseColumn(int col);   // 0 <= col < columnCount()
 
-  // Rebuilds the blocks and arena with only live cells, in column order.
+  // Rebuilds the blocks, side list and arena with only live cells, in column order.
   void compact();
   // Compacts when more than half of the stored cells or arena bytes are dead.
   void compactIfWasteful();
 
   std::size_t memoryBytes() const;
+  // Entries of the side list in use (texts not held as offsets into their line).
+  std::size_t sideTexts() const { return side_.size() - freeSide_.size(); }
 
  private:
   struct Block {
@@ -244,21 +305,25 @@ class CellTable {
     std::uint32_t cap = 0;
     std::uint32_t used = 0;
   };
+  void appendAnyToLastRow(std::string_view text);
   // Room for n contiguous cells; sets block and offset. The cells are not initialised.
   CellRec* allocRun(std::uint32_t n, std::uint32_t& block, std::uint32_t& offset);
-  void store(CellRec& c, std::string_view text);
+  // Stores text in c, a record of row r.
+  void store(const RowRec& r, CellRec& c, std::string_view text);
+  CellRec toSide(std::string_view text);
   bool inSource(std::string_view text) const {
     return source_.bytes && text.data() >= source_.bytes.get() &&
            text.data() + text.size() <= source_.bytes.get() + source_.size;
   }
-  void markDirty(std::size_t id) {
-    if (id < sources_.size()) sources_[id].dirty = true;
-  }
-  void forget(const CellRec& c);  // counts a cell's arena bytes as dead
+  void markDirty(std::size_t id) { rows_[id].word |= RowRec::kDirty; }
+  void forget(const CellRec& c);  // a cell's text is dropped: its side entry is freed
 
   std::vector<Block> blocks_;
   TextArena arena_;
+  std::vector<std::string_view> side_;      // texts of side cells
+  std::vector<std::uint32_t> freeSide_;     // side entries free for reuse
   std::vector<RowRec> rows_;
+  std::unordered_map<std::size_t, RowSource> aside_;  // rows whose line does not fit their record
   std::vector<std::uint32_t> colMap_;  // data column -> physical slot
   std::uint32_t slots_ = 0;            // physical slots handed out so far
   std::size_t storedCells_ = 0;        // cells in runs, live or dead
@@ -266,7 +331,6 @@ class CellTable {
   std::size_t deadArena_ = 0;
   TableSource source_;
   std::string* lent_ = nullptr;
-  std::vector<RowSource> sources_;     // row id -> its line in the source
   std::vector<std::int32_t> colField_;  // data column -> field of the file's lines, -1 none
   bool columnsAsRead_ = true;
 };

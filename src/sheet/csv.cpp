@@ -269,8 +269,7 @@ class Assembler {
  public:
   Assembler(CellTable& t, const char* base, std::size_t bodyBegin, bool legacy)
       : t_(t), base_(base), legacy_(legacy), lineStart_(bodyBegin), rowBegin_(bodyBegin) {
-    t_.beginRow();
-    t_.appendToLastRow(kBlankCellMarker);
+    t_.beginRow(bodyBegin);
     t_.lendScratch(&scratch_);
   }
   ~Assembler() { t_.lendScratch(nullptr); }
@@ -324,7 +323,11 @@ class Assembler {
   void endLine(std::size_t contentEnd, std::size_t after, std::uint8_t eol) {
     const std::int64_t fields = lineFields_ + (lastTookDelim_ ? 1 : 0);
     widest_ = std::max(widest_, fields);
-    if (lines_ == 0 && fields == 0) blankFirstLine_ = true;
+    if (lines_ == 0 && fields == 0) {
+      // Row 0 shows the blank-cell marker in its first cell.
+      blankFirstLine_ = true;
+      t_.appendToLastRow(kBlankCellMarker);
+    }
     if (fields > 0 || lines_ == 0) {
       RowSource rs;
       rs.begin = rowBegin_;
@@ -347,12 +350,8 @@ class Assembler {
 
   void store(std::string_view text) {
     if (col_ == 0) {
-      if (row_ == 0) {
-        t_.replaceFirstOfLastRow(text);
-      } else {
-        t_.beginRow();
-        t_.appendToLastRow(text);
-      }
+      if (row_ > 0) t_.beginRow(lineStart_);  // row 0 was begun at the start
+      t_.appendToLastRow(text);
       pendingEmpty_ = 0;
       return;
     }
@@ -536,7 +535,6 @@ class Loader {
       const double perRow = static_cast<double>(p_ - buf_ + 1) / static_cast<double>(load_.table.rowCount());
       const double rows = std::min(static_cast<double>(size_) / perRow * 1.05 + 16, static_cast<double>(kMaxReservedRows));
       load_.table.reserveRows(static_cast<std::size_t>(rows));
-      load_.table.reserveSources(static_cast<std::size_t>(rows));
     }
     return true;
   }

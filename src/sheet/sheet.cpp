@@ -31,60 +31,71 @@ bool containsFolded(std::string_view hay, std::string_view needle) {
   return false;
 }
 
-// Sort item of one row. key holds the text's first eight bytes folded the
-// way compareNoCase folds ASCII, big-endian, so that comparing keys compares
-// those bytes; at the first byte that is not ASCII it holds 0xFF and stops, and
-// a difference at such a byte says nothing. An ASCII text also has its folded
-// copy in the sort's buffer, so ties are broken by comparing bytes; any other
-// text falls back to compareNoCase itself. Every path gives compareNoCase's
-// answer, so the order is consistent.
+// Sort item of one row, made once per sort. hi and lo hold the first 15
+// bytes of the row's text folded the way compareNoCase folds ASCII,
+// big-endian; the lowest byte of lo holds the flags. At the first byte that
+// is not ASCII, or a NUL, the key holds 0xFF and stops: a difference at such
+// a byte says nothing. Equal keys of two exact texts mean equal texts.
+// Whatever the keys leave open the texts themselves settle, so every path
+// gives compareNoCase's answer. pos is the row's place before the sort: it
+// breaks ties, so that rows that compare equal keep their order.
 struct SortItem {
-  std::uint64_t key;
-  std::uint32_t off;  // folded copy in the buffer (ASCII texts)
+  std::uint64_t hi;
+  std::uint64_t lo;
   std::uint32_t id;
-  std::uint32_t len;
-  std::uint8_t empty;
-  std::uint8_t exact;  // the key is the whole text: equal keys mean equal texts
-  std::uint8_t ascii;  // ASCII with a folded copy (or exact)
+  std::uint32_t pos;
 };
 static_assert(sizeof(SortItem) == 24);
 
-SortItem sortItem(std::string_view t, std::uint32_t id, std::string& folded) {
-  SortItem item{0, static_cast<std::uint32_t>(folded.size()), id, static_cast<std::uint32_t>(t.size()),
-                t.empty(), t.size() <= 8, 1};
-  for (std::size_t i = 0; i < t.size(); ++i) {
-    unsigned char c = static_cast<unsigned char>(t[i]);
+constexpr std::size_t kKeyBytes = 15;
+constexpr std::uint64_t kExact = 1;  // ASCII without NUL, at most kKeyBytes long: the key is the whole text
+constexpr std::uint64_t kAscii = 2;  // every byte ASCII
+constexpr std::uint64_t kEmpty = 4;
+
+SortItem sortItem(std::string_view t, std::uint32_t id, std::uint32_t pos) {
+  std::uint64_t key[2] = {0, 0};
+  bool exact = t.size() <= kKeyBytes;
+  std::size_t i = 0;
+  for (; i < std::min(t.size(), kKeyBytes); ++i) {
+    const unsigned char c = static_cast<unsigned char>(t[i]);
+    const int shift = 56 - 8 * static_cast<int>(i % 8);
     if (c >= 0x80 || c == 0) {
-      if (i < 8) item.key |= std::uint64_t{0xFF} << (56 - 8 * i);
-      item.exact = item.ascii = 0;
+      key[i / 8] |= std::uint64_t{0xFF} << shift;
+      exact = false;
       break;
     }
-    if (i < 8) item.key |= std::uint64_t(static_cast<unsigned char>(lowerAscii(static_cast<char>(c)))) << (56 - 8 * i);
+    key[i / 8] |= std::uint64_t(static_cast<unsigned char>(lowerAscii(static_cast<char>(c)))) << shift;
   }
-  if (item.ascii && !item.exact && folded.size() + t.size() > UINT32_MAX) item.ascii = 0;  // no room: compare slowly
-  if (item.ascii && !item.exact) {
-    for (char c : t) folded += lowerAscii(c);
-  } else {
-    item.off = 0;
-  }
-  return item;
+  bool ascii = true;
+  for (char c : t) ascii &= static_cast<unsigned char>(c) < 0x80;
+  const std::uint64_t flags = (exact ? kExact : 0) | (ascii ? kAscii : 0) | (t.empty() ? kEmpty : 0);
+  return SortItem{key[0], key[1] | flags, id, pos};
 }
 
-// <0, 0, >0 from the keys alone, or nullopt when only the texts can tell.
-std::optional<int> compareKeys(const SortItem& a, const SortItem& b) {
-  if (a.key == b.key) {
-    if (a.exact && b.exact) return 0;
-    return std::nullopt;
+// <0 or >0 from the keys alone; 0 when they say nothing more (the texts
+// are then equal when both are exact).
+int compareKeys(const SortItem& a, const SortItem& b) {
+  std::uint64_t x = a.hi ^ b.hi, ka = a.hi, kb = b.hi;
+  if (x == 0) {
+    x = (a.lo ^ b.lo) & ~std::uint64_t{0xFF};
+    ka = a.lo;
+    kb = b.lo;
+    if (x == 0) return 0;
   }
-  const int byte = std::countl_zero(a.key ^ b.key) / 8;
-  const int shift = 56 - 8 * byte;
-  if (((a.key >> shift) & 0xFF) == 0xFF || ((b.key >> shift) & 0xFF) == 0xFF) return std::nullopt;
-  return a.key < b.key ? -1 : 1;
+  const int shift = 56 - (std::countl_zero(x) / 8) * 8;
+  const unsigned ba = (ka >> shift) & 0xFF, bb = (kb >> shift) & 0xFF;
+  if (ba == 0xFF || bb == 0xFF) return 0;
+  return ba < bb ? -1 : 1;
 }
 
-int compareBytes(std::string_view a, std::string_view b) {
-  int r = std::memcmp(a.data(), b.data(), std::min(a.size(), b.size()));
-  if (r != 0) return r < 0 ? -1 : 1;
+// compareNoCase for two ASCII texts.
+int compareAsciiNoCase(std::string_view a, std::string_view b) {
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const unsigned char ca = static_cast<unsigned char>(lowerAscii(a[i]));
+    const unsigned char cb = static_cast<unsigned char>(lowerAscii(b[i]));
+    if (ca != cb) return ca < cb ? -1 : 1;
+  }
   return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
 }
 
@@ -313,25 +324,31 @@ bool Sheet::sortBy(int col, bool blankAtBottom) {
   sortCol_ = col;
   sortDesc_ = desc;
 
+  // Items are made going through the rows in storage order, which reads the
+  // cells and their bytes front to back; in view order (after an earlier
+  // sort) every row would be a few cache misses.
+  ensureViewIndex();
   std::vector<SortItem> items;
   items.reserve(order_.size());
-  std::string folded;
-  for (std::uint32_t id : order_) items.push_back(sortItem(table_.text(id, col), id, folded));
-  // An exact ASCII text has no copy: its key is its folded text.
-  auto foldedText = [&](const SortItem& i, std::string& scratch) -> std::string_view {
-    if (!i.exact) return {folded.data() + i.off, i.len};
-    scratch.clear();
-    for (int b = 0; b < static_cast<int>(i.len); ++b) scratch += static_cast<char>(i.key >> (56 - 8 * b));
-    return scratch;
+  for (std::size_t id = 0; id < viewOf_.size(); ++id) {
+    // Records a little ahead, their texts a little less far: each row's
+    // bytes are then on their way before they are read.
+    table_.prefetch(id + 32, col, CellTable::Fetch::Cell);
+    table_.prefetch(id + 16, col, CellTable::Fetch::Text);
+    if (viewOf_[id] >= 0)
+      items.push_back(sortItem(table_.text(id, col), static_cast<std::uint32_t>(id), static_cast<std::uint32_t>(viewOf_[id])));
+  }
+  auto compare = [&](const SortItem& a, const SortItem& b) {
+    if (int k = compareKeys(a, b)) return k;
+    if (a.lo & b.lo & kExact) return 0;
+    const std::string_view ta = table_.text(a.id, col), tb = table_.text(b.id, col);
+    return (a.lo & b.lo & kAscii) ? compareAsciiNoCase(ta, tb) : compareNoCase(ta, tb);
   };
-  std::string sa, sb;
-  std::stable_sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) {
-    if (blankAtBottom && a.empty != b.empty) return b.empty != 0;
-    int r;
-    if (std::optional<int> k = compareKeys(a, b)) r = *k;
-    else if (a.ascii && b.ascii) r = compareBytes(foldedText(a, sa), foldedText(b, sb));
-    else r = compareNoCase(table_.text(a.id, col), table_.text(b.id, col));
-    return desc ? r > 0 : r < 0;
+  std::sort(items.begin(), items.end(), [&](const SortItem& a, const SortItem& b) {
+    if (blankAtBottom && ((a.lo ^ b.lo) & kEmpty)) return (b.lo & kEmpty) != 0;
+    const int r = compare(a, b);
+    if (r != 0) return desc ? r > 0 : r < 0;
+    return a.pos < b.pos;
   });
 
   SheetChange c{SheetChange::Kind::Layout};
@@ -365,7 +382,13 @@ bool Sheet::groupBy(int col) {
   groupIdCounter_ = kGroupIdCounterStart;
   groupCol_ = col;
   groupOf_.assign(table_.rowCount(), -1);
-  for (std::uint32_t id : order_) groupOf_[id] = groupNamed(table_.text(id, col));
+  for (std::size_t v = 0; v < order_.size(); ++v) {
+    // Rows in view order lie anywhere in the store: three steps ahead.
+    if (v + 48 < order_.size()) table_.prefetch(order_[v + 48], col, CellTable::Fetch::Row);
+    if (v + 32 < order_.size()) table_.prefetch(order_[v + 32], col, CellTable::Fetch::Cell);
+    if (v + 16 < order_.size()) table_.prefetch(order_[v + 16], col, CellTable::Fetch::Text);
+    groupOf_[order_[v]] = groupNamed(table_.text(order_[v], col));
+  }
   grouped_ = true;
   allCollapsed_ = false;
   displayDirty_ = true;

@@ -70,18 +70,26 @@ TEST(CsvRead, BlankCellMarker) {
   EXPECT_EQ(rowsOf(readCsv("a,b\n$blank$CELL$,x\n", ',', true).table), (Rows{"a|b", "$blank$CELL$|x"}));
 }
 
-TEST(CsvRead, ShortTextsInsideLongOnesOutside) {
-  const std::string t19(vm::kInlineText - 1, 'q'), t20(vm::kInlineText, 'r'), big(5000, 's');
-  EXPECT_EQ(rowsOf(readCsv(t19 + "," + t20 + "," + big + "\n", ',', true).table), (Rows{t19 + "|" + t20 + "|" + big}));
-  // A text read from the file is not copied; of texts set later only the
-  // one of kInlineText bytes takes room outside its cell.
-  auto a = readCsv("x," + t20 + "\n", ',', true);
+TEST(CsvRead, FileTextsAreNotCopiedTypedOnesAreHeldOnce) {
+  const std::string mid(40, 'r'), big(5000, 's');
+  EXPECT_EQ(rowsOf(readCsv("q," + mid + "," + big + "\n", ',', true).table), (Rows{"q|" + mid + "|" + big}));
+  // Texts read from the file, however long, take no room beyond their records.
+  auto a = readCsv("x," + big + "\n", ',', true);
   const std::size_t before = a.table.memoryBytes();
-  EXPECT_EQ(a.table.memoryBytes(), readCsv("x,y\n", ',', true).table.memoryBytes());
-  a.table.setText(0, 1, t19);
-  EXPECT_EQ(a.table.memoryBytes(), before);
-  a.table.setText(0, 0, t20);
-  EXPECT_EQ(a.table.memoryBytes() - before, vm::kInlineText);
+  EXPECT_EQ(before, readCsv("x,y\n", ',', true).table.memoryBytes());
+  EXPECT_EQ(a.table.sideTexts(), 0u);
+  // A typed text is held once, beside the records; replacing it frees its entry.
+  a.table.setText(0, 0, mid);
+  EXPECT_EQ(a.table.sideTexts(), 1u);
+  EXPECT_GE(a.table.memoryBytes() - before, mid.size());
+  EXPECT_LT(a.table.memoryBytes() - before, mid.size() + 64);
+  a.table.setText(0, 0, "z");
+  EXPECT_EQ(a.table.sideTexts(), 1u);
+  EXPECT_EQ(a.table.text(0, 0), "z");
+  // The file's own bytes set back are an offset into the line again.
+  a.table.setText(0, 0, a.table.source().view().substr(0, 1));
+  EXPECT_EQ(a.table.sideTexts(), 0u);
+  EXPECT_EQ(rowsOf(a.table), (Rows{"x|" + big}));
 }
 
 TEST(CsvBadInput, HundredThousandFieldsOnALine) {
