@@ -558,6 +558,7 @@ class Protector {
 
   std::string& line() { return out_; }
   bool noBreak() const { return noBreak_; }
+  bool anyPieces() const { return !pieces_.empty(); }
 
   // The converted text with the pieces put back.
   void restore(string_view converted, std::string& out) const {
@@ -930,11 +931,22 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     std::string& tokens = protector.line();
     if (ended) tokens += '\n';
     converted.clear();
-    for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), converted);
-    restored.clear();
-    protector.restore(converted, restored);
-    if (restored.starts_with("<table><tr>") || restored.starts_with("<tr>")) restored = markdownCells(restored);
-    appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
+    if (wiki.passesUnchanged(tokens)) {
+      wiki.unchanged(tokens, converted);  // most lines once their pieces are out
+    } else {
+      for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), converted);
+    }
+    string_view result = converted;
+    if (protector.anyPieces()) {
+      restored.clear();
+      protector.restore(converted, restored);
+      result = restored;
+    }
+    if (result.starts_with("<table><tr>") || result.starts_with("<tr>")) {
+      kept = markdownCells(result);
+      result = kept;
+    }
+    appendWithBreaks(out, result, options.lineBreaks, protector.noBreak());
   }
   return out;
 }

@@ -312,6 +312,16 @@ Edit lineReplacement(string_view line, const MarkupChars& chars, std::string& wi
   return {};
 }
 
+// Ends in "<br/>", ASCII case ignored.
+bool endsInMark(string_view s) {
+  constexpr string_view kMark = "<br/>";
+  if (s.size() < kMark.size()) return false;
+  s.remove_prefix(s.size() - kMark.size());
+  for (std::size_t i = 0; i < kMark.size(); ++i)
+    if (lower(s[i]) != kMark[i]) return false;
+  return true;
+}
+
 // A line ending in LF or CR ends in "<br/>" and LF instead, unless it already
 // ends in "<br/>".
 void addLineEndMark(std::string& line) {
@@ -419,6 +429,30 @@ class WikiConverter::Converter {
     // so what follows is Markdown again.
     out += markdownNote_ ? "</table><br/>\n\n" : "</table><br/>\n";
     table_ = kNoTable;
+  }
+
+  // See WikiConverter::passesUnchanged.
+  bool passesUnchanged(string_view line) const {
+    if (!markdownNote_ || table_ == kInTable || line.size() >= kPiece || (!line.empty() && line[0] == '|'))
+      return false;
+    if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+    bool found = false;
+    ReactingBytes::forEach(line, [&](std::size_t) { found = true; });
+    return !found;
+  }
+
+  // The convert() of such a line: no step runs, so nothing changes and no
+  // work is counted; only the line-end mark may be added.
+  void unchanged(string_view line, std::string& out) {
+    const bool blank = std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
+    if (markLineEnds_ && !blank && !line.empty() && line.back() == '\n') {
+      const string_view content = line.substr(0, line.size() - 1);
+      out += content;
+      out += content.size() > 5 && endsInMark(content) ? "\n" : "<br/>\n";
+    } else {
+      out += line;
+    }
+    position_ += line.size();
   }
 
   // Where the next piece starts in the text, for the centring rule.
@@ -530,6 +564,11 @@ class WikiConverter::Converter {
     return dashes;
   }
 
+  // The bytes a Markdown note's steps run on ("[", "[:", "=_", "_*[$]+"),
+  // CR, which line() drops before an LF, and an LF before the end, where
+  // line() would stop.
+  using ReactingBytes = ByteSet<'[', ':', '=', '_', '*', '$', ']', '+', '\r', '\n'>;
+
   bool markLineEnds_;
   bool markdownNote_;
   MarkupChars chars_;  // of the current piece
@@ -581,6 +620,13 @@ void WikiConverter::passThrough(std::string_view text, std::string& out) {
 }
 
 void WikiConverter::skip(std::size_t bytes) { converter_->advance(bytes); }
+
+bool WikiConverter::passesUnchanged(std::string_view text) const { return converter_->passesUnchanged(text); }
+
+std::size_t WikiConverter::unchanged(std::string_view text, std::string& out) {
+  converter_->unchanged(text, out);
+  return text.size();
+}
 
 std::string wikiToHtml(std::string_view text, const WikiOptions& options) {
   std::string out;

@@ -51,6 +51,12 @@ class WikiConverter {
   void passThrough(std::string_view text, std::string& out);
   // Bytes of the text that were handled elsewhere.
   void skip(std::size_t bytes);
+  // Whether line() would give back this line (one piece, through its LF if
+  // any) as it is, line-end mark aside: a Markdown note's line with no byte
+  // any step reacts to, no CR, not a table row and no table open before it.
+  bool passesUnchanged(std::string_view text) const;
+  // Such a line onto out, as line() would write it, and the bytes it used.
+  std::size_t unchanged(std::string_view text, std::string& out);
 
  private:
   class Converter;
