@@ -38,6 +38,21 @@ struct ByteSet {
     for (; i < s.size(); ++i)
       if (kMember[static_cast<unsigned char>(s[i])]) found(i);
   }
+
+  // Whether s holds a byte of the set: stops at the first block with one.
+  static bool any(std::string_view s) {
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    for (; i + 16 <= s.size(); i += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
+      const __m128i hits = (_mm_setzero_si128() | ... | _mm_cmpeq_epi8(block, _mm_set1_epi8(Bytes)));
+      if (_mm_movemask_epi8(hits) != 0) return true;
+    }
+#endif
+    for (; i < s.size(); ++i)
+      if (kMember[static_cast<unsigned char>(s[i])]) return true;
+    return false;
+  }
 };
 
 }  // namespace vm

@@ -525,6 +525,11 @@ class Protector {
   // A blank line or a block ends the paragraph a code span could go on in.
   void endParagraph() { pendingRun_ = 0; }
 
+  // Whether run() would give `s` back whole, with no piece and no hard
+  // break held back: no code span goes on into it and no piece can start
+  // in it. run() changes nothing then, so such a line may skip it.
+  bool passesWhole(string_view s) const { return pendingRun_ == 0 && !StartBytes::any(s); }
+
   // A tag or comment that goes on on the next line takes no hard break
   // inside it.
   // Attribute values in quotes may hold "<" and ">" of their own.
@@ -924,6 +929,23 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
         kept.assign(content);
         if (ended) kept += '\n';
         appendWithBreaks(out, kept, options.lineBreaks, false);
+      }
+      continue;
+    }
+    if (protector.passesWhole(content) && wiki.passesUnchanged(content)) {
+      // Neither the protection nor a wiki step would change the line: it
+      // goes straight to the page, as the line-break pass would write it.
+      if (options.lineBreaks) {  // then the wiki pass puts no line-end mark
+        out += content;
+        if (ended) {
+          if (wantsHardBreak(content)) out += "  ";
+          out += '\n';
+        }
+        wiki.skip(line.next - line.begin);
+      } else {
+        kept.assign(content);
+        if (ended) kept += '\n';
+        wiki.unchanged(kept, out);
       }
       continue;
     }

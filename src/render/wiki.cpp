@@ -436,9 +436,7 @@ class WikiConverter::Converter {
     if (!markdownNote_ || table_ == kInTable || line.size() >= kPiece || (!line.empty() && line[0] == '|'))
       return false;
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
-    bool found = false;
-    ReactingBytes::forEach(line, [&](std::size_t) { found = true; });
-    return !found;
+    return !ReactingBytes::any(line);
   }
 
   // The convert() of such a line: no step runs, so nothing changes and no

@@ -39,6 +39,7 @@ TEST(ByteSet, FindsEveryMemberInOrderAtAnyLengthAndOffset) {
     const std::size_t from = next() % 17, length = next() % 150;
     const std::string_view s = std::string_view(buffer).substr(from, length);
     ASSERT_EQ(found(s), expected(s)) << "round " << round << ", " << length << " bytes from " << from;
+    ASSERT_EQ(Brackets::any(s), !expected(s).empty()) << "round " << round << ", " << length << " bytes from " << from;
   }
 }
 
@@ -49,12 +50,14 @@ TEST(ByteSet, EveryByteValueIsTestedRightInBlockAndTail) {
       std::string s(20, 'a');
       s[at] = static_cast<char>(value);
       ASSERT_EQ(found(s), expected(s)) << "byte " << value << " at " << at;
+      ASSERT_EQ(Brackets::any(s), !expected(s).empty()) << "byte " << value << " at " << at;
     }
   }
   EXPECT_TRUE(Brackets::contains('['));
   EXPECT_TRUE(Brackets::contains('\0'));
   EXPECT_FALSE(Brackets::contains('a'));
   EXPECT_TRUE(found("").empty());
+  EXPECT_FALSE(Brackets::any(""));
 }
 
 }  // namespace
