@@ -958,6 +958,27 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     } else {
       for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), converted);
     }
+    if (!converted.empty() && converted[0] != '<' && converted[0] != kOpen) {
+      // No table row (nor a piece that could start one): the pieces go back
+      // straight onto the page, and the line-break pass runs there when the
+      // line is one line still, as it mostly is.
+      const std::size_t at = out.size();
+      if (protector.anyPieces())
+        protector.restore(converted, out);
+      else
+        out += converted;
+      const std::size_t lf = out.find('\n', at);
+      if (lf == npos) continue;
+      if (lf + 1 == out.size()) {
+        if (options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at, lf - at)))
+          out.insert(lf, "  ");
+        continue;
+      }
+      restored.assign(out, at);
+      out.resize(at);
+      appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
+      continue;
+    }
     string_view result = converted;
     if (protector.anyPieces()) {
       restored.clear();
