@@ -732,18 +732,27 @@ class Protector {
 
   // Past the ")" that ends a link destination starting at s[from]; the
   // line's end when it goes on on the next line.
+  // Only the bytes that matter are visited; a backslash hides the byte after it.
   std::size_t destinationEnd(string_view s, std::size_t from) {
-    std::size_t depth = 0;
-    for (std::size_t j = from; j < s.size(); ++j) {
+    if (from >= s.size()) {
+      noBreak_ = true;
+      return s.size();
+    }
+    std::size_t depth = 0, hiddenUpTo = from, end = npos;
+    ByteSet<'\\', '(', ')'>::forEach(s.substr(from), [&](std::size_t k) {
+      const std::size_t j = from + k;
+      if (end != npos || j < hiddenUpTo) return;
       if (s[j] == '\\') {
-        ++j;
+        hiddenUpTo = j + 2;
       } else if (s[j] == '(') {
         ++depth;
-      } else if (s[j] == ')') {
-        if (depth == 0) return j + 1;
+      } else if (depth == 0) {
+        end = j + 1;
+      } else {
         --depth;
       }
-    }
+    });
+    if (end != npos) return end;
     noBreak_ = true;
     return s.size();
   }
