@@ -611,9 +611,15 @@ class Protector {
   void scanLine(string_view s) {
     std::vector<Run>& runs = runs_;
     runs.clear();
+    // Both tables are read only at backticks and brackets: only those are
+    // cleared of an earlier line's values, in the same walk.
+    if (spanEnd_.size() < s.size()) spanEnd_.resize(s.size(), npos);
+    if (match_.size() < s.size()) match_.resize(s.size(), npos);
     // Positions before `next` are escaped or inside a run.
     std::size_t next = 0;
     for (const std::size_t i : lineMarks_) {
+      if (s[i] == '`') spanEnd_[i] = npos;
+      else if (s[i] == '[' || s[i] == ']') match_[i] = npos;
       if (i < next) continue;
       if (s[i] == '\\') {
         next = i + 2;
@@ -636,13 +642,6 @@ class Protector {
         lastOfLength_.emplace_back(runs[r].length, r);
       }
     }
-    // Both tables are read only at backticks and brackets: only those are
-    // cleared of an earlier line's values.
-    if (spanEnd_.size() < s.size()) spanEnd_.resize(s.size(), npos);
-    if (match_.size() < s.size()) match_.resize(s.size(), npos);
-    for (const std::size_t i : lineMarks_)
-      if (s[i] == '`') spanEnd_[i] = npos;
-      else if (s[i] == '[' || s[i] == ']') match_[i] = npos;
     firstLoneRun_ = npos;
     std::vector<std::pair<std::size_t, std::size_t>>& spans = spans_;
     spans.clear();
