@@ -30,13 +30,6 @@ class DragOutTest : public test::ShellTest {
       receiver_.waitForFinished(2000);
     }
   }
-  // Runs xdotool with these arguments and waits for it.
-  bool xdotool(const QStringList& args) {
-    QProcess p;
-    p.start(QStringLiteral("xdotool"), args);
-    if (!p.waitForFinished(10000)) return false;
-    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-  }
   QPoint fileRowOnScreen(const QString& name) {
     auto* v = win->findChild<QListView*>("fileList");
     const QModelIndexList hit =
@@ -56,30 +49,18 @@ TEST_F(DragOutTest, CtrlDragDropsTheFileOnAnotherProgram) {
   QTest::qWait(200);
 
   const std::string out = h.dir.str() + "/received.txt";
-  receiver_.start(QStringLiteral(VELLUMARK_DROP_RECEIVER), {QString::fromStdString(out)});
+  receiver_.start(QStringLiteral(VELLUMARK_DND_PEER), {QString::fromStdString(out)});
   ASSERT_TRUE(receiver_.waitForStarted(5000));
   // The receiver's window, right of the main window.
-  QProcess search;
-  search.start("xdotool", {"search", "--sync", "--onlyvisible", "--name", "drop receiver"});
-  QElapsedTimer wait;
-  wait.start();
-  while (search.state() != QProcess::NotRunning && wait.elapsed() < 10000) QTest::qWait(20);
-  const QString receiverWindow = QString::fromLatin1(search.readAllStandardOutput()).trimmed().section('\n', 0, 0);
+  const QString receiverWindow = test::waitForWindow(QStringLiteral("drop receiver"));
   ASSERT_FALSE(receiverWindow.isEmpty()) << "the receiver's window never showed";
-  ASSERT_TRUE(xdotool({"windowmove", receiverWindow, "1000", "100"}));
+  ASSERT_TRUE(test::xdotool({"windowmove", receiverWindow, "1000", "100"}));
   QTest::qWait(300);
 
   const QPoint from = fileRowOnScreen("plan 1.txt");
   ASSERT_FALSE(from.isNull());
-  // The whole gesture runs in one xdotool while this process's event loop
-  // (and the drag's own loop inside it) goes on.
-  QStringList gesture{"mousemove", QString::number(from.x()), QString::number(from.y()), "keydown", "ctrl",
-                      "mousedown", "1", "sleep", "0.3"};
-  for (int x = from.x() + 10; x < 1150; x += 50)
-    gesture << "mousemove" << QString::number(x) << "250" << "sleep" << "0.1";
-  gesture << "mousemove" << "1150" << "250" << "sleep" << "0.4" << "mouseup" << "1" << "keyup" << "ctrl";
   QProcess drag;
-  drag.start("xdotool", gesture);
+  drag.start("xdotool", test::dragGesture(from, QPoint(1150, 250), true));
   ASSERT_TRUE(QTest::qWaitFor([&] { return fs::exists(out); }, 15000)) << "nothing was dropped";
   drag.waitForFinished(5000);
 
