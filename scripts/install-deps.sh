@@ -12,7 +12,7 @@ pkgs=(
   xvfb xauth xdotool x11-apps
   python3 openssl
   clang libclang-rt-dev
-  desktop-file-utils appstream dpkg-dev groff-base
+  desktop-file-utils appstream dpkg-dev file groff-base
 )
 
 missing=()
