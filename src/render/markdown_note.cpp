@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/limits.h"
 #include "platform/text.h"
 #include "render/byte_scan.h"
 #include "render/markdown_lines.h"
@@ -431,7 +432,15 @@ bool isBareOrderedMarker(string_view content) {
 }
 
 bool wantsHardBreak(string_view content) {
-  if (isRuleLine(content) || isListLine(content) || isBareOrderedMarker(content)) return false;
+  // Rule, list and bare marker lines start (after blanks) with one of these.
+  std::size_t first = 0;
+  while (first < content.size() && content[first] == ' ') ++first;
+  if (first < content.size()) {
+    const char c = content[first];
+    if ((c == '-' || c == '+' || c == '*' || c == '=' || isDigit(c)) &&
+        (isRuleLine(content) || isListLine(content) || isBareOrderedMarker(content)))
+      return false;
+  }
   // Ends in "<br/>", case ignored (tested from its last byte, which most
   // lines do not end in).
   if (content.size() > 5 && content.back() == '>' && endsWithNoCase(content, "<br/>")) return false;
@@ -538,7 +547,10 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
   wikiOptions.work = options.work;
   WikiConverter wiki(wikiOptions, text);
   Protector protector(labels);
-  std::string converted, restored, kept;
+  std::string pieces, tableEnd, restored, kept;
+  // Without a CR in the note a prose line is one wiki piece whenever it is
+  // short enough: no LF or CR inside it.
+  const bool inPlace = options.fastPaths && text.find('\r') == npos;
   for (const Line& line : lines) {
     const string_view content = text.substr(line.begin, line.end - line.begin);
     const bool ended = line.next > line.end;
@@ -556,7 +568,7 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       }
       continue;
     }
-    if (protector.passesWhole(content) && wiki.passesUnchanged(content)) {
+    if (options.fastPaths && protector.passesWhole(content) && wiki.passesUnchanged(content)) {
       // Neither the protection nor a wiki step would change the line: it
       // goes straight to the page, as the line-break pass would write it.
       if (options.lineBreaks) {  // then the wiki pass puts no line-end mark
@@ -576,11 +588,25 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     protector.run(content);
     std::string& tokens = protector.line();
     if (ended) tokens += '\n';
-    converted.clear();
-    if (wiki.passesUnchanged(tokens)) {
-      wiki.unchanged(tokens, converted);  // most lines once their pieces are out
+    string_view converted;
+    if (inPlace && tokens.size() <= limits::kWikiPiece) {
+      // One piece: converted in the protector's buffer.
+      tableEnd.clear();
+      wiki.convertInPlace(tokens, tableEnd);
+      if (tableEnd.empty()) {
+        converted = tokens;
+      } else {
+        tableEnd += tokens;
+        converted = tableEnd;
+      }
     } else {
-      for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), converted);
+      pieces.clear();
+      if (options.fastPaths && wiki.passesUnchanged(tokens)) {
+        wiki.unchanged(tokens, pieces);  // most lines once their pieces are out
+      } else {
+        for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), pieces);
+      }
+      converted = pieces;
     }
     if (!converted.empty() && converted[0] != '<' && converted[0] != kOpen) {
       // No table row (nor a piece that could start one): the pieces go back

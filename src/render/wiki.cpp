@@ -352,6 +352,13 @@ class WikiConverter::Converter {
 
   // line is the converter's own piece buffer, changed in place.
   void convert(std::string& line, std::string& out) {
+    convertHere(line, out);
+    out += line;
+  }
+
+  // convert() without writing the line: it stays in `line`; `out` gets
+  // what goes before it (the end of a table).
+  void convertHere(std::string& line, std::string& out) {
     bool changed = false;
     std::size_t spent = 0;
     const std::size_t maxLine = line.size() + kMaxLineGrowth;
@@ -407,12 +414,13 @@ class WikiConverter::Converter {
     // A Markdown note's changed lines are marked like the others: by the
     // line-break pass when it follows, else here.
     // A blank line of a Markdown note stays blank: it ends paragraphs.
-    const bool blank = markdownNote_ && std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
+    auto blank = [&] {
+      return markdownNote_ && std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
+    };
     const bool mark = changed && !markdownNote_
                           ? table_ != kInTable && markAllowed
-                          : markLineEnds_ && !blank && (!changed || (table_ != kInTable && markAllowed));
+                          : markLineEnds_ && (!changed || (table_ != kInTable && markAllowed)) && !blank();
     if (mark) addLineEndMark(line);
-    out += line;
     position_ += lineBytes;
   }
 
@@ -624,6 +632,11 @@ bool WikiConverter::passesUnchanged(std::string_view text) const { return conver
 std::size_t WikiConverter::unchanged(std::string_view text, std::string& out) {
   converter_->unchanged(text, out);
   return text.size();
+}
+
+void WikiConverter::convertInPlace(std::string& line, std::string& before) {
+  converter_->lineBytes = line.size();
+  converter_->convertHere(line, before);
 }
 
 std::string wikiToHtml(std::string_view text, const WikiOptions& options) {

@@ -57,6 +57,11 @@ class WikiConverter {
   bool passesUnchanged(std::string_view text) const;
   // Such a line onto out, as line() would write it, and the bytes it used.
   std::size_t unchanged(std::string_view text, std::string& out);
+  // The conversion of a line that is one piece of its own (at most 1023
+  // bytes, no CR, no LF but its last byte) done in the line's own buffer:
+  // afterwards `line` holds what line() writes after `before`, which gets
+  // the end of a table the line closes. Spares line()'s copies.
+  void convertInPlace(std::string& line, std::string& before);
 
  private:
   class Converter;
