@@ -136,7 +136,8 @@ class Protector {
       protect(s.substr(i, end - i));
       i = end;
     }
-    if (noMoreCommentEnd_ || endsInsideTag(s)) noBreak_ = true;
+    // Only a "<" among the marks can start a tag.
+    if (noMoreCommentEnd_ || (anyAngle_ && endsInsideTag(s))) noBreak_ = true;
   }
 
   // A blank line or a block ends the paragraph a code span could go on in.
@@ -211,8 +212,15 @@ class Protector {
     out_ += kClose;
     const std::size_t at = pieceBytes_.size();
     pieceBytes_.append(piece);
-    // A picture in the notes' imgs folder written with a backslash.
-    if (const std::size_t slash = piece.find("](imgs\\"); slash != npos) pieceBytes_[at + slash + 6] = '/';
+    // A picture in the notes' imgs folder written with a backslash (the
+    // first "](imgs\\", found from the backslashes, which are rare).
+    constexpr string_view kImgs = "](imgs";
+    for (std::size_t slash = piece.find('\\', kImgs.size()); slash != npos; slash = piece.find('\\', slash + 1)) {
+      if (piece.substr(slash - kImgs.size(), kImgs.size()) == kImgs) {
+        pieceBytes_[at + slash] = '/';
+        break;
+      }
+    }
     pieces_.emplace_back(at, piece.size());
   }
 
@@ -234,9 +242,11 @@ class Protector {
     if (match_.size() < s.size()) match_.resize(s.size(), npos);
     // Positions before `next` are escaped or inside a run.
     std::size_t next = 0;
+    anyAngle_ = false;
     for (const std::size_t i : lineMarks_) {
       if (s[i] == '`') spanEnd_[i] = npos;
       else if (s[i] == '[' || s[i] == ']') match_[i] = npos;
+      else if (s[i] == '<') anyAngle_ = true;
       if (i < next) continue;
       if (s[i] == '\\') {
         next = i + 2;
@@ -332,7 +342,8 @@ class Protector {
     // A tag without anything the wiki pass reacts to ("<br/>", "</b>") is
     // left in the line, where "<br/>" at its end still counts as a mark.
     const std::size_t end = tagEnd(s, i);
-    if (end != npos && s.substr(i, end - i).find_first_of("[]=_*$+|:-") == npos) return npos;
+    if (end != npos && !ByteSet<'[', ']', '=', '_', '*', '$', '+', '|', ':', '-'>::any(s.substr(i, end - i)))
+      return npos;
     return end;
   }
 
@@ -388,7 +399,7 @@ class Protector {
     }
     if (!text.empty() && (text[0] == '!' || text[0] == '^')) return close + 1;
     // Brackets inside: Markdown shows them as written.
-    if (text.find_first_of("[]") != npos) return close + 1;
+    if (ByteSet<'[', ']'>::any(text)) return close + 1;
     if (!labels_.empty() && labels_.count(normalizeLabel(text))) return close + 1;
     return npos;
   }
@@ -414,6 +425,7 @@ class Protector {
   std::string out_;
   bool noBreak_ = false;
   bool noMoreCommentEnd_ = false;
+  bool anyAngle_ = false;  // a "<" among the line's marks
 };
 
 // The line-break pass on one prose line (without its line end): a hard
@@ -481,7 +493,7 @@ std::string markdownCells(string_view row) {
     i = close;
     // md4c only where there is markup to read; plain text trimmed as it
     // would trim it.
-    if (cell.find_first_of("`*_[]!\\~") == npos) {
+    if (!ByteSet<'`', '*', '_', '[', ']', '!', '\\', '~'>::any(cell)) {
       const std::size_t first = cell.find_first_not_of(" \t");
       if (first != npos) out.append(cell.substr(first, cell.find_last_not_of(" \t") + 1 - first));
       continue;
