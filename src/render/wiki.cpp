@@ -163,6 +163,12 @@ class MarkupChars {
       if (counts_[kIndex[c]] > 0) return true;
     return false;
   }
+  // Whether any of the tracked bytes `Chars` occurs: their slots are known
+  // when compiling.
+  template <char... Chars>
+  bool anyOf() const {
+    return ((counts_[kIndex[static_cast<unsigned char>(Chars)]] > 0) || ...);
+  }
 
  private:
   static constexpr string_view kTracked = "[]-:=_*$+";
@@ -287,6 +293,10 @@ Edit inlineMarkup(string_view view, const MarkupChars& chars, std::string& with,
 // marker, not a heading mark.
 Edit lineReplacement(string_view line, const MarkupChars& chars, std::string& with, bool& markAllowed,
                      bool markdownNote) {
+  // The rows at the start of a line start with "_", "*" or "+"; the others
+  // need a "[", "$" or "]" somewhere.
+  const bool atStart = !line.empty() && (line[0] == '_' || line[0] == '*' || line[0] == '+');
+  if (!atStart && chars.count('[') == 0 && chars.count('$') == 0 && chars.count(']') == 0) return {};
   for (const LineReplacement& row : kReplacements) {
     std::size_t at = 0;
     if (row.atStart) {
@@ -388,9 +398,9 @@ class WikiConverter::Converter {
       // Each step runs again while it changes the line, on the line as the
       // last round left it; a round edits the line in place.
       std::string& with = with_;
-      auto step = [&](string_view needs, auto&& run) {
+      auto step = [&](auto needs, auto&& run) {
         bool any = false;
-        while (chars.any(needs) && spent < kPieceWork && line.size() < maxLine) {
+        while (needs() && spent < kPieceWork && line.size() < maxLine) {
           spent += line.size();
           work_ += line.size();
           with.clear();
@@ -403,10 +413,16 @@ class WikiConverter::Converter {
         }
         return any;
       };
-      changed = step("[", [&](string_view view) { return pageLink(view, chars, with); }) || changed;
-      changed = step("[:", [&](string_view view) { return bracketOrWebLink(view, chars, with, markdownNote_); }) || changed;
-      changed = step("=_", [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) || changed;
-      changed = step("_*[$]+", [&](string_view view) {
+      changed = step([&] { return chars.anyOf<'['>(); },
+                     [&](string_view view) { return pageLink(view, chars, with); }) ||
+                changed;
+      changed = step([&] { return chars.anyOf<'[', ':'>(); },
+                     [&](string_view view) { return bracketOrWebLink(view, chars, with, markdownNote_); }) ||
+                changed;
+      changed = step([&] { return chars.anyOf<'=', '_'>(); },
+                     [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) ||
+                changed;
+      changed = step([&] { return chars.anyOf<'_', '*', '[', '$', ']', '+'>(); }, [&](string_view view) {
                   return lineReplacement(view, chars, with, markAllowed, markdownNote_);
                 }) || changed;
     }
