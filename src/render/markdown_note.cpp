@@ -70,12 +70,7 @@ class Protector {
       protect(s.substr(0, close));
       s.remove_prefix(close);
     }
-    // Where the bytes a piece may start at are: the scans below visit these
-    // only. Most lines hold none.
-    if (marks_.size() < s.size()) marks_.resize(s.size());
-    std::size_t count = 0;
-    StartBytes::forEach(s, [&](std::size_t i) { marks_[count++] = i; });
-    lineMarks_ = std::span<const std::size_t>(marks_.data(), count);
+    if (marked_.data() != s.data() || marked_.size() != s.size()) findMarks(s);
     if (lineMarks_.empty()) {
       out_.append(s);
       return;
@@ -143,10 +138,21 @@ class Protector {
   // A blank line or a block ends the paragraph a code span could go on in.
   void endParagraph() { pendingRun_ = 0; }
 
-  // Whether run() would give `s` back whole, with no piece and no hard
-  // break held back: no code span goes on into it and no piece can start
-  // in it. run() changes nothing then, so such a line may skip it.
-  bool passesWhole(string_view s) const { return pendingRun_ == 0 && !StartBytes::any(s); }
+  // Where the bytes a piece may start at are in `s`: the scans of run(s)
+  // visit these only. Most lines hold none.
+  void findMarks(string_view s) {
+    if (marks_.size() < s.size()) marks_.resize(s.size());
+    std::size_t count = 0;
+    StartBytes::forEach(s, [&](std::size_t i) { marks_[count++] = i; });
+    lineMarks_ = std::span<const std::size_t>(marks_.data(), count);
+    marked_ = s;
+  }
+
+  // Whether run() would give the line of the last findMarks() back whole,
+  // with no piece and no hard break held back: no code span goes on into it
+  // and no piece can start in it. run() changes nothing then, so such a
+  // line may skip it.
+  bool passesWhole() const { return pendingRun_ == 0 && lineMarks_.empty(); }
 
   // A tag or comment that goes on on the next line takes no hard break
   // inside it.
@@ -420,6 +426,7 @@ class Protector {
   std::vector<std::size_t> open_;
   std::vector<std::size_t> marks_;  // where kStarts bytes are in the line, in order (and room)
   std::span<const std::size_t> lineMarks_;  // those of the current line
+  string_view marked_;                      // the line lineMarks_ are of
   std::size_t firstLoneRun_ = npos;
   std::size_t pendingRun_ = 0;  // backticks of a code span open at the line's end
   std::string out_;
@@ -580,7 +587,8 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       }
       continue;
     }
-    if (options.fastPaths && protector.passesWhole(content) && wiki.passesUnchanged(content)) {
+    if (options.fastPaths) protector.findMarks(content);
+    if (options.fastPaths && protector.passesWhole() && wiki.passesUnchanged(content)) {
       // Neither the protection nor a wiki step would change the line: it
       // goes straight to the page, as the line-break pass would write it.
       if (options.lineBreaks) {  // then the wiki pass puts no line-end mark
