@@ -39,6 +39,8 @@ struct Line {
 
 // Splits the text into lines (LF, CR LF) and sorts them into prose and
 // lines that reach md4c as written; collects the reference labels defined.
-std::vector<Line> classify(std::string_view text, std::unordered_set<std::string>& labels);
+// Without `shortcuts` only a letter first makes a line plain text at once
+// (the lines come out the same).
+std::vector<Line> classify(std::string_view text, std::unordered_set<std::string>& labels, bool shortcuts = true);
 
 }  // namespace vm::markdown

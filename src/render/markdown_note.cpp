@@ -557,7 +557,7 @@ std::string normalizeLabel(std::string_view label) {
 
 std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions& options) {
   std::unordered_set<std::string> labels;
-  const std::vector<Line> lines = classify(text, labels);
+  const std::vector<Line> lines = classify(text, labels, options.fastPaths);
   std::string out;
   out.reserve(text.size() + text.size() / 8 + 16);
   WikiOptions wikiOptions;

@@ -52,7 +52,9 @@ string mixedNote(unsigned seed, const string& eol) {
                                  "**b** ", " =i= ", "x: ", "http://h.org/p ", "<b>", "</b> ", "<!-- ", "--> ",
                                  "[", "]", "(", ")", "\\", "!", "[x] ", "$", "+", "_", "*", "|", "=", "\x1A" "0\x1B",
                                  "<br/>", "  ", "\t", "é ", "\xff"};
-  static const char* starts[] = {"", "", "", "- ", "+ ", "1. ", "|", "> ", "    ", "# ", "+", "- [ ] ", "[r]: "};
+  static const char* starts[] = {"",   "",   "",      "- ",  "+ ",   "1. ",  "|",    "> ", "    ", "# ",
+                                 "+",  "- [ ] ", "[r]: ", "[r] ", "!",  "(",   "\"", "é",  "~~~",  "```",
+                                 "  [", "\\", "---",   "===",  "<div>", "* * *"};
   auto next = [&seed](unsigned n) {
     seed = seed * 1103515245u + 12345u;
     return (seed >> 16) % n;
@@ -112,6 +114,10 @@ TEST(MarkdownFastPaths, EdgeLines) {
       "\x1A" "0\x1B and [x](y) \x1A" "1\x1B\n",    // the stand-in bytes in the note
       "ends in a tag <a\nhref=\"x\">\n",
       "- item\n* star\n1.\n===\n---\nend  \nend\\\nend<BR/>\n",
+      // Lines that start no block, inside and outside a paragraph.
+      "text\n[a]: http://x\n[a]\n\n[b]: http://y\n[b]\n",
+      "!img\n(paren\n|pipe\n\xc3\xa9t\xc3\xa9\n\"q\n\n!x [y]\n",
+      "- item\n  continued\n!x\n\n   !y\n\n[c]:\n  http://z\n(t)\n",
   };
   for (std::size_t i = 0; i < notes.size(); ++i) compare("edge " + std::to_string(i), notes[i]);
 }
