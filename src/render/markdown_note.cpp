@@ -43,6 +43,7 @@ class Protector {
   // Fills line_ (the stand-in text) from `s`; `noBreak` tells whether the
   // line ends inside a link's destination, where no hard break may go.
   void run(string_view s) {
+    piecesAltered_ = false;
     pieces_.clear();
     pieceBytes_.clear();
     out_.clear();
@@ -188,6 +189,8 @@ class Protector {
   std::string& line() { return out_; }
   bool noBreak() const { return noBreak_; }
   bool anyPieces() const { return !pieces_.empty(); }
+  // Whether a piece was changed on its way out (a picture's backslash).
+  bool piecesAltered() const { return piecesAltered_; }
 
   // The converted text with the pieces put back.
   void restore(string_view converted, std::string& out) const {
@@ -224,6 +227,7 @@ class Protector {
     for (std::size_t slash = piece.find('\\', kImgs.size()); slash != npos; slash = piece.find('\\', slash + 1)) {
       if (piece.substr(slash - kImgs.size(), kImgs.size()) == kImgs) {
         pieceBytes_[at + slash] = '/';
+        piecesAltered_ = true;
         break;
       }
     }
@@ -433,6 +437,7 @@ class Protector {
   bool noBreak_ = false;
   bool noMoreCommentEnd_ = false;
   bool anyAngle_ = false;  // a "<" among the line's marks
+  bool piecesAltered_ = false;
 };
 
 // The line-break pass on one prose line (without its line end): a hard
@@ -609,12 +614,20 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     std::string& tokens = protector.line();
     if (ended) tokens += '\n';
     string_view converted;
+    bool restoredAlready = false;
     if (inPlace && tokens.size() <= limits::kWikiPiece) {
       // One piece: converted in the protector's buffer.
       tableEnd.clear();
-      wiki.convertInPlace(tokens, tableEnd);
+      const bool asGiven = wiki.convertInPlace(tokens, tableEnd);
       if (tableEnd.empty()) {
         converted = tokens;
+        // Left as the protection gave it, the line with its pieces back is
+        // the note's own line (with its LF: the note has no CR).
+        if (asGiven && protector.anyPieces() && !protector.piecesAltered() && tokens[0] != '<' &&
+            tokens[0] != kOpen) {
+          converted = text.substr(line.begin, line.next - line.begin);
+          restoredAlready = true;
+        }
       } else {
         tableEnd += tokens;
         converted = tableEnd;
@@ -633,7 +646,7 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       // straight onto the page, and the line-break pass runs there when the
       // line is one line still, as it mostly is.
       const std::size_t at = out.size();
-      if (protector.anyPieces())
+      if (protector.anyPieces() && !restoredAlready)
         protector.restore(converted, out);
       else
         out += converted;

@@ -367,8 +367,9 @@ class WikiConverter::Converter {
   }
 
   // convert() without writing the line: it stays in `line`; `out` gets
-  // what goes before it (the end of a table).
-  void convertHere(std::string& line, std::string& out) {
+  // what goes before it (the end of a table). Returns whether the line is
+  // as it was.
+  bool convertHere(std::string& line, std::string& out) {
     bool changed = false;
     std::size_t spent = 0;
     const std::size_t maxLine = line.size() + kMaxLineGrowth;
@@ -438,6 +439,7 @@ class WikiConverter::Converter {
                           : markLineEnds_ && (!changed || (table_ != kInTable && markAllowed)) && !blank();
     if (mark) addLineEndMark(line);
     position_ += lineBytes;
+    return !changed && !mark;
   }
 
   // A line that takes no part in the markup (Markdown code, HTML, a rule)
@@ -650,9 +652,9 @@ std::size_t WikiConverter::unchanged(std::string_view text, std::string& out) {
   return text.size();
 }
 
-void WikiConverter::convertInPlace(std::string& line, std::string& before) {
+bool WikiConverter::convertInPlace(std::string& line, std::string& before) {
   converter_->lineBytes = line.size();
-  converter_->convertHere(line, before);
+  return converter_->convertHere(line, before);
 }
 
 std::string wikiToHtml(std::string_view text, const WikiOptions& options) {

@@ -60,8 +60,9 @@ class WikiConverter {
   // The conversion of a line that is one piece of its own (at most 1023
   // bytes, no CR, no LF but its last byte) done in the line's own buffer:
   // afterwards `line` holds what line() writes after `before`, which gets
-  // the end of a table the line closes. Spares line()'s copies.
-  void convertInPlace(std::string& line, std::string& before);
+  // the end of a table the line closes. Spares line()'s copies. Returns
+  // whether the line is still as it was given.
+  bool convertInPlace(std::string& line, std::string& before);
 
  private:
   class Converter;

@@ -51,7 +51,7 @@ string mixedNote(unsigned seed, const string& eol) {
   static const char* pieces[] = {"plain ", "words ", "[Page] ", "[[t][s]] ", "[a](u) ", "`c` ", "``", "`",
                                  "**b** ", " =i= ", "x: ", "http://h.org/p ", "<b>", "</b> ", "<!-- ", "--> ",
                                  "[", "]", "(", ")", "\\", "!", "[x] ", "$", "+", "_", "*", "|", "=", "\x1A" "0\x1B",
-                                 "<br/>", "  ", "\t", "é ", "\xff"};
+                                 "<br/>", "  ", "\t", "é ", "\xff", "![p](imgs\\a.png) ", "<tr>"};
   static const char* starts[] = {"",   "",   "",      "- ",  "+ ",   "1. ",  "|",    "> ", "    ", "# ",
                                  "+",  "- [ ] ", "[r]: ", "[r] ", "!",  "(",   "\"", "é",  "~~~",  "```",
                                  "  [", "\\", "---",   "===",  "<div>", "* * *"};
@@ -116,10 +116,14 @@ TEST(MarkdownFastPaths, EdgeLines) {
       "- item\n* star\n1.\n===\n---\nend  \nend\\\nend<BR/>\n",
       // Lines that start no block, inside and outside a paragraph.
       "text\n[a]: http://x\n[a]\n\n[b]: http://y\n[b]\n",
+      // A line no wiki step changes, whose picture's backslash is turned.
+      "see ![p](imgs\\a.png) and `c`\n",
+      "<tr class=x>`a`\n<tr> [b](c)\n",
       "!img\n(paren\n|pipe\n\xc3\xa9t\xc3\xa9\n\"q\n\n!x [y]\n",
       "- item\n  continued\n!x\n\n   !y\n\n[c]:\n  http://z\n(t)\n",
   };
   for (std::size_t i = 0; i < notes.size(); ++i) compare("edge " + std::to_string(i), notes[i]);
+  EXPECT_EQ(vm::prepareMarkdownNote("see ![p](imgs\\a.png) and `c`\n", {}), "see ![p](imgs/a.png) and `c`  \n");
 }
 
 }  // namespace
