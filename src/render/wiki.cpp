@@ -72,12 +72,11 @@ constexpr LineReplacement kReplacements[] = {
 enum BlockState { kOutside = 0, kClosed = 1, kOpened = 2, kInside = 3 };
 enum TableState { kNoTable = 0, kFirstRow = 1, kInTable = 2 };
 
-// Whether c is one of the bytes of `set`: a loop over a few constant bytes,
-// where string_view::find would call memchr for each test.
-constexpr bool oneOf(char c, string_view set) {
-  for (char m : set)
-    if (m == c) return true;
-  return false;
+// Whether c is one of the bytes `Set`: a comparison with each, where
+// string_view::find would call memchr for each test.
+template <char... Set>
+constexpr bool oneOf(char c) {
+  return ((c == Set) || ...);
 }
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -117,17 +116,17 @@ void appendAnchor(std::string& out, string_view target, string_view shown) {
   bool direct = startsWithNoCase(trimmed, "file:") || startsWithNoCase(trimmed, "#");
   // Every web prefix starts with one of these (no other character folds to
   // them), which spares the full comparison for page names.
-  direct = direct || (!trimmed.empty() && oneOf(lower(trimmed[0]), "hfmw?") &&
+  direct = direct || (!trimmed.empty() && oneOf<'h', 'f', 'm', 'w', '?'>(lower(trimmed[0])) &&
                       startsWithWebPrefix(trimmed));
-  out += "<a ";
   if (direct) {
+    out += "<a ";
     const string_view address = cut(target, kAddress);
     if (address.find("tn:") != npos) out += "class='tnClass' ";
     out += "href=\"";
     out += address;
   } else {
     // A page: "tn:" and the name with blanks as "%20".
-    out += "class='tnClass' href=\"tn:";
+    out += "<a class='tnClass' href=\"tn:";
     string_view name = cut(trimmed, kAddress);
     for (std::size_t blank = name.find(' '); blank != npos; blank = name.find(' ')) {
       out += name.substr(0, blank);
@@ -220,12 +219,12 @@ std::size_t firstAddress(string_view view) {
 Edit bracketOrWebLink(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
   const std::size_t bracket = chars.count('[') > 0 ? view.find('[') : npos;
   if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
-    if (bracket + 1 < view.size() && oneOf(view[bracket + 1], "$<[{|")) return {};
+    if (bracket + 1 < view.size() && oneOf<'$', '<', '[', '{', '|'>(view[bracket + 1])) return {};
     if (markdownNote && bracket + 1 < view.size() && (view[bracket + 1] == '!' || view[bracket + 1] == '^'))
       return {};
     const std::size_t end = view.find(']', bracket + 1);
     if (end == npos) return {};
-    if (end + 1 < view.size() && oneOf(view[end + 1], "(:[")) return {};
+    if (end + 1 < view.size() && oneOf<'(', ':', '['>(view[end + 1])) return {};
     const string_view target = view.substr(bracket + 1, end - bracket - 1);
     appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
     return {bracket, end + 1 - bracket};
@@ -432,7 +431,8 @@ class WikiConverter::Converter {
     // line-break pass when it follows, else here.
     // A blank line of a Markdown note stays blank: it ends paragraphs.
     auto blank = [&] {
-      return markdownNote_ && std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
+      return markdownNote_ &&
+             std::all_of(line.begin(), line.end(), [](char c) { return oneOf<' ', '\t', '\r', '\n'>(c); });
     };
     const bool mark = changed && !markdownNote_
                           ? table_ != kInTable && markAllowed
@@ -468,7 +468,8 @@ class WikiConverter::Converter {
   // The convert() of such a line: no step runs, so nothing changes and no
   // work is counted; only the line-end mark may be added.
   void unchanged(string_view line, std::string& out) {
-    const bool blank = std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
+    const bool blank =
+        std::all_of(line.begin(), line.end(), [](char c) { return oneOf<' ', '\t', '\r', '\n'>(c); });
     if (markLineEnds_ && !blank && !line.empty() && line.back() == '\n') {
       const string_view content = line.substr(0, line.size() - 1);
       out += content;
