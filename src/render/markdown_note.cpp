@@ -455,6 +455,13 @@ bool isBareOrderedMarker(string_view content) {
   return content.find_first_not_of(" \t", i + 1) == npos;
 }
 
+// Ends in "<br/>", ASCII case ignored.
+bool endsInBreakTag(string_view s) {
+  if (s.size() < 5) return false;
+  s.remove_prefix(s.size() - 5);
+  return s[0] == '<' && (s[1] | 0x20) == 'b' && (s[2] | 0x20) == 'r' && s[3] == '/' && s[4] == '>';
+}
+
 bool wantsHardBreak(string_view content) {
   // Rule, list and bare marker lines start (after blanks) with one of these.
   std::size_t first = 0;
@@ -467,7 +474,7 @@ bool wantsHardBreak(string_view content) {
   }
   // Ends in "<br/>", case ignored (tested from its last byte, which most
   // lines do not end in).
-  if (content.size() > 5 && content.back() == '>' && endsWithNoCase(content, "<br/>")) return false;
+  if (content.size() > 5 && content.back() == '>' && endsInBreakTag(content)) return false;
   if (!content.empty() && content.back() == '\\') return false;
   if (content.size() >= 2 && content.ends_with("  ")) return false;
   return true;

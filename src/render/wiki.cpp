@@ -540,7 +540,9 @@ class WikiConverter::Converter {
       line.clear();  // the table goes on; its first row may still be pending
       return;
     }
-    std::string out = table_ == kFirstRow ? "<table><tr>" : "<tr>";
+    // Built in a buffer kept from row to row; the line keeps its own.
+    std::string& out = row_;
+    out.assign(table_ == kFirstRow ? "<table><tr>" : "<tr>");
     const string_view view(line);
     string_view last;
     bool haveLast = false;
@@ -563,7 +565,7 @@ class WikiConverter::Converter {
     }
     out += "</tr>\n";
     if (haveLast) out += last;
-    line = std::move(out);
+    line.assign(out);
     table_ = kInTable;
   }
 
@@ -598,6 +600,7 @@ class WikiConverter::Converter {
   bool markdownNote_;
   MarkupChars chars_;  // of the current piece
   std::string with_;   // the replacement text of a step's edit
+  std::string row_;    // a table row as tableRow() builds it
   std::size_t lastCenterClose_ = npos;  // where the text's last "<--" starts
   std::size_t position_ = 0;            // where the current piece starts in the text
   std::size_t work_ = 0;
