@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "platform/limits.h"
@@ -124,20 +125,37 @@ void appendAnchor(std::string& out, string_view target, string_view shown) {
     if (address.find("tn:") != npos) out += "class='tnClass' ";
     out += "href=\"";
     out += address;
-  } else {
-    // A page: "tn:" and the name with blanks as "%20".
-    out += "<a class='tnClass' href=\"tn:";
-    string_view name = cut(trimmed, kAddress);
-    for (std::size_t blank = name.find(' '); blank != npos; blank = name.find(' ')) {
-      out += name.substr(0, blank);
-      out += "%20";
-      name.remove_prefix(blank + 1);
-    }
-    out += name;
+    out += "\">";
+    out += shown;
+    out += "</a>";
+    return;
   }
-  out += "\">";
-  out += shown;
-  out += "</a>";
+  // A page: "tn:" and the name with blanks as "%20", written in one go into
+  // room made for the longest result.
+  constexpr string_view kPageOpen = "<a class='tnClass' href=\"tn:", kMid = "\">", kClose = "</a>";
+  const string_view name = cut(trimmed, kAddress);
+  const std::size_t start = out.size();
+  out.resize(start + kPageOpen.size() + 3 * name.size() + kMid.size() + shown.size() + kClose.size());
+  char* p = out.data() + start;
+  auto put = [&p](string_view s) {
+    std::memcpy(p, s.data(), s.size());
+    p += s.size();
+  };
+  put(kPageOpen);
+  for (const char c : name) {
+    if (c == ' ') {
+      p[0] = '%';
+      p[1] = '2';
+      p[2] = '0';
+      p += 3;
+    } else {
+      *p++ = c;
+    }
+  }
+  put(kMid);
+  put(shown);
+  put(kClose);
+  out.resize(static_cast<std::size_t>(p - out.data()));
 }
 
 // How often each character that markup steps start from occurs in a line,
