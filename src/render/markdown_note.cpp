@@ -579,6 +579,7 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
   wikiOptions.markLineEnds = !options.lineBreaks;
   wikiOptions.markdownNote = true;
   wikiOptions.work = options.work;
+  wikiOptions.countEdits = options.fastPaths;
   WikiConverter wiki(wikiOptions, text);
   Protector protector(labels);
   std::string pieces, tableEnd, restored, kept;

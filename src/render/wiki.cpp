@@ -110,8 +110,12 @@ string_view cut(string_view s, std::size_t n) {
 }
 
 // "<a class='tnClass' href=\"tn:My%20Page\">shown</a>" for a page, the address
-// as written for a web, file or "#" target; appended to out.
-void appendAnchor(std::string& out, string_view target, string_view shown) {
+// as written for a web, file or "#" target; appended to out. Returns whether
+// it is a page's with the whole target (blanks aside) as its name: of the
+// bytes the steps count, the anchor then holds two "=" and a ":" more than
+// the name and the text.
+bool appendAnchor(std::string& out, string_view target, string_view shown) {
+  const bool whole = target.size() <= kTarget;
   target = cut(target, kTarget);
   const string_view trimmed = trimSpaces(target);
   bool direct = startsWithNoCase(trimmed, "file:") || startsWithNoCase(trimmed, "#");
@@ -128,7 +132,7 @@ void appendAnchor(std::string& out, string_view target, string_view shown) {
     out += "\">";
     out += shown;
     out += "</a>";
-    return;
+    return false;
   }
   // A page: "tn:" and the name with blanks as "%20", written in one go into
   // room made for the longest result.
@@ -156,6 +160,7 @@ void appendAnchor(std::string& out, string_view target, string_view shown) {
   put(shown);
   put(kClose);
   out.resize(static_cast<std::size_t>(p - out.data()));
+  return whole && name.size() == trimmed.size();
 }
 
 // How often each character that markup steps start from occurs in a line,
@@ -175,6 +180,8 @@ class MarkupChars {
   }
   // c is one of kTracked (any other byte counts 0).
   std::size_t count(char c) const { return counts_[kIndex[static_cast<unsigned char>(c)]]; }
+  // n more (or, below zero, fewer) of the tracked byte c.
+  void adjust(char c, long n) { counts_[kIndex[static_cast<unsigned char>(c)]] += static_cast<std::size_t>(n); }
   bool any(string_view chars) const {
     for (unsigned char c : chars)
       if (counts_[kIndex[c]] > 0) return true;
@@ -205,10 +212,14 @@ class MarkupChars {
 // step's replacement text. at is npos when the step changes nothing.
 struct Edit {
   std::size_t at = npos, removed = 0;
+  bool counted = false;  // the step has brought the byte counts up to date
 };
 
 // "[[target][text]]" (three "[" and three "]" at least).
-Edit pageLink(string_view view, const MarkupChars& chars, std::string& with) {
+// With `count`, a page anchor made of the whole target and text updates the
+// byte counts itself: it trades the three "[" and three "]" for its two "="
+// and one ":".
+Edit pageLink(string_view view, MarkupChars& chars, std::string& with, bool count) {
   if (chars.count('[') < 3 || chars.count(']') < 3) return {};
   const std::size_t open = view.find("[[");
   if (open == npos) return {};
@@ -216,7 +227,15 @@ Edit pageLink(string_view view, const MarkupChars& chars, std::string& with) {
   if (mid == npos) return {};
   const std::size_t close = view.find("]]", mid + 2);
   if (close == npos) return {};
-  appendAnchor(with, view.substr(open + 2, mid - open - 2), trimSpaces(view.substr(mid + 2, close - mid - 2)));
+  const bool page =
+      appendAnchor(with, view.substr(open + 2, mid - open - 2), trimSpaces(view.substr(mid + 2, close - mid - 2)));
+  if (count && page) {
+    chars.adjust('[', -3);
+    chars.adjust(']', -3);
+    chars.adjust('=', 2);
+    chars.adjust(':', 1);
+    return {open, close + 2 - open, true};
+  }
   return {open, close + 2 - open};
 }
 
@@ -234,7 +253,10 @@ std::size_t firstAddress(string_view view) {
 // "[target]", or else the first bare "http:" / "https:" address. In a
 // Markdown note an address at the end of the line keeps its line end, and
 // "[!NOTE]" and "[^1]" are no page links.
-Edit bracketOrWebLink(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
+// With `count`, a page anchor for "[target]" updates the byte counts
+// itself: the brackets go, the target comes twice (name and text) and the
+// anchor's "=", "=", ":" come.
+Edit bracketOrWebLink(string_view view, MarkupChars& chars, std::string& with, bool markdownNote, bool count) {
   const std::size_t bracket = chars.count('[') > 0 ? view.find('[') : npos;
   if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
     if (bracket + 1 < view.size() && oneOf<'$', '<', '[', '{', '|'>(view[bracket + 1])) return {};
@@ -244,7 +266,15 @@ Edit bracketOrWebLink(string_view view, const MarkupChars& chars, std::string& w
     if (end == npos) return {};
     if (end + 1 < view.size() && oneOf<'(', ':', '['>(view[end + 1])) return {};
     const string_view target = view.substr(bracket + 1, end - bracket - 1);
-    appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
+    const bool page = appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
+    if (count && page) {
+      chars.adjust('[', -1);
+      chars.adjust(']', -1);
+      chars.adjust('=', 2);
+      chars.adjust(':', 1);
+      chars.add(target);
+      return {bracket, end + 1 - bracket, true};
+    }
     return {bracket, end + 1 - bracket};
   }
   if (chars.count(':') == 0) return {};  // no address
@@ -367,7 +397,7 @@ void addLineEndMark(std::string& line) {
 class WikiConverter::Converter {
  public:
   Converter(const WikiOptions& options, string_view text)
-      : markLineEnds_(options.markLineEnds), markdownNote_(options.markdownNote) {
+      : markLineEnds_(options.markLineEnds), markdownNote_(options.markdownNote), countEdits_(options.countEdits) {
     // A centring block opens only where its close marker follows somewhere
     // later in the text; a lone "-->" (an arrow, a comment's end) is text.
     // (A Markdown note has no such blocks: no need to look.)
@@ -424,18 +454,20 @@ class WikiConverter::Converter {
           with.clear();
           const Edit edit = run(string_view(line));
           if (edit.at == npos) break;
-          chars.remove(string_view(line).substr(edit.at, edit.removed));
-          chars.add(with);
+          if (!edit.counted) {
+            chars.remove(string_view(line).substr(edit.at, edit.removed));
+            chars.add(with);
+          }
           line.replace(edit.at, edit.removed, with);
           any = true;
         }
         return any;
       };
       changed = step([&] { return chars.anyOf<'['>(); },
-                     [&](string_view view) { return pageLink(view, chars, with); }) ||
+                     [&](string_view view) { return pageLink(view, chars, with, countEdits_); }) ||
                 changed;
       changed = step([&] { return chars.anyOf<'[', ':'>(); },
-                     [&](string_view view) { return bracketOrWebLink(view, chars, with, markdownNote_); }) ||
+                     [&](string_view view) { return bracketOrWebLink(view, chars, with, markdownNote_, countEdits_); }) ||
                 changed;
       changed = step([&] { return chars.anyOf<'=', '_'>(); },
                      [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) ||
@@ -616,6 +648,7 @@ class WikiConverter::Converter {
 
   bool markLineEnds_;
   bool markdownNote_;
+  bool countEdits_;
   MarkupChars chars_;  // of the current piece
   std::string with_;   // the replacement text of a step's edit
   std::string row_;    // a table row as tableRow() builds it

@@ -31,6 +31,10 @@ struct WikiOptions {
   // page links, a bare address keeps its line end, and a blank line after
   // a table ends its HTML block. Lines are marked only when markLineEnds.
   bool markdownNote = false;
+  // Page links count the bytes they change from what they are made of;
+  // off, every change is counted by a scan of the bytes it removes and
+  // writes (the same counts: the shortcut is checked against it).
+  bool countEdits = true;
 };
 
 // The converter, a line at a time, for callers that hand it only some of a
