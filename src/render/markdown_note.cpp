@@ -214,17 +214,17 @@ class Protector {
 
  private:
   void protect(string_view piece) {
-    out_ += kOpen;
-    char digits[24];
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, pieces_.size());
-    out_.append(digits, end);
-    out_ += kClose;
+    char standIn[26] = {kOpen};
+    const auto [end, ec] = std::to_chars(standIn + 1, standIn + sizeof standIn - 1, pieces_.size());
+    *end = kClose;
+    out_.append(standIn, static_cast<std::size_t>(end + 1 - standIn));
     const std::size_t at = pieceBytes_.size();
     pieceBytes_.append(piece);
     // A picture in the notes' imgs folder written with a backslash (the
     // first "](imgs\\", found from the backslashes, which are rare).
     constexpr string_view kImgs = "](imgs";
-    for (std::size_t slash = piece.find('\\', kImgs.size()); slash != npos; slash = piece.find('\\', slash + 1)) {
+    for (std::size_t slash = piece.size() > kImgs.size() ? piece.find('\\', kImgs.size()) : npos; slash != npos;
+         slash = piece.find('\\', slash + 1)) {
       if (piece.substr(slash - kImgs.size(), kImgs.size()) == kImgs) {
         pieceBytes_[at + slash] = '/';
         piecesAltered_ = true;
