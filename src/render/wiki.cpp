@@ -463,18 +463,26 @@ class WikiConverter::Converter {
         }
         return any;
       };
-      changed = step([&] { return chars.anyOf<'['>(); },
-                     [&](string_view view) { return pageLink(view, chars, with, countEdits_); }) ||
-                changed;
-      changed = step([&] { return chars.anyOf<'[', ':'>(); },
-                     [&](string_view view) { return bracketOrWebLink(view, chars, with, markdownNote_, countEdits_); }) ||
-                changed;
-      changed = step([&] { return chars.anyOf<'=', '_'>(); },
-                     [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) ||
-                changed;
-      changed = step([&] { return chars.anyOf<'_', '*', '[', '$', ']', '+'>(); }, [&](string_view view) {
-                  return lineReplacement(view, chars, with, markAllowed, markdownNote_);
-                }) || changed;
+      // A step whose bytes are all missing is not called at all (most
+      // steps on most lines).
+      if (chars.anyOf<'['>())
+        changed = step([&] { return chars.anyOf<'['>(); },
+                       [&](string_view view) { return pageLink(view, chars, with, countEdits_); }) ||
+                  changed;
+      if (chars.anyOf<'[', ':'>())
+        changed = step([&] { return chars.anyOf<'[', ':'>(); },
+                       [&](string_view view) {
+                         return bracketOrWebLink(view, chars, with, markdownNote_, countEdits_);
+                       }) ||
+                  changed;
+      if (chars.anyOf<'=', '_'>())
+        changed = step([&] { return chars.anyOf<'=', '_'>(); },
+                       [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) ||
+                  changed;
+      if (chars.anyOf<'_', '*', '[', '$', ']', '+'>())
+        changed = step([&] { return chars.anyOf<'_', '*', '[', '$', ']', '+'>(); }, [&](string_view view) {
+                    return lineReplacement(view, chars, with, markAllowed, markdownNote_);
+                  }) || changed;
     }
 
     // A Markdown note's changed lines are marked like the others: by the
