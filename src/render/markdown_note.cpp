@@ -626,12 +626,16 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     if (ended) tokens += '\n';
     string_view converted;
     bool restoredAlready = false;
+    // Converted in place and no table ended: the steps keep a line's LF where
+    // it is and add none, so its only LF is its last byte when it has one.
+    bool oneLine = false;
     if (inPlace && tokens.size() <= limits::kWikiPiece) {
       // One piece: converted in the protector's buffer.
       tableEnd.clear();
       const bool asGiven = wiki.convertInPlace(tokens, tableEnd);
       if (tableEnd.empty()) {
         converted = tokens;
+        oneLine = true;
         // Left as the protection gave it, the line with its pieces back is
         // the note's own line (with its LF: the note has no CR).
         if (asGiven && protector.anyPieces() && !protector.piecesAltered() && tokens[0] != '<' &&
@@ -661,7 +665,7 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
         protector.restore(converted, out);
       else
         out += converted;
-      const std::size_t lf = out.find('\n', at);
+      const std::size_t lf = oneLine ? (ended ? out.size() - 1 : npos) : out.find('\n', at);
       if (lf == npos) continue;
       if (lf + 1 == out.size()) {
         if (options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at, lf - at)))
