@@ -77,11 +77,17 @@ class Protector {
       return;
     }
     scanLine(s);
+    // A task box follows a list marker, maybe after quote markers: the line
+    // starts with a blank, ">", a marker or a digit.
     std::size_t taskBox = npos;
-    const string_view quoted = afterQuotes(s);
-    if (const std::size_t content = listContentStart(quoted); content != npos) {
-      const string_view box = quoted.substr(content, 3);
-      if (box == "[ ]" || box == "[x]" || box == "[X]") taskBox = static_cast<std::size_t>(quoted.data() - s.data()) + content;
+    const char first = s.empty() ? '\0' : s[0];
+    if (isBlank(first) || first == '>' || first == '-' || first == '+' || first == '*' || isDigit(first)) {
+      const string_view quoted = afterQuotes(s);
+      if (const std::size_t content = listContentStart(quoted); content != npos) {
+        const string_view box = quoted.substr(content, 3);
+        if (box == "[ ]" || box == "[x]" || box == "[X]")
+          taskBox = static_cast<std::size_t>(quoted.data() - s.data()) + content;
+      }
     }
     noMoreCommentEnd_ = false;
     std::size_t i = 0, m = 0;
@@ -253,10 +259,16 @@ class Protector {
     // Positions before `next` are escaped or inside a run.
     std::size_t next = 0;
     anyAngle_ = false;
+    bool anyBracket = false;
     for (const std::size_t i : lineMarks_) {
-      if (s[i] == '`') spanEnd_[i] = npos;
-      else if (s[i] == '[' || s[i] == ']') match_[i] = npos;
-      else if (s[i] == '<') anyAngle_ = true;
+      if (s[i] == '`') {
+        spanEnd_[i] = npos;
+      } else if (s[i] == '[' || s[i] == ']') {
+        match_[i] = npos;
+        anyBracket = true;
+      } else if (s[i] == '<') {
+        anyAngle_ = true;
+      }
       if (i < next) continue;
       if (s[i] == '\\') {
         next = i + 2;
@@ -295,6 +307,7 @@ class Protector {
       spans.emplace_back(run.at, closer.at + closer.length);
       r = run.next + 1;
     }
+    if (!anyBracket) return;  // nothing to match
     std::vector<std::size_t>& open = open_;
     open.clear();
     std::size_t span = 0;
