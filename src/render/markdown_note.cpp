@@ -41,7 +41,8 @@ class Protector {
   explicit Protector(const std::unordered_set<std::string>& labels) : labels_(labels) {}
 
   // Fills line_ (the stand-in text) from `s`; `noBreak` tells whether the
-  // line ends inside a link's destination, where no hard break may go.
+  // line ends inside a link's destination, where no hard break may go. The
+  // pieces stay in `s`, which restore() reads: it must outlive that.
   void run(string_view s) {
     piecesAltered_ = false;
     pieces_.clear();
@@ -210,7 +211,11 @@ class Protector {
       std::size_t j = open + 1, n = 0;
       while (j < converted.size() && isDigit(converted[j])) n = n * 10 + static_cast<std::size_t>(converted[j++] - '0');
       if (j < converted.size() && converted[j] == kClose && n < pieces_.size()) {
-        out.append(pieceBytes_, pieces_[n].first, pieces_[n].second);
+        const Piece& piece = pieces_[n];
+        if (piece.copiedAt == npos)
+          out.append(piece.bytes);
+        else
+          out.append(pieceBytes_, piece.copiedAt, piece.bytes.size());
         i = j + 1;
       } else {
         i = open + 1;  // cannot happen: the note's own such bytes are pieces
@@ -224,20 +229,22 @@ class Protector {
     const auto [end, ec] = std::to_chars(standIn + 1, standIn + sizeof standIn - 1, pieces_.size());
     *end = kClose;
     out_.append(standIn, static_cast<std::size_t>(end + 1 - standIn));
-    const std::size_t at = pieceBytes_.size();
-    pieceBytes_.append(piece);
     // A picture in the notes' imgs folder written with a backslash (the
-    // first "](imgs\\", found from the backslashes, which are rare).
+    // first "](imgs\\", found from the backslashes, which are rare): the
+    // piece is copied with a slash there. Others stay in the note.
     constexpr string_view kImgs = "](imgs";
     for (std::size_t slash = piece.size() > kImgs.size() ? piece.find('\\', kImgs.size()) : npos; slash != npos;
          slash = piece.find('\\', slash + 1)) {
       if (piece.substr(slash - kImgs.size(), kImgs.size()) == kImgs) {
+        const std::size_t at = pieceBytes_.size();
+        pieceBytes_.append(piece);
         pieceBytes_[at + slash] = '/';
         piecesAltered_ = true;
-        break;
+        pieces_.push_back({piece, at});
+        return;
       }
     }
-    pieces_.emplace_back(at, piece.size());
+    pieces_.push_back({piece, npos});
   }
 
   // The end of the code span that starts at s[i] (a run of n backticks up
@@ -428,7 +435,13 @@ class Protector {
   }
 
   const std::unordered_set<std::string>& labels_;
-  std::vector<std::pair<std::size_t, std::size_t>> pieces_;  // offset and size in pieceBytes_
+  // A piece: its bytes in the note, or where a changed copy of them starts
+  // in pieceBytes_.
+  struct Piece {
+    string_view bytes;
+    std::size_t copiedAt;
+  };
+  std::vector<Piece> pieces_;
   std::string pieceBytes_;
   std::vector<std::size_t> match_;
   static constexpr std::size_t kUnmatched = npos - 1;  // in match_: a "]" without its "["
