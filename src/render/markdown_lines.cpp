@@ -33,7 +33,7 @@ bool isBlankLine(string_view line) {
 
 // Columns of leading blanks (a tab to the next multiple of 4) and where the
 // rest starts.
-inline std::pair<std::size_t, std::size_t> indentOf(string_view s) {
+[[gnu::always_inline]] inline std::pair<std::size_t, std::size_t> indentOf(string_view s) {
   if (s.empty() || !isBlank(s[0])) return {0, 0};  // most lines
   std::size_t columns = 0, i = 0;
   for (; i < s.size() && isBlank(s[i]); ++i) columns = s[i] == '\t' ? (columns / 4 + 1) * 4 : columns + 1;

@@ -539,8 +539,10 @@ std::string markdownCells(string_view row) {
     // md4c only where there is markup to read; plain text trimmed as it
     // would trim it.
     if (!ByteSet<'`', '*', '_', '[', ']', '!', '\\', '~'>::any(cell)) {
-      const std::size_t first = cell.find_first_not_of(" \t");
-      if (first != npos) out.append(cell.substr(first, cell.find_last_not_of(" \t") + 1 - first));
+      std::size_t first = 0, last = cell.size();
+      while (first < last && isBlank(cell[first])) ++first;
+      while (last > first && isBlank(cell[last - 1])) --last;
+      out.append(cell.substr(first, last - first));
       continue;
     }
     const std::string html = markdownToHtml(cell);

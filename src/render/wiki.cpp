@@ -634,8 +634,8 @@ class WikiConverter::Converter {
     while (i < line.size()) {
       const std::size_t end = std::min(line.find('|', i), line.size());
       string_view cell = line.substr(i, end - i);
-      while (!cell.empty() && string_view(" \t\r\n").find(cell.front()) != npos) cell.remove_prefix(1);
-      while (!cell.empty() && string_view(" \t\r\n").find(cell.back()) != npos) cell.remove_suffix(1);
+      while (!cell.empty() && oneOf<' ', '\t', '\r', '\n'>(cell.front())) cell.remove_prefix(1);
+      while (!cell.empty() && oneOf<' ', '\t', '\r', '\n'>(cell.back())) cell.remove_suffix(1);
       if (!cell.empty() && cell.front() == ':') cell.remove_prefix(1);
       if (!cell.empty() && cell.back() == ':') cell.remove_suffix(1);
       if (!cell.empty()) {
