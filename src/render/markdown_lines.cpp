@@ -27,9 +27,6 @@ bool startsWithAsciiNoCase(string_view s, string_view prefix) {
   return true;
 }
 
-bool isBlankLine(string_view line) {
-  return std::all_of(line.begin(), line.end(), [](char c) { return isBlank(c); });
-}
 
 // Columns of leading blanks (a tab to the next multiple of 4) and where the
 // rest starts.

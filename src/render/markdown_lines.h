@@ -15,7 +15,12 @@ inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
 inline bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isAsciiPunct(char c);
-bool isBlankLine(std::string_view line);
+// Only blanks (or nothing). Most lines start with something else.
+inline bool isBlankLine(std::string_view line) {
+  for (char c : line)
+    if (!isBlank(c)) return false;
+  return true;
+}
 
 // Longest HTML tag or autolink looked for on a line; longer ones are text.
 inline constexpr std::size_t kMaxTag = 1024;
