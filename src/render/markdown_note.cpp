@@ -684,38 +684,32 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       }
       converted = pieces;
     }
-    if (!converted.empty() && converted[0] != '<' && converted[0] != kOpen) {
-      // No table row (nor a piece that could start one): the pieces go back
-      // straight onto the page, and the line-break pass runs there when the
-      // line is one line still, as it mostly is.
-      const std::size_t at = out.size();
-      if (protector.anyPieces() && !restoredAlready)
-        protector.restore(converted, out);
-      else
-        out += converted;
-      const std::size_t lf = oneLine ? (ended ? out.size() - 1 : npos) : out.find('\n', at);
-      if (lf == npos) continue;
-      if (lf + 1 == out.size()) {
-        if (options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at, lf - at)))
-          out.insert(lf, "  ");
-        continue;
-      }
-      restored.assign(out, at);
+    if (converted.empty()) continue;  // a table's delimiter row
+    // The pieces go back straight onto the page, and the line-break pass
+    // runs there when the line is one line still, as it mostly is.
+    const std::size_t at = out.size();
+    if (protector.anyPieces() && !restoredAlready)
+      protector.restore(converted, out);
+    else
+      out += converted;
+    if (const string_view added = string_view(out).substr(at);
+        added.starts_with("<table><tr>") || added.starts_with("<tr>")) {
+      restored.assign(added);
       out.resize(at);
-      appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
+      kept = markdownCells(restored);
+      appendWithBreaks(out, kept, options.lineBreaks, protector.noBreak());
       continue;
     }
-    string_view result = converted;
-    if (protector.anyPieces()) {
-      restored.clear();
-      protector.restore(converted, restored);
-      result = restored;
+    const std::size_t lf = oneLine ? (ended ? out.size() - 1 : npos) : out.find('\n', at);
+    if (lf == npos) continue;
+    if (lf + 1 == out.size()) {
+      if (options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at, lf - at)))
+        out.insert(lf, "  ");
+      continue;
     }
-    if (result.starts_with("<table><tr>") || result.starts_with("<tr>")) {
-      kept = markdownCells(result);
-      result = kept;
-    }
-    appendWithBreaks(out, result, options.lineBreaks, protector.noBreak());
+    restored.assign(out, at);
+    out.resize(at);
+    appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
   }
   return out;
 }

@@ -107,6 +107,7 @@ TEST(MarkdownFastPaths, EdgeLines) {
       "a `span\ngoes on` here\nplain\n",          // a code span over two lines
       "|a|b|\nplain after a row\n\nplain\n",      // a table ends before a plain line
       "|a|b|\n[x](y) after a row\n",               // ... and before a line with a piece
+      "|a|b|\n|---|:-:|\n|c `d`|[e](f)|\n|g\n[h] i\n",  // a delimiter row; cells with pieces
       string(1023, 'a') + "\n" + string(1022, 'b') + "[\n" + string(1023, '[') + "\n",
       "no end of line [x](y)",                     // the last line without LF
       "lone\rcr [x](y)\nnext\n",                   // a CR inside a line
