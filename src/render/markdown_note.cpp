@@ -488,7 +488,7 @@ bool endsInBreakTag(string_view s) {
   return s[0] == '<' && (s[1] | 0x20) == 'b' && (s[2] | 0x20) == 'r' && s[3] == '/' && s[4] == '>';
 }
 
-bool wantsHardBreak(string_view content) {
+[[gnu::always_inline]] inline bool wantsHardBreak(string_view content) {
   // Rule, list and bare marker lines start (after blanks) with one of these.
   std::size_t first = 0;
   while (first < content.size() && content[first] == ' ') ++first;
