@@ -619,7 +619,11 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     const bool ended = line.next > line.end;
     if (line.kind == Kind::Verbatim || isBlankLine(content)) protector.endParagraph();
     if (line.kind == Kind::Verbatim || !options.wiki) {
-      if (line.kind == Kind::Verbatim) {
+      if (line.kind == Kind::Verbatim && inPlace && options.wiki) {
+        // No CR in the note: the line with its LF as it stands, after the
+        // end of a table it ends.
+        wiki.passThrough(text.substr(line.begin, line.next - line.begin), out);
+      } else if (line.kind == Kind::Verbatim) {
         if (options.wiki) wiki.passThrough({}, out);  // ends a table
         out += content;
         if (ended) out += '\n';
