@@ -642,8 +642,8 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       if (options.lineBreaks) {  // then the wiki pass puts no line-end mark
         out += content;
         if (ended) {
-          if (wantsHardBreak(content)) out += "  ";
-          out += '\n';
+          const bool hardBreak = wantsHardBreak(content);
+          out.append(hardBreak ? "  \n" : "\n", hardBreak ? 3 : 1);
         }
         wiki.skip(line.next - line.begin);
       } else {
@@ -690,21 +690,31 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     }
     if (converted.empty()) continue;  // a table's delimiter row
     // The pieces go back straight onto the page, and the line-break pass
-    // runs there when the line is one line still, as it mostly is.
+    // runs there when the line is one line still, as it mostly is. A line
+    // that ends in its only LF is written up to it, then the break and LF.
+    const bool lastLf = oneLine && ended;
+    const string_view body = lastLf ? converted.substr(0, converted.size() - 1) : converted;
     const std::size_t at = out.size();
     if (protector.anyPieces() && !restoredAlready)
-      protector.restore(converted, out);
+      protector.restore(body, out);
     else
-      out += converted;
+      out += body;
     if (const string_view added = string_view(out).substr(at);
         added.starts_with("<table><tr>") || added.starts_with("<tr>")) {
       restored.assign(added);
+      if (lastLf) restored += '\n';
       out.resize(at);
       kept = markdownCells(restored);
       appendWithBreaks(out, kept, options.lineBreaks, protector.noBreak());
       continue;
     }
-    const std::size_t lf = oneLine ? (ended ? out.size() - 1 : npos) : out.find('\n', at);
+    if (lastLf) {
+      const bool hardBreak =
+          options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at));
+      out.append(hardBreak ? "  \n" : "\n", hardBreak ? 3 : 1);
+      continue;
+    }
+    const std::size_t lf = oneLine ? npos : out.find('\n', at);
     if (lf == npos) continue;
     if (lf + 1 == out.size()) {
       if (options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at, lf - at)))
