@@ -659,7 +659,8 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     string_view converted;
     bool restoredAlready = false;
     // Converted in place and no table ended: the steps keep a line's LF where
-    // it is and add none, so its only LF is its last byte when it has one.
+    // it is and add none, so its only LF is its last byte when it has one
+    // (a table row aside).
     bool oneLine = false;
     if (inPlace && tokens.size() <= limits::kWikiPiece) {
       // One piece: converted in the protector's buffer.
@@ -692,7 +693,10 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     // The pieces go back straight onto the page, and the line-break pass
     // runs there when the line is one line still, as it mostly is. A line
     // that ends in its only LF is written up to it, then the break and LF.
-    const bool lastLf = oneLine && ended;
+    // (A table row has an LF inside, and loses its last one when its last
+    // cell is cut.)
+    const bool plain = oneLine && !converted.starts_with("<table><tr>") && !converted.starts_with("<tr>");
+    const bool lastLf = plain && ended;
     const string_view body = lastLf ? converted.substr(0, converted.size() - 1) : converted;
     const std::size_t at = out.size();
     if (protector.anyPieces() && !restoredAlready)
@@ -714,7 +718,7 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       out.append(hardBreak ? "  \n" : "\n", hardBreak ? 3 : 1);
       continue;
     }
-    const std::size_t lf = oneLine ? npos : out.find('\n', at);
+    const std::size_t lf = plain ? npos : out.find('\n', at);  // (plain and ended went above)
     if (lf == npos) continue;
     if (lf + 1 == out.size()) {
       if (options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at, lf - at)))

@@ -108,6 +108,9 @@ TEST(MarkdownFastPaths, EdgeLines) {
       "|a|b|\nplain after a row\n\nplain\n",      // a table ends before a plain line
       "|a|b|\n[x](y) after a row\n",               // ... and before a line with a piece
       "|a|b|\n|---|:-:|\n|c `d`|[e](f)|\n|g\n[h] i\n",  // a delimiter row; cells with pieces
+      // A last cell cut at the cell limit, with the row's LF and stand-ins
+      // of many pieces in what is cut.
+      "|a|" + string(250, 'x') + string(30, '\x1B') + " `c`\nnext\n|b|" + string(300, '`') + "\n",
       string(1023, 'a') + "\n" + string(1022, 'b') + "[\n" + string(1023, '[') + "\n",
       "no end of line [x](y)",                     // the last line without LF
       "lone\rcr [x](y)\nnext\n",                   // a CR inside a line
