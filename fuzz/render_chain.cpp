@@ -1,11 +1,14 @@
 // The whole render chain under every switch combination (Markdown notes too): any bytes render,
 // the page body grows at most linearly with the note (the line-break pass
 // adds at most three bytes a byte, the wiki pass at most 32 KB a line) and rendering is pure.
+// A Markdown note's passes give the same text and count the same wiki work
+// with their shortcuts as without.
 #include <algorithm>
 #include <string>
 
 #include "fuzz_util.h"
 #include "platform/text.h"
+#include "render/markdown_note.h"
 #include "render/markup.h"
 
 using namespace vm;
@@ -25,6 +28,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(body.size() <= bound, format("switches %u: %zu bytes of page for %zu bytes", switches,
                                             body.size(), size));
     if (sw == 0) FUZZ_CHECK(renderMarkupBody(text, switches) == body, "not the same page twice");
+  }
+  for (bool wiki : {false, true}) {
+    for (bool lineBreaks : {false, true}) {
+      std::size_t fastWork = 0, fullWork = 0;
+      const std::string fast =
+          prepareMarkdownNote(text, {.wiki = wiki, .lineBreaks = lineBreaks, .work = &fastWork, .fastPaths = true});
+      const std::string full =
+          prepareMarkdownNote(text, {.wiki = wiki, .lineBreaks = lineBreaks, .work = &fullWork, .fastPaths = false});
+      FUZZ_CHECK(fast == full, format("wiki %d breaks %d: the shortcuts changed the note", wiki, lineBreaks));
+      FUZZ_CHECK(fastWork == fullWork, format("wiki %d breaks %d: the shortcuts changed the work", wiki, lineBreaks));
+    }
   }
   const std::string breaks = lineBreakPass(text);
   FUZZ_CHECK(breaks.size() <= 3 * size + 16, format("line-break pass: %zu bytes for %zu", breaks.size(), size));

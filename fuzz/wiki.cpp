@@ -2,7 +2,8 @@
 // the note, converting is pure (the same text gives the same page) and a
 // note with no markup at all comes back escaped line for line. For a
 // Markdown note's lines, the shortcut for lines no step reacts to writes what
-// the full conversion writes and counts the same work.
+// the full conversion writes and counts the same work, and so do page links
+// that count the bytes they change instead of scanning them.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <string>
@@ -24,6 +25,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(page.size() <= bound, format("%zu bytes of page for %zu bytes of note", page.size(), size));
     FUZZ_CHECK(wikiToHtml(text, options) == page, "not the same page twice");
     FUZZ_CHECK(page.find('\r') == std::string::npos || text.find('\r') != std::string::npos, "CR made up");
+    // Page links counting their own bytes: the same page and work as scans.
+    for (bool note : {false, true}) {
+      std::size_t counted = 0, scanned = 0;
+      options.markdownNote = note;
+      options.work = &counted;
+      const std::string a = wikiToHtml(text, options);
+      options.countEdits = false;
+      options.work = &scanned;
+      const std::string b = wikiToHtml(text, options);
+      options.countEdits = true;
+      options.work = nullptr;
+      FUZZ_CHECK(a == b, "counting a page link's bytes changed the page");
+      FUZZ_CHECK(counted == scanned, "counting a page link's bytes changed the work");
+    }
   }
   for (bool marks : {true, false}) {
     WikiOptions options;

@@ -1,7 +1,8 @@
 #pragma once
 // Finding the few bytes of a line that markup can start at: a set of byte
-// values, looked for 16 bytes at a time where the processor has SSE2, else a
-// byte at a time through a table. The render passes call this once per line
+// values, looked for 16 bytes at a time where the processor has SSE2 (a text
+// of 16 bytes or more ends on its last 16, overlapping the block before),
+// else a byte at a time through a table. The render passes call this once per line
 // instead of testing every byte in each of their loops.
 #include <array>
 #include <cstddef>
@@ -28,11 +29,17 @@ struct ByteSet {
   static void forEach(std::string_view s, Found&& found) {
     std::size_t i = 0;
 #if defined(__SSE2__)
-    for (; i + 16 <= s.size(); i += 16) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
-      const __m128i hits = (_mm_setzero_si128() | ... | _mm_cmpeq_epi8(block, _mm_set1_epi8(Bytes)));
-      for (unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1)
-        found(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+    if (s.size() >= 16) {
+      for (; i + 16 <= s.size(); i += 16)
+        for (unsigned mask = hits(s.data() + i); mask != 0; mask &= mask - 1)
+          found(i + static_cast<std::size_t>(__builtin_ctz(mask)));
+      if (i < s.size()) {
+        // The rest: the last 16 bytes, less those seen already.
+        const std::size_t from = s.size() - 16;
+        for (unsigned mask = hits(s.data() + from) & (0xFFFFu << (i - from)); mask != 0; mask &= mask - 1)
+          found(from + static_cast<std::size_t>(__builtin_ctz(mask)));
+      }
+      return;
     }
 #endif
     for (; i < s.size(); ++i)
@@ -43,16 +50,26 @@ struct ByteSet {
   static bool any(std::string_view s) {
     std::size_t i = 0;
 #if defined(__SSE2__)
-    for (; i + 16 <= s.size(); i += 16) {
-      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s.data() + i));
-      const __m128i hits = (_mm_setzero_si128() | ... | _mm_cmpeq_epi8(block, _mm_set1_epi8(Bytes)));
-      if (_mm_movemask_epi8(hits) != 0) return true;
+    if (s.size() >= 16) {
+      for (; i + 16 <= s.size(); i += 16)
+        if (hits(s.data() + i) != 0) return true;
+      return i < s.size() && hits(s.data() + s.size() - 16) != 0;
     }
 #endif
     for (; i < s.size(); ++i)
       if (kMember[static_cast<unsigned char>(s[i])]) return true;
     return false;
   }
+
+ private:
+#if defined(__SSE2__)
+  // Bit k set where p[k] is in the set, for the 16 bytes at p.
+  static unsigned hits(const char* p) {
+    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8((_mm_setzero_si128() | ... | _mm_cmpeq_epi8(block, _mm_set1_epi8(Bytes)))));
+  }
+#endif
 };
 
 }  // namespace vm

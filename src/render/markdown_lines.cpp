@@ -27,13 +27,11 @@ bool startsWithAsciiNoCase(string_view s, string_view prefix) {
   return true;
 }
 
-bool isBlankLine(string_view line) {
-  return std::all_of(line.begin(), line.end(), [](char c) { return isBlank(c); });
-}
 
 // Columns of leading blanks (a tab to the next multiple of 4) and where the
 // rest starts.
-std::pair<std::size_t, std::size_t> indentOf(string_view s) {
+[[gnu::always_inline]] inline std::pair<std::size_t, std::size_t> indentOf(string_view s) {
+  if (s.empty() || !isBlank(s[0])) return {0, 0};  // most lines
   std::size_t columns = 0, i = 0;
   for (; i < s.size() && isBlank(s[i]); ++i) columns = s[i] == '\t' ? (columns / 4 + 1) * 4 : columns + 1;
   return {columns, i};
@@ -235,7 +233,19 @@ bool definitionStart(string_view s, std::string& label, std::size_t& rest) {
   return true;
 }
 
-std::vector<Line> classify(string_view text, std::unordered_set<std::string>& labels) {
+// Whether a line that starts with c (no blank) starts no block: not a
+// quote, list item, fence, HTML, rule, underline, heading or definition.
+// "[" starts a definition outside a paragraph only.
+bool startsNoBlock(char c, bool inParagraph) {
+  static constexpr std::array<bool, 256> kStarts = [] {
+    std::array<bool, 256> starts{};
+    for (unsigned char b : string_view(" \t>-+*`~<_=#0123456789")) starts[b] = true;
+    return starts;
+  }();
+  return c == '[' ? inParagraph : !kStarts[static_cast<unsigned char>(c)];
+}
+
+std::vector<Line> classify(string_view text, std::unordered_set<std::string>& labels, bool shortcuts) {
   std::vector<Line> lines;
   // Room for lines of 16 bytes on average, so the list is not copied as it
   // grows; pages of the room no line reaches are never touched.
@@ -263,9 +273,12 @@ std::vector<Line> classify(string_view text, std::unordered_set<std::string>& la
   };
   for (Line& line : lines) {
     const string_view raw = text.substr(line.begin, line.end - line.begin);
-    if (!fence.mark && !html.kind && definitionLines == 0 && !raw.empty() && isAsciiLetter(raw[0])) {
+    if (!fence.mark && !html.kind && definitionLines == 0 && !raw.empty() &&
+        (isAsciiLetter(raw[0]) || (shortcuts && startsNoBlock(raw[0], inParagraph)))) {
       // Most lines: a letter first is no quote, list item, code, fence,
-      // HTML, rule, underline or definition, only the paragraph's text.
+      // HTML, rule, underline or definition, only the paragraph's text;
+      // nor are most other bytes ("[" starts a definition only outside a
+      // paragraph).
       if (!inParagraph) listIndent = 0;
       indentedCode = false;
       inParagraph = true;

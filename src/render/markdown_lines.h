@@ -15,7 +15,12 @@ inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
 inline bool isAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 bool isAsciiPunct(char c);
-bool isBlankLine(std::string_view line);
+// Only blanks (or nothing). Most lines start with something else.
+inline bool isBlankLine(std::string_view line) {
+  for (char c : line)
+    if (!isBlank(c)) return false;
+  return true;
+}
 
 // Longest HTML tag or autolink looked for on a line; longer ones are text.
 inline constexpr std::size_t kMaxTag = 1024;
@@ -39,6 +44,8 @@ struct Line {
 
 // Splits the text into lines (LF, CR LF) and sorts them into prose and
 // lines that reach md4c as written; collects the reference labels defined.
-std::vector<Line> classify(std::string_view text, std::unordered_set<std::string>& labels);
+// Without `shortcuts` only a letter first makes a line plain text at once
+// (the lines come out the same).
+std::vector<Line> classify(std::string_view text, std::unordered_set<std::string>& labels, bool shortcuts = true);
 
 }  // namespace vm::markdown

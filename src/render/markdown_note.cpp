@@ -11,6 +11,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/limits.h"
 #include "platform/text.h"
 #include "render/byte_scan.h"
 #include "render/markdown_lines.h"
@@ -40,8 +41,10 @@ class Protector {
   explicit Protector(const std::unordered_set<std::string>& labels) : labels_(labels) {}
 
   // Fills line_ (the stand-in text) from `s`; `noBreak` tells whether the
-  // line ends inside a link's destination, where no hard break may go.
+  // line ends inside a link's destination, where no hard break may go. The
+  // pieces stay in `s`, which restore() reads: it must outlive that.
   void run(string_view s) {
+    piecesAltered_ = false;
     pieces_.clear();
     pieceBytes_.clear();
     out_.clear();
@@ -69,22 +72,23 @@ class Protector {
       protect(s.substr(0, close));
       s.remove_prefix(close);
     }
-    // Where the bytes a piece may start at are: the scans below visit these
-    // only. Most lines hold none.
-    if (marks_.size() < s.size()) marks_.resize(s.size());
-    std::size_t count = 0;
-    StartBytes::forEach(s, [&](std::size_t i) { marks_[count++] = i; });
-    lineMarks_ = std::span<const std::size_t>(marks_.data(), count);
+    if (marked_.data() != s.data() || marked_.size() != s.size()) findMarks(s);
     if (lineMarks_.empty()) {
       out_.append(s);
       return;
     }
     scanLine(s);
+    // A task box follows a list marker, maybe after quote markers: the line
+    // starts with a blank, ">", a marker or a digit.
     std::size_t taskBox = npos;
-    const string_view quoted = afterQuotes(s);
-    if (const std::size_t content = listContentStart(quoted); content != npos) {
-      const string_view box = quoted.substr(content, 3);
-      if (box == "[ ]" || box == "[x]" || box == "[X]") taskBox = static_cast<std::size_t>(quoted.data() - s.data()) + content;
+    const char first = s.empty() ? '\0' : s[0];
+    if (isBlank(first) || first == '>' || first == '-' || first == '+' || first == '*' || isDigit(first)) {
+      const string_view quoted = afterQuotes(s);
+      if (const std::size_t content = listContentStart(quoted); content != npos) {
+        const string_view box = quoted.substr(content, 3);
+        if (box == "[ ]" || box == "[x]" || box == "[X]")
+          taskBox = static_cast<std::size_t>(quoted.data() - s.data()) + content;
+      }
     }
     noMoreCommentEnd_ = false;
     std::size_t i = 0, m = 0;
@@ -135,16 +139,28 @@ class Protector {
       protect(s.substr(i, end - i));
       i = end;
     }
-    if (noMoreCommentEnd_ || endsInsideTag(s)) noBreak_ = true;
+    // Only a "<" among the marks can start a tag.
+    if (noMoreCommentEnd_ || (anyAngle_ && endsInsideTag(s))) noBreak_ = true;
   }
 
   // A blank line or a block ends the paragraph a code span could go on in.
   void endParagraph() { pendingRun_ = 0; }
 
-  // Whether run() would give `s` back whole, with no piece and no hard
-  // break held back: no code span goes on into it and no piece can start
-  // in it. run() changes nothing then, so such a line may skip it.
-  bool passesWhole(string_view s) const { return pendingRun_ == 0 && !StartBytes::any(s); }
+  // Where the bytes a piece may start at are in `s`: the scans of run(s)
+  // visit these only. Most lines hold none.
+  void findMarks(string_view s) {
+    if (marks_.size() < s.size()) marks_.resize(s.size());
+    std::size_t count = 0;
+    StartBytes::forEach(s, [&](std::size_t i) { marks_[count++] = i; });
+    lineMarks_ = std::span<const std::size_t>(marks_.data(), count);
+    marked_ = s;
+  }
+
+  // Whether run() would give the line of the last findMarks() back whole,
+  // with no piece and no hard break held back: no code span goes on into it
+  // and no piece can start in it. run() changes nothing then, so such a
+  // line may skip it.
+  bool passesWhole() const { return pendingRun_ == 0 && lineMarks_.empty(); }
 
   // A tag or comment that goes on on the next line takes no hard break
   // inside it.
@@ -180,6 +196,8 @@ class Protector {
   std::string& line() { return out_; }
   bool noBreak() const { return noBreak_; }
   bool anyPieces() const { return !pieces_.empty(); }
+  // Whether a piece was changed on its way out (a picture's backslash).
+  bool piecesAltered() const { return piecesAltered_; }
 
   // The converted text with the pieces put back.
   void restore(string_view converted, std::string& out) const {
@@ -193,7 +211,11 @@ class Protector {
       std::size_t j = open + 1, n = 0;
       while (j < converted.size() && isDigit(converted[j])) n = n * 10 + static_cast<std::size_t>(converted[j++] - '0');
       if (j < converted.size() && converted[j] == kClose && n < pieces_.size()) {
-        out.append(pieceBytes_, pieces_[n].first, pieces_[n].second);
+        const Piece& piece = pieces_[n];
+        if (piece.copiedAt == npos)
+          out.append(piece.bytes);
+        else
+          out.append(pieceBytes_, piece.copiedAt, piece.bytes.size());
         i = j + 1;
       } else {
         i = open + 1;  // cannot happen: the note's own such bytes are pieces
@@ -203,16 +225,26 @@ class Protector {
 
  private:
   void protect(string_view piece) {
-    out_ += kOpen;
-    char digits[24];
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, pieces_.size());
-    out_.append(digits, end);
-    out_ += kClose;
-    const std::size_t at = pieceBytes_.size();
-    pieceBytes_.append(piece);
-    // A picture in the notes' imgs folder written with a backslash.
-    if (const std::size_t slash = piece.find("](imgs\\"); slash != npos) pieceBytes_[at + slash + 6] = '/';
-    pieces_.emplace_back(at, piece.size());
+    char standIn[26] = {kOpen};
+    const auto [end, ec] = std::to_chars(standIn + 1, standIn + sizeof standIn - 1, pieces_.size());
+    *end = kClose;
+    out_.append(standIn, static_cast<std::size_t>(end + 1 - standIn));
+    // A picture in the notes' imgs folder written with a backslash (the
+    // first "](imgs\\", found from the backslashes, which are rare): the
+    // piece is copied with a slash there. Others stay in the note.
+    constexpr string_view kImgs = "](imgs";
+    for (std::size_t slash = piece.size() > kImgs.size() ? piece.find('\\', kImgs.size()) : npos; slash != npos;
+         slash = piece.find('\\', slash + 1)) {
+      if (piece.substr(slash - kImgs.size(), kImgs.size()) == kImgs) {
+        const std::size_t at = pieceBytes_.size();
+        pieceBytes_.append(piece);
+        pieceBytes_[at + slash] = '/';
+        piecesAltered_ = true;
+        pieces_.push_back({piece, at});
+        return;
+      }
+    }
+    pieces_.push_back({piece, npos});
   }
 
   // The end of the code span that starts at s[i] (a run of n backticks up
@@ -233,9 +265,17 @@ class Protector {
     if (match_.size() < s.size()) match_.resize(s.size(), npos);
     // Positions before `next` are escaped or inside a run.
     std::size_t next = 0;
+    anyAngle_ = false;
+    bool anyBracket = false;
     for (const std::size_t i : lineMarks_) {
-      if (s[i] == '`') spanEnd_[i] = npos;
-      else if (s[i] == '[' || s[i] == ']') match_[i] = npos;
+      if (s[i] == '`') {
+        spanEnd_[i] = npos;
+      } else if (s[i] == '[' || s[i] == ']') {
+        match_[i] = npos;
+        anyBracket = true;
+      } else if (s[i] == '<') {
+        anyAngle_ = true;
+      }
       if (i < next) continue;
       if (s[i] == '\\') {
         next = i + 2;
@@ -274,6 +314,7 @@ class Protector {
       spans.emplace_back(run.at, closer.at + closer.length);
       r = run.next + 1;
     }
+    if (!anyBracket) return;  // nothing to match
     std::vector<std::size_t>& open = open_;
     open.clear();
     std::size_t span = 0;
@@ -331,7 +372,8 @@ class Protector {
     // A tag without anything the wiki pass reacts to ("<br/>", "</b>") is
     // left in the line, where "<br/>" at its end still counts as a mark.
     const std::size_t end = tagEnd(s, i);
-    if (end != npos && s.substr(i, end - i).find_first_of("[]=_*$+|:-") == npos) return npos;
+    if (end != npos && !ByteSet<'[', ']', '=', '_', '*', '$', '+', '|', ':', '-'>::any(s.substr(i, end - i)))
+      return npos;
     return end;
   }
 
@@ -387,13 +429,19 @@ class Protector {
     }
     if (!text.empty() && (text[0] == '!' || text[0] == '^')) return close + 1;
     // Brackets inside: Markdown shows them as written.
-    if (text.find_first_of("[]") != npos) return close + 1;
+    if (ByteSet<'[', ']'>::any(text)) return close + 1;
     if (!labels_.empty() && labels_.count(normalizeLabel(text))) return close + 1;
     return npos;
   }
 
   const std::unordered_set<std::string>& labels_;
-  std::vector<std::pair<std::size_t, std::size_t>> pieces_;  // offset and size in pieceBytes_
+  // A piece: its bytes in the note, or where a changed copy of them starts
+  // in pieceBytes_.
+  struct Piece {
+    string_view bytes;
+    std::size_t copiedAt;
+  };
+  std::vector<Piece> pieces_;
   std::string pieceBytes_;
   std::vector<std::size_t> match_;
   static constexpr std::size_t kUnmatched = npos - 1;  // in match_: a "]" without its "["
@@ -408,11 +456,14 @@ class Protector {
   std::vector<std::size_t> open_;
   std::vector<std::size_t> marks_;  // where kStarts bytes are in the line, in order (and room)
   std::span<const std::size_t> lineMarks_;  // those of the current line
+  string_view marked_;                      // the line lineMarks_ are of
   std::size_t firstLoneRun_ = npos;
   std::size_t pendingRun_ = 0;  // backticks of a code span open at the line's end
   std::string out_;
   bool noBreak_ = false;
   bool noMoreCommentEnd_ = false;
+  bool anyAngle_ = false;  // a "<" among the line's marks
+  bool piecesAltered_ = false;
 };
 
 // The line-break pass on one prose line (without its line end): a hard
@@ -430,11 +481,26 @@ bool isBareOrderedMarker(string_view content) {
   return content.find_first_not_of(" \t", i + 1) == npos;
 }
 
-bool wantsHardBreak(string_view content) {
-  if (isRuleLine(content) || isListLine(content) || isBareOrderedMarker(content)) return false;
+// Ends in "<br/>", ASCII case ignored.
+bool endsInBreakTag(string_view s) {
+  if (s.size() < 5) return false;
+  s.remove_prefix(s.size() - 5);
+  return s[0] == '<' && (s[1] | 0x20) == 'b' && (s[2] | 0x20) == 'r' && s[3] == '/' && s[4] == '>';
+}
+
+[[gnu::always_inline]] inline bool wantsHardBreak(string_view content) {
+  // Rule, list and bare marker lines start (after blanks) with one of these.
+  std::size_t first = 0;
+  while (first < content.size() && content[first] == ' ') ++first;
+  if (first < content.size()) {
+    const char c = content[first];
+    if ((c == '-' || c == '+' || c == '*' || c == '=' || isDigit(c)) &&
+        (isRuleLine(content) || isListLine(content) || isBareOrderedMarker(content)))
+      return false;
+  }
   // Ends in "<br/>", case ignored (tested from its last byte, which most
   // lines do not end in).
-  if (content.size() > 5 && content.back() == '>' && endsWithNoCase(content, "<br/>")) return false;
+  if (content.size() > 5 && content.back() == '>' && endsInBreakTag(content)) return false;
   if (!content.empty() && content.back() == '\\') return false;
   if (content.size() >= 2 && content.ends_with("  ")) return false;
   return true;
@@ -472,9 +538,11 @@ std::string markdownCells(string_view row) {
     i = close;
     // md4c only where there is markup to read; plain text trimmed as it
     // would trim it.
-    if (cell.find_first_of("`*_[]!\\~") == npos) {
-      const std::size_t first = cell.find_first_not_of(" \t");
-      if (first != npos) out.append(cell.substr(first, cell.find_last_not_of(" \t") + 1 - first));
+    if (!ByteSet<'`', '*', '_', '[', ']', '!', '\\', '~'>::any(cell)) {
+      std::size_t first = 0, last = cell.size();
+      while (first < last && isBlank(cell[first])) ++first;
+      while (last > first && isBlank(cell[last - 1])) --last;
+      out.append(cell.substr(first, last - first));
       continue;
     }
     const std::string html = markdownToHtml(cell);
@@ -529,22 +597,33 @@ std::string normalizeLabel(std::string_view label) {
 
 std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions& options) {
   std::unordered_set<std::string> labels;
-  const std::vector<Line> lines = classify(text, labels);
+  const std::vector<Line> lines = classify(text, labels, options.fastPaths);
   std::string out;
-  out.reserve(text.size() + text.size() / 8 + 16);
+  // Page links grow the text by some 35 bytes each: room for half as much
+  // again spares copying a page-sized text as it grows. Room no byte reaches
+  // is never touched.
+  out.reserve(text.size() + text.size() / 2 + 16);
   WikiOptions wikiOptions;
   wikiOptions.markLineEnds = !options.lineBreaks;
   wikiOptions.markdownNote = true;
   wikiOptions.work = options.work;
+  wikiOptions.countEdits = options.fastPaths;
   WikiConverter wiki(wikiOptions, text);
   Protector protector(labels);
-  std::string converted, restored, kept;
+  std::string pieces, tableEnd, restored, kept;
+  // Without a CR in the note a prose line is one wiki piece whenever it is
+  // short enough: no LF or CR inside it.
+  const bool inPlace = options.fastPaths && text.find('\r') == npos;
   for (const Line& line : lines) {
     const string_view content = text.substr(line.begin, line.end - line.begin);
     const bool ended = line.next > line.end;
     if (line.kind == Kind::Verbatim || isBlankLine(content)) protector.endParagraph();
     if (line.kind == Kind::Verbatim || !options.wiki) {
-      if (line.kind == Kind::Verbatim) {
+      if (line.kind == Kind::Verbatim && inPlace && options.wiki) {
+        // No CR in the note: the line with its LF as it stands, after the
+        // end of a table it ends.
+        wiki.passThrough(text.substr(line.begin, line.next - line.begin), out);
+      } else if (line.kind == Kind::Verbatim) {
         if (options.wiki) wiki.passThrough({}, out);  // ends a table
         out += content;
         if (ended) out += '\n';
@@ -556,14 +635,15 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       }
       continue;
     }
-    if (protector.passesWhole(content) && wiki.passesUnchanged(content)) {
+    if (options.fastPaths) protector.findMarks(content);
+    if (options.fastPaths && protector.passesWhole() && wiki.passesUnchanged(content)) {
       // Neither the protection nor a wiki step would change the line: it
       // goes straight to the page, as the line-break pass would write it.
       if (options.lineBreaks) {  // then the wiki pass puts no line-end mark
         out += content;
         if (ended) {
-          if (wantsHardBreak(content)) out += "  ";
-          out += '\n';
+          const bool hardBreak = wantsHardBreak(content);
+          out.append(hardBreak ? "  \n" : "\n", hardBreak ? 3 : 1);
         }
         wiki.skip(line.next - line.begin);
       } else {
@@ -576,44 +656,78 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     protector.run(content);
     std::string& tokens = protector.line();
     if (ended) tokens += '\n';
-    converted.clear();
-    if (wiki.passesUnchanged(tokens)) {
-      wiki.unchanged(tokens, converted);  // most lines once their pieces are out
-    } else {
-      for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), converted);
-    }
-    if (!converted.empty() && converted[0] != '<' && converted[0] != kOpen) {
-      // No table row (nor a piece that could start one): the pieces go back
-      // straight onto the page, and the line-break pass runs there when the
-      // line is one line still, as it mostly is.
-      const std::size_t at = out.size();
-      if (protector.anyPieces())
-        protector.restore(converted, out);
-      else
-        out += converted;
-      const std::size_t lf = out.find('\n', at);
-      if (lf == npos) continue;
-      if (lf + 1 == out.size()) {
-        if (options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at, lf - at)))
-          out.insert(lf, "  ");
-        continue;
+    string_view converted;
+    bool restoredAlready = false;
+    // Converted in place and no table ended: the steps keep a line's LF where
+    // it is and add none, so its only LF is its last byte when it has one
+    // (a table row aside).
+    bool oneLine = false;
+    if (inPlace && tokens.size() <= limits::kWikiPiece) {
+      // One piece: converted in the protector's buffer.
+      tableEnd.clear();
+      const bool asGiven = wiki.convertInPlace(tokens, tableEnd);
+      if (tableEnd.empty()) {
+        converted = tokens;
+        oneLine = true;
+        // Left as the protection gave it, the line with its pieces back is
+        // the note's own line (with its LF: the note has no CR).
+        if (asGiven && protector.anyPieces() && !protector.piecesAltered() && tokens[0] != '<' &&
+            tokens[0] != kOpen) {
+          converted = text.substr(line.begin, line.next - line.begin);
+          restoredAlready = true;
+        }
+      } else {
+        tableEnd += tokens;
+        converted = tableEnd;
       }
-      restored.assign(out, at);
+    } else {
+      pieces.clear();
+      if (options.fastPaths && wiki.passesUnchanged(tokens)) {
+        wiki.unchanged(tokens, pieces);  // most lines once their pieces are out
+      } else {
+        for (std::size_t i = 0; i < tokens.size();) i += wiki.line(string_view(tokens).substr(i), pieces);
+      }
+      converted = pieces;
+    }
+    if (converted.empty()) continue;  // a table's delimiter row
+    // The pieces go back straight onto the page, and the line-break pass
+    // runs there when the line is one line still, as it mostly is. A line
+    // that ends in its only LF is written up to it, then the break and LF.
+    // (A table row has an LF inside, and loses its last one when its last
+    // cell is cut.)
+    const bool plain = oneLine && !converted.starts_with("<table><tr>") && !converted.starts_with("<tr>");
+    const bool lastLf = plain && ended;
+    const string_view body = lastLf ? converted.substr(0, converted.size() - 1) : converted;
+    const std::size_t at = out.size();
+    if (protector.anyPieces() && !restoredAlready)
+      protector.restore(body, out);
+    else
+      out += body;
+    if (const string_view added = string_view(out).substr(at);
+        added.starts_with("<table><tr>") || added.starts_with("<tr>")) {
+      restored.assign(added);
+      if (lastLf) restored += '\n';
       out.resize(at);
-      appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
+      kept = markdownCells(restored);
+      appendWithBreaks(out, kept, options.lineBreaks, protector.noBreak());
       continue;
     }
-    string_view result = converted;
-    if (protector.anyPieces()) {
-      restored.clear();
-      protector.restore(converted, restored);
-      result = restored;
+    if (lastLf) {
+      const bool hardBreak =
+          options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at));
+      out.append(hardBreak ? "  \n" : "\n", hardBreak ? 3 : 1);
+      continue;
     }
-    if (result.starts_with("<table><tr>") || result.starts_with("<tr>")) {
-      kept = markdownCells(result);
-      result = kept;
+    const std::size_t lf = plain ? npos : out.find('\n', at);  // (plain and ended went above)
+    if (lf == npos) continue;
+    if (lf + 1 == out.size()) {
+      if (options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at, lf - at)))
+        out.insert(lf, "  ");
+      continue;
     }
-    appendWithBreaks(out, result, options.lineBreaks, protector.noBreak());
+    restored.assign(out, at);
+    out.resize(at);
+    appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
   }
   return out;
 }

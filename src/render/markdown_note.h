@@ -17,6 +17,10 @@ struct MarkdownNoteOptions {
   bool lineBreaks = true;  // MarkdownPreMarkdown
   // When set, receives the bytes the wiki steps scanned or rebuilt.
   std::size_t* work = nullptr;
+  // Off: every prose line takes the whole protection and wiki conversion,
+  // with no shortcut; the page is the same (the shortcuts are checked
+  // against it).
+  bool fastPaths = true;
 };
 
 // The text md4c gets, with LF line ends. Linear in the text's size.

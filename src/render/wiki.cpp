@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "platform/limits.h"
@@ -72,12 +73,11 @@ constexpr LineReplacement kReplacements[] = {
 enum BlockState { kOutside = 0, kClosed = 1, kOpened = 2, kInside = 3 };
 enum TableState { kNoTable = 0, kFirstRow = 1, kInTable = 2 };
 
-// Whether c is one of the bytes of `set`: a loop over a few constant bytes,
-// where string_view::find would call memchr for each test.
-constexpr bool oneOf(char c, string_view set) {
-  for (char m : set)
-    if (m == c) return true;
-  return false;
+// Whether c is one of the bytes `Set`: a comparison with each, where
+// string_view::find would call memchr for each test.
+template <char... Set>
+constexpr bool oneOf(char c) {
+  return ((c == Set) || ...);
 }
 
 char lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -110,35 +110,57 @@ string_view cut(string_view s, std::size_t n) {
 }
 
 // "<a class='tnClass' href=\"tn:My%20Page\">shown</a>" for a page, the address
-// as written for a web, file or "#" target; appended to out.
-void appendAnchor(std::string& out, string_view target, string_view shown) {
+// as written for a web, file or "#" target; appended to out. Returns whether
+// it is a page's with the whole target (blanks aside) as its name: of the
+// bytes the steps count, the anchor then holds two "=" and a ":" more than
+// the name and the text.
+bool appendAnchor(std::string& out, string_view target, string_view shown) {
+  const bool whole = target.size() <= kTarget;
   target = cut(target, kTarget);
   const string_view trimmed = trimSpaces(target);
   bool direct = startsWithNoCase(trimmed, "file:") || startsWithNoCase(trimmed, "#");
   // Every web prefix starts with one of these (no other character folds to
   // them), which spares the full comparison for page names.
-  direct = direct || (!trimmed.empty() && oneOf(lower(trimmed[0]), "hfmw?") &&
+  direct = direct || (!trimmed.empty() && oneOf<'h', 'f', 'm', 'w', '?'>(lower(trimmed[0])) &&
                       startsWithWebPrefix(trimmed));
-  out += "<a ";
   if (direct) {
+    out += "<a ";
     const string_view address = cut(target, kAddress);
     if (address.find("tn:") != npos) out += "class='tnClass' ";
     out += "href=\"";
     out += address;
-  } else {
-    // A page: "tn:" and the name with blanks as "%20".
-    out += "class='tnClass' href=\"tn:";
-    string_view name = cut(trimmed, kAddress);
-    for (std::size_t blank = name.find(' '); blank != npos; blank = name.find(' ')) {
-      out += name.substr(0, blank);
-      out += "%20";
-      name.remove_prefix(blank + 1);
-    }
-    out += name;
+    out += "\">";
+    out += shown;
+    out += "</a>";
+    return false;
   }
-  out += "\">";
-  out += shown;
-  out += "</a>";
+  // A page: "tn:" and the name with blanks as "%20", written in one go into
+  // room made for the longest result.
+  constexpr string_view kPageOpen = "<a class='tnClass' href=\"tn:", kMid = "\">", kClose = "</a>";
+  const string_view name = cut(trimmed, kAddress);
+  const std::size_t start = out.size();
+  out.resize(start + kPageOpen.size() + 3 * name.size() + kMid.size() + shown.size() + kClose.size());
+  char* p = out.data() + start;
+  auto put = [&p](string_view s) {
+    std::memcpy(p, s.data(), s.size());
+    p += s.size();
+  };
+  put(kPageOpen);
+  for (const char c : name) {
+    if (c == ' ') {
+      p[0] = '%';
+      p[1] = '2';
+      p[2] = '0';
+      p += 3;
+    } else {
+      *p++ = c;
+    }
+  }
+  put(kMid);
+  put(shown);
+  put(kClose);
+  out.resize(static_cast<std::size_t>(p - out.data()));
+  return whole && name.size() == trimmed.size();
 }
 
 // How often each character that markup steps start from occurs in a line,
@@ -158,10 +180,18 @@ class MarkupChars {
   }
   // c is one of kTracked (any other byte counts 0).
   std::size_t count(char c) const { return counts_[kIndex[static_cast<unsigned char>(c)]]; }
+  // n more (or, below zero, fewer) of the tracked byte c.
+  void adjust(char c, long n) { counts_[kIndex[static_cast<unsigned char>(c)]] += static_cast<std::size_t>(n); }
   bool any(string_view chars) const {
     for (unsigned char c : chars)
       if (counts_[kIndex[c]] > 0) return true;
     return false;
+  }
+  // Whether any of the tracked bytes `Chars` occurs: their slots are known
+  // when compiling.
+  template <char... Chars>
+  bool anyOf() const {
+    return ((counts_[kIndex[static_cast<unsigned char>(Chars)]] > 0) || ...);
   }
 
  private:
@@ -182,10 +212,14 @@ class MarkupChars {
 // step's replacement text. at is npos when the step changes nothing.
 struct Edit {
   std::size_t at = npos, removed = 0;
+  bool counted = false;  // the step has brought the byte counts up to date
 };
 
 // "[[target][text]]" (three "[" and three "]" at least).
-Edit pageLink(string_view view, const MarkupChars& chars, std::string& with) {
+// With `count`, a page anchor made of the whole target and text updates the
+// byte counts itself: it trades the three "[" and three "]" for its two "="
+// and one ":".
+Edit pageLink(string_view view, MarkupChars& chars, std::string& with, bool count) {
   if (chars.count('[') < 3 || chars.count(']') < 3) return {};
   const std::size_t open = view.find("[[");
   if (open == npos) return {};
@@ -193,7 +227,15 @@ Edit pageLink(string_view view, const MarkupChars& chars, std::string& with) {
   if (mid == npos) return {};
   const std::size_t close = view.find("]]", mid + 2);
   if (close == npos) return {};
-  appendAnchor(with, view.substr(open + 2, mid - open - 2), trimSpaces(view.substr(mid + 2, close - mid - 2)));
+  const bool page =
+      appendAnchor(with, view.substr(open + 2, mid - open - 2), trimSpaces(view.substr(mid + 2, close - mid - 2)));
+  if (count && page) {
+    chars.adjust('[', -3);
+    chars.adjust(']', -3);
+    chars.adjust('=', 2);
+    chars.adjust(':', 1);
+    return {open, close + 2 - open, true};
+  }
   return {open, close + 2 - open};
 }
 
@@ -211,17 +253,28 @@ std::size_t firstAddress(string_view view) {
 // "[target]", or else the first bare "http:" / "https:" address. In a
 // Markdown note an address at the end of the line keeps its line end, and
 // "[!NOTE]" and "[^1]" are no page links.
-Edit bracketOrWebLink(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
+// With `count`, a page anchor for "[target]" updates the byte counts
+// itself: the brackets go, the target comes twice (name and text) and the
+// anchor's "=", "=", ":" come.
+Edit bracketOrWebLink(string_view view, MarkupChars& chars, std::string& with, bool markdownNote, bool count) {
   const std::size_t bracket = chars.count('[') > 0 ? view.find('[') : npos;
   if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
-    if (bracket + 1 < view.size() && oneOf(view[bracket + 1], "$<[{|")) return {};
+    if (bracket + 1 < view.size() && oneOf<'$', '<', '[', '{', '|'>(view[bracket + 1])) return {};
     if (markdownNote && bracket + 1 < view.size() && (view[bracket + 1] == '!' || view[bracket + 1] == '^'))
       return {};
     const std::size_t end = view.find(']', bracket + 1);
     if (end == npos) return {};
-    if (end + 1 < view.size() && oneOf(view[end + 1], "(:[")) return {};
+    if (end + 1 < view.size() && oneOf<'(', ':', '['>(view[end + 1])) return {};
     const string_view target = view.substr(bracket + 1, end - bracket - 1);
-    appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
+    const bool page = appendAnchor(with, target, trimSpaces(cut(target, kTarget)));
+    if (count && page) {
+      chars.adjust('[', -1);
+      chars.adjust(']', -1);
+      chars.adjust('=', 2);
+      chars.adjust(':', 1);
+      chars.add(target);
+      return {bracket, end + 1 - bracket, true};
+    }
     return {bracket, end + 1 - bracket};
   }
   if (chars.count(':') == 0) return {};  // no address
@@ -287,6 +340,10 @@ Edit inlineMarkup(string_view view, const MarkupChars& chars, std::string& with,
 // marker, not a heading mark.
 Edit lineReplacement(string_view line, const MarkupChars& chars, std::string& with, bool& markAllowed,
                      bool markdownNote) {
+  // The rows at the start of a line start with "_", "*" or "+"; the others
+  // need a "[", "$" or "]" somewhere.
+  const bool atStart = !line.empty() && (line[0] == '_' || line[0] == '*' || line[0] == '+');
+  if (!atStart && chars.count('[') == 0 && chars.count('$') == 0 && chars.count(']') == 0) return {};
   for (const LineReplacement& row : kReplacements) {
     std::size_t at = 0;
     if (row.atStart) {
@@ -340,7 +397,7 @@ void addLineEndMark(std::string& line) {
 class WikiConverter::Converter {
  public:
   Converter(const WikiOptions& options, string_view text)
-      : markLineEnds_(options.markLineEnds), markdownNote_(options.markdownNote) {
+      : markLineEnds_(options.markLineEnds), markdownNote_(options.markdownNote), countEdits_(options.countEdits) {
     // A centring block opens only where its close marker follows somewhere
     // later in the text; a lone "-->" (an arrow, a comment's end) is text.
     // (A Markdown note has no such blocks: no need to look.)
@@ -352,6 +409,14 @@ class WikiConverter::Converter {
 
   // line is the converter's own piece buffer, changed in place.
   void convert(std::string& line, std::string& out) {
+    convertHere(line, out);
+    out += line;
+  }
+
+  // convert() without writing the line: it stays in `line`; `out` gets
+  // what goes before it (the end of a table). Returns whether the line is
+  // as it was.
+  bool convertHere(std::string& line, std::string& out) {
     bool changed = false;
     std::size_t spent = 0;
     const std::size_t maxLine = line.size() + kMaxLineGrowth;
@@ -381,39 +446,58 @@ class WikiConverter::Converter {
       // Each step runs again while it changes the line, on the line as the
       // last round left it; a round edits the line in place.
       std::string& with = with_;
-      auto step = [&](string_view needs, auto&& run) {
+      auto step = [&](auto needs, auto&& run) {
         bool any = false;
-        while (chars.any(needs) && spent < kPieceWork && line.size() < maxLine) {
+        while (needs() && spent < kPieceWork && line.size() < maxLine) {
           spent += line.size();
           work_ += line.size();
           with.clear();
           const Edit edit = run(string_view(line));
           if (edit.at == npos) break;
-          chars.remove(string_view(line).substr(edit.at, edit.removed));
-          chars.add(with);
+          if (!edit.counted) {
+            chars.remove(string_view(line).substr(edit.at, edit.removed));
+            chars.add(with);
+          }
           line.replace(edit.at, edit.removed, with);
           any = true;
         }
         return any;
       };
-      changed = step("[", [&](string_view view) { return pageLink(view, chars, with); }) || changed;
-      changed = step("[:", [&](string_view view) { return bracketOrWebLink(view, chars, with, markdownNote_); }) || changed;
-      changed = step("=_", [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) || changed;
-      changed = step("_*[$]+", [&](string_view view) {
-                  return lineReplacement(view, chars, with, markAllowed, markdownNote_);
-                }) || changed;
+      // A step whose bytes are all missing is not called at all (most
+      // steps on most lines).
+      if (chars.anyOf<'['>())
+        changed = step([&] { return chars.anyOf<'['>(); },
+                       [&](string_view view) { return pageLink(view, chars, with, countEdits_); }) ||
+                  changed;
+      if (chars.anyOf<'[', ':'>())
+        changed = step([&] { return chars.anyOf<'[', ':'>(); },
+                       [&](string_view view) {
+                         return bracketOrWebLink(view, chars, with, markdownNote_, countEdits_);
+                       }) ||
+                  changed;
+      if (chars.anyOf<'=', '_'>())
+        changed = step([&] { return chars.anyOf<'=', '_'>(); },
+                       [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) ||
+                  changed;
+      if (chars.anyOf<'_', '*', '[', '$', ']', '+'>())
+        changed = step([&] { return chars.anyOf<'_', '*', '[', '$', ']', '+'>(); }, [&](string_view view) {
+                    return lineReplacement(view, chars, with, markAllowed, markdownNote_);
+                  }) || changed;
     }
 
     // A Markdown note's changed lines are marked like the others: by the
     // line-break pass when it follows, else here.
     // A blank line of a Markdown note stays blank: it ends paragraphs.
-    const bool blank = markdownNote_ && std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
+    auto blank = [&] {
+      return markdownNote_ &&
+             std::all_of(line.begin(), line.end(), [](char c) { return oneOf<' ', '\t', '\r', '\n'>(c); });
+    };
     const bool mark = changed && !markdownNote_
                           ? table_ != kInTable && markAllowed
-                          : markLineEnds_ && !blank && (!changed || (table_ != kInTable && markAllowed));
+                          : markLineEnds_ && (!changed || (table_ != kInTable && markAllowed)) && !blank();
     if (mark) addLineEndMark(line);
-    out += line;
     position_ += lineBytes;
+    return !changed && !mark;
   }
 
   // A line that takes no part in the markup (Markdown code, HTML, a rule)
@@ -442,7 +526,8 @@ class WikiConverter::Converter {
   // The convert() of such a line: no step runs, so nothing changes and no
   // work is counted; only the line-end mark may be added.
   void unchanged(string_view line, std::string& out) {
-    const bool blank = std::all_of(line.begin(), line.end(), [](char c) { return oneOf(c, " \t\r\n"); });
+    const bool blank =
+        std::all_of(line.begin(), line.end(), [](char c) { return oneOf<' ', '\t', '\r', '\n'>(c); });
     if (markLineEnds_ && !blank && !line.empty() && line.back() == '\n') {
       const string_view content = line.substr(0, line.size() - 1);
       out += content;
@@ -513,7 +598,9 @@ class WikiConverter::Converter {
       line.clear();  // the table goes on; its first row may still be pending
       return;
     }
-    std::string out = table_ == kFirstRow ? "<table><tr>" : "<tr>";
+    // Built in a buffer kept from row to row; the line keeps its own.
+    std::string& out = row_;
+    out.assign(table_ == kFirstRow ? "<table><tr>" : "<tr>");
     const string_view view(line);
     string_view last;
     bool haveLast = false;
@@ -536,7 +623,7 @@ class WikiConverter::Converter {
     }
     out += "</tr>\n";
     if (haveLast) out += last;
-    line = std::move(out);
+    line.assign(out);
     table_ = kInTable;
   }
 
@@ -547,8 +634,8 @@ class WikiConverter::Converter {
     while (i < line.size()) {
       const std::size_t end = std::min(line.find('|', i), line.size());
       string_view cell = line.substr(i, end - i);
-      while (!cell.empty() && string_view(" \t\r\n").find(cell.front()) != npos) cell.remove_prefix(1);
-      while (!cell.empty() && string_view(" \t\r\n").find(cell.back()) != npos) cell.remove_suffix(1);
+      while (!cell.empty() && oneOf<' ', '\t', '\r', '\n'>(cell.front())) cell.remove_prefix(1);
+      while (!cell.empty() && oneOf<' ', '\t', '\r', '\n'>(cell.back())) cell.remove_suffix(1);
       if (!cell.empty() && cell.front() == ':') cell.remove_prefix(1);
       if (!cell.empty() && cell.back() == ':') cell.remove_suffix(1);
       if (!cell.empty()) {
@@ -569,8 +656,10 @@ class WikiConverter::Converter {
 
   bool markLineEnds_;
   bool markdownNote_;
+  bool countEdits_;
   MarkupChars chars_;  // of the current piece
   std::string with_;   // the replacement text of a step's edit
+  std::string row_;    // a table row as tableRow() builds it
   std::size_t lastCenterClose_ = npos;  // where the text's last "<--" starts
   std::size_t position_ = 0;            // where the current piece starts in the text
   std::size_t work_ = 0;
@@ -624,6 +713,11 @@ bool WikiConverter::passesUnchanged(std::string_view text) const { return conver
 std::size_t WikiConverter::unchanged(std::string_view text, std::string& out) {
   converter_->unchanged(text, out);
   return text.size();
+}
+
+bool WikiConverter::convertInPlace(std::string& line, std::string& before) {
+  converter_->lineBytes = line.size();
+  return converter_->convertHere(line, before);
 }
 
 std::string wikiToHtml(std::string_view text, const WikiOptions& options) {

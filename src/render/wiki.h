@@ -31,6 +31,10 @@ struct WikiOptions {
   // page links, a bare address keeps its line end, and a blank line after
   // a table ends its HTML block. Lines are marked only when markLineEnds.
   bool markdownNote = false;
+  // Page links count the bytes they change from what they are made of;
+  // off, every change is counted by a scan of the bytes it removes and
+  // writes (the same counts: the shortcut is checked against it).
+  bool countEdits = true;
 };
 
 // The converter, a line at a time, for callers that hand it only some of a
@@ -57,6 +61,12 @@ class WikiConverter {
   bool passesUnchanged(std::string_view text) const;
   // Such a line onto out, as line() would write it, and the bytes it used.
   std::size_t unchanged(std::string_view text, std::string& out);
+  // The conversion of a line that is one piece of its own (at most 1023
+  // bytes, no CR, no LF but its last byte) done in the line's own buffer:
+  // afterwards `line` holds what line() writes after `before`, which gets
+  // the end of a table the line closes. Spares line()'s copies. Returns
+  // whether the line is still as it was given.
+  bool convertInPlace(std::string& line, std::string& before);
 
  private:
   class Converter;

@@ -81,4 +81,42 @@ TEST(WikiShortcut, RefusesLinesAStepOrTheTableCouldChange) {
   EXPECT_FALSE(wiki.passesUnchanged("plain\n"));
 }
 
+// Page links count the bytes they change from what they are made of: the
+// same pages and work as counting by scans, for page links of every size
+// around the limits where a target is cut, next to the other markup.
+TEST(WikiShortcut, CountedPageLinksAsScanned) {
+  static const char* pieces[] = {"[[a][b]] ", "[[x y][ z ]] ", "[p] ", "[ q r ] ", "[[[a]][b]]] ", "[$i$] ",
+                                 " =it= ", "http://h.org/a ", "[a:b] ", "[=] ", "[[t][=_*$+:-]] ", "[x](y) ",
+                                 "[!N] ", "[^1] ", "**b** ", "+", "|", "\\[e] ", "[[", "]]", "][", "[", "]"};
+  unsigned seed = 3;
+  auto next = [&seed](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  for (int note = 0; note < 300; ++note) {
+    std::string text;
+    for (unsigned line = next(8) + 1; line > 0; --line) {
+      for (unsigned p = next(12); p > 0; --p) text += pieces[next(std::size(pieces))];
+      if (next(6) == 0) {
+        // A target about as long as the limits on targets and addresses.
+        const std::string name(250 + next(1100), "ab =:"[next(5)]);
+        text += next(2) ? "[[" + name + "][t]] " : "[" + name + "] ";
+      }
+      text += "\n";
+    }
+    for (bool marks : {true, false}) {
+      for (bool markdown : {false, true}) {
+        std::size_t counted = 0, scanned = 0;
+        WikiOptions options{.markLineEnds = marks, .work = &counted, .markdownNote = markdown};
+        const std::string a = vm::wikiToHtml(text, options);
+        options.countEdits = false;
+        options.work = &scanned;
+        const std::string b = vm::wikiToHtml(text, options);
+        ASSERT_EQ(a, b) << text;
+        ASSERT_EQ(counted, scanned) << text;
+      }
+    }
+  }
+}
+
 }  // namespace
