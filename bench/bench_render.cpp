@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "platform/fs.h"
 #include "render/markup.h"
 
 namespace {
@@ -99,6 +100,36 @@ void BM_Md4cAlone(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_Md4cAlone)->Unit(benchmark::kMillisecond);
+
+// md4c alone with the same file work as the chain: the note read from its
+// file, converted, and the page written to a file. The CPU anchor for
+// BM_RenderWhole, whose reading and writing the kernel does in both.
+void BM_Md4cFileToFile(benchmark::State& state) {
+  RenderFolder dir;
+  if (dir.path().empty()) {
+    state.SkipWithError("no temporary folder");
+    return;
+  }
+  const std::string source = dir.path() + "/note.md";
+  std::ofstream(source, std::ios::binary) << note();
+  const std::string page = dir.path() + "/page.html";
+  for (auto _ : state) {
+    const auto text = vm::readWholeFile(source);
+    if (!text) {
+      state.SkipWithError("read failed");
+      break;
+    }
+    const std::string html = vm::markdownToHtml(*text);
+    std::ofstream out(page, std::ios::binary | std::ios::trunc);
+    out.write(html.data(), static_cast<std::streamsize>(html.size()));
+    if (!out.flush()) {
+      state.SkipWithError("write failed");
+      break;
+    }
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * note().size()));
+}
+BENCHMARK(BM_Md4cFileToFile)->Unit(benchmark::kMillisecond);
 
 void BM_RenderWhole(benchmark::State& state) {
   RenderFolder dir;
