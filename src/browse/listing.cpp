@@ -198,7 +198,13 @@ std::string modifiedText(std::int64_t mtimeNs) {
 }
 
 Listing::Listing(ListModel& folders, ListModel& files, StatusSink status)
-    : folders_(folders), files_(files), status_(std::move(status)) {}
+    : folders_(folders), files_(files), status_(std::move(status)) {
+  files_.setTimeReader(this);
+}
+
+Listing::~Listing() {
+  if (files_.timeReader() == this) files_.setTimeReader(nullptr);
+}
 
 void Listing::say(const std::string& text) const {
   if (status_) status_(text);
@@ -217,7 +223,7 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
   if (caption) say(format("Folders in %s", path.c_str()));
 
   std::vector<DirEntry> entries;
-  if (path.empty() || !readDirectory(path, entries)) {
+  if (path.empty() || !readDirectoryKinds(path, entries)) {
     folders_.clear();  // empty, without the up entry either
     return;
   }
@@ -256,25 +262,68 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
 
 // ---- File List ----
 
-Listing::Record& Listing::record(const std::string& name, std::int64_t mtimeNs) {
+Listing::Record& Listing::record(const std::string& name, std::optional<std::int64_t> mtimeNs) {
   auto [it, inserted] = records_.try_emplace(name);
   Record& rec = it->second;
   if (inserted) {
-    rec.modified = modifiedTextOf(mtimeNs);
-    rec.mtimeNs = mtimeNs;
     rec.key = foldName(name);
-  } else if (rec.generation != generation_ && rec.mtimeNs != mtimeNs) {
-    // Known from an earlier full listing, written since: only the time is new.
-    rec.modified = modifiedTextOf(mtimeNs);
-    rec.mtimeNs = mtimeNs;
+  } else if (rec.generation != generation_) {
+    // Known from an earlier listing: its text still holds when the entry
+    // came with the very time it was made from; otherwise it is read again.
+    rec.timeKnown = rec.timeKnown && mtimeNs && *mtimeNs == rec.mtimeNs;
   }
+  if (mtimeNs && !rec.timeKnown) setTime(rec, *mtimeNs);
   rec.generation = generation_;
   return rec;
 }
 
-const Listing::Record* Listing::current(const std::string& name) const {
+void Listing::setTime(Record& rec, std::int64_t mtimeNs) {
+  rec.modified = modifiedTextOf(mtimeNs);
+  rec.mtimeNs = mtimeNs;
+  rec.timeKnown = true;
+}
+
+Listing::Record* Listing::current(const std::string& name) {
   auto it = records_.find(name);
   return it != records_.end() && it->second.generation == generation_ ? &it->second : nullptr;
+}
+
+void Listing::fillTime(ListItem& item, const OpenFolder& folder) {
+  item.timePending = false;
+  Record* rec = current(item.name);
+  if (!rec || !rec->timeKnown) {
+    const std::optional<std::int64_t> t = folder.entryLastWriteNs(item.name);
+    if (!t) {
+      // Gone since it was listed, or unreadable: an empty modified text, and
+      // nothing recorded (as for a file added singly).
+      item.modified.clear();
+      item.mtimeNs = 0;
+      return;
+    }
+    if (!rec) {
+      item.modified = modifiedTextOf(*t);
+      item.mtimeNs = *t;
+      return;
+    }
+    setTime(*rec, *t);
+  }
+  item.modified = rec->modified;
+  item.mtimeNs = rec->mtimeNs;
+}
+
+void Listing::readTime(ListItem& item) {
+  if (!item.timePending) return;
+  const OpenFolder folder(listedFolder_);
+  fillTime(item, folder);
+}
+
+void Listing::readTimes(std::vector<ListItem>& items) {
+  auto pending = [](const ListItem& item) { return item.timePending; };
+  auto first = std::find_if(items.begin(), items.end(), pending);
+  if (first == items.end()) return;
+  const OpenFolder folder(listedFolder_);  // opened once for them all
+  for (auto it = first; it != items.end(); ++it)
+    if (it->timePending) fillTime(*it, folder);
 }
 
 void Listing::pruneRecords(std::size_t listed) {
@@ -285,9 +334,10 @@ void Listing::pruneRecords(std::size_t listed) {
 std::vector<ListItem> Listing::readFiles(const std::string& folder, const ListingRules& rules, bool caption,
                                         std::vector<const std::string*>* keys, std::vector<Record*>* recs) {
   if (caption) say(format("Files in %s", folder.c_str()));
+  listedFolder_ = folder;
   std::vector<ListItem> items;
   std::vector<DirEntry> entries;
-  if (folder.empty() || !readDirectory(folder, entries)) return items;
+  if (folder.empty() || !readDirectoryKinds(folder, entries)) return items;
 
   const ViewerTables& tables = tablesOf(rules);
   items.reserve(entries.size());
@@ -323,12 +373,16 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     if (rules.hideProgramFiles && isProgramFile(e.name)) continue;
     const auto [kind, passes] = answerFor(e.name);
     if (!passes) continue;
-    Record& rec = record(e.name, e.mtimeNs);
+    Record& rec = record(e.name, e.hasTime ? std::optional<std::int64_t>(e.mtimeNs) : std::nullopt);
     if (recs) recs->push_back(&rec);
     ListItem item;
     item.icon = kind;
-    item.modified = rec.modified;
-    item.mtimeNs = rec.mtimeNs;
+    if (rec.timeKnown) {
+      item.modified = rec.modified;
+      item.mtimeNs = rec.mtimeNs;
+    } else {
+      item.timePending = true;
+    }
     item.name = std::move(e.name);
     items.push_back(std::move(item));
     if (keys) keys->push_back(&rec.key);
@@ -421,6 +475,7 @@ void Listing::listFilesInPlace(const std::string& folder, const ListingRules& ru
   std::vector<ListItem> items = readFiles(folder, rules, caption, &keys);
   const int column = sort_.column == 1 ? 1 : 0;
   const bool ascending = sort_.column < 0 ? true : sort_.ascending;
+  if (column == 1) readTimes(items);
   std::vector<std::uint32_t> order = fileOrder(items, keys, column, ascending);
   std::vector<ListItem> sorted;
   sorted.reserve(items.size());
@@ -436,7 +491,7 @@ void Listing::addFile(int index, const std::string& folder, const std::string& n
   ListItem item;
   item.name = name;
   item.icon = tables.kindOf(name);
-  if (const Record* known = current(name)) {
+  if (const Record* known = current(name); known && known->timeKnown) {
     item.modified = known->modified;
     item.mtimeNs = known->mtimeNs;
   } else {
@@ -460,6 +515,7 @@ void Listing::sortFiles(int column) {
     sort_.column = column;
     sort_.ascending = true;
   }
+  if (column == 1) files_.readAllTimes();
   const auto& items = files_.items();
   std::vector<const std::string*> keys;
   std::vector<std::string> spare;

@@ -72,6 +72,23 @@ void syncFolder(const fs::path& folder) {
   ::close(dfd);
 }
 
+// Kind and time of entry n of the open folder dfd. Links are followed so a
+// linked folder lists as a folder; a dangling link lists as a file with the
+// link's own time. False (a file of time 0) when the entry is not there.
+bool lookUpEntry(int dfd, const char* n, DirEntry& entry) {
+  struct stat st;
+  if (::fstatat(dfd, n, &st, 0) == 0) {
+    entry.isDir = S_ISDIR(st.st_mode);
+    entry.mtimeNs = toNs(st.st_mtim);
+    return true;
+  }
+  if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    entry.mtimeNs = toNs(st.st_mtim);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out) {
@@ -83,18 +100,44 @@ bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out) {
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
     DirEntry entry;
     entry.name = n;
-    struct stat st;
-    // Follow links so a linked folder lists as a folder.
-    if (::fstatat(dfd, n, &st, 0) == 0) {
-      entry.isDir = S_ISDIR(st.st_mode);
-      entry.mtimeNs = toNs(st.st_mtim);
-    } else if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-      entry.mtimeNs = toNs(st.st_mtim);  // a dangling link lists as a file
-    }
+    lookUpEntry(dfd, n, entry);
     out.push_back(std::move(entry));
   }
   ::closedir(d);
   return true;
+}
+
+bool readDirectoryKinds(const fs::path& folder, std::vector<DirEntry>& out) {
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return false;
+  int dfd = ::dirfd(d);
+  while (struct dirent* e = ::readdir(d)) {
+    const char* n = e->d_name;
+    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    DirEntry& entry = out.emplace_back();
+    entry.name = n;
+    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
+      lookUpEntry(dfd, n, entry);
+    } else {
+      entry.isDir = e->d_type == DT_DIR;
+      entry.hasTime = false;
+    }
+  }
+  ::closedir(d);
+  return true;
+}
+
+OpenFolder::OpenFolder(const fs::path& folder)
+    : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+OpenFolder::~OpenFolder() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<std::int64_t> OpenFolder::entryLastWriteNs(const std::string& name) const {
+  if (fd_ < 0 || name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  DirEntry entry;
+  return lookUpEntry(fd_, name.c_str(), entry) ? std::optional<std::int64_t>(entry.mtimeNs) : std::nullopt;
 }
 
 bool anySubFolder(const fs::path& folder, const std::function<bool(const std::string&)>& accept) {

@@ -96,7 +96,7 @@ TEST_F(ListingTest, SortToggling) {
   const Names byName{"A.txt", "b.txt", "c.txt"}, reversed{"c.txt", "b.txt", "A.txt"};
   listing.listFilesFull(dir.str(), rules, false);
   EXPECT_EQ(names(files), byName);
-  EXPECT_EQ(files.at(0).mtimeNs, 1'700'000'000 * kNs);
+  EXPECT_EQ(files.withTime(0).mtimeNs, 1'700'000'000 * kNs);
 
   files.setSelected(1);  // b.txt keeps its selection through a sort
   listing.sortFiles(0);
@@ -147,14 +147,14 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   const std::string root = dir.str();
   listing.listFilesFull(root, rules, false);
   files.setSelected(0);
-  const std::string before = files.at(0).modified;  // recorded when listed
+  const std::string before = files.withTime(0).modified;  // recorded when listed
 
   setTime(p, 1'600'000'000);
   setTime(dir.write("m.txt", "x"), 1'600'000'000);
   listing.listFilesInPlace(root, rules, false);
   EXPECT_EQ(files.selected(), -1);
-  EXPECT_EQ(files.at(files.find("n.txt")).modified, before);
-  EXPECT_EQ(files.at(files.find("m.txt")).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("n.txt")).modified, before);
+  EXPECT_EQ(files.withTime(files.find("m.txt")).modified, modifiedText(1'600'000'000 * kNs));
   EXPECT_EQ(listing.sortState().column, 0);  // untouched
   EXPECT_EQ(names(files), (Names{"m.txt", "n.txt"}));  // ...and its order kept
   listing.sortFiles(0);                       // name descending
@@ -163,13 +163,13 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   EXPECT_EQ(names(files), (Names{"z.txt", "n.txt", "m.txt", "k.txt", "b.txt"}));
 
   listing.listFilesFull(root, rules, false);
-  EXPECT_EQ(files.at(files.find("n.txt")).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("n.txt")).modified, modifiedText(1'600'000'000 * kNs));
 
   // Added singly: time given, or from the file; unreadable gives empty text.
   listing.addFile(0, root, "unknown.txt", 0, rules);
-  EXPECT_EQ(files.at(0).modified, "");
+  EXPECT_EQ(files.withTime(0).modified, "");
   listing.addFile(9, root, "given.txt", 1'400'000'000 * kNs, rules);
-  EXPECT_EQ(files.at(files.find("given.txt")).modified, modifiedText(1'400'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("given.txt")).modified, modifiedText(1'400'000'000 * kNs));
 
   listing.listFilesFull(root + "/gone", rules, false);
   EXPECT_EQ(files.size(), 0);
@@ -187,11 +187,11 @@ TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
   setTime(dir.write("a/other.txt", "x"), 1'500'000'000);
 
   listing.listFilesFull(a, rules, false);
-  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
   listing.listFilesFull(b, rules, false);
-  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("same.txt")).modified, modifiedText(1'600'000'000 * kNs));
   listing.listFilesFull(a, rules, false);
-  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
 
   // Gone for one full listing, then back with another time: a listing in
   // place and a single add both show the new time.
@@ -200,13 +200,13 @@ TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
   EXPECT_EQ(files.find("other.txt"), -1);
   setTime(dir.write("a/other.txt", "y"), 1'700'000'000);
   listing.listFilesInPlace(a, rules, false);
-  EXPECT_EQ(files.at(files.find("other.txt")).modified, modifiedText(1'700'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("other.txt")).modified, modifiedText(1'700'000'000 * kNs));
 
   sfs::remove(dir.path() / "a/other.txt");
   listing.listFilesFull(a, rules, false);
   setTime(dir.write("a/other.txt", "z"), 1'400'000'000);
   listing.addFile(0, a, "other.txt", 0, rules);
-  EXPECT_EQ(files.at(0).modified, modifiedText(1'400'000'000 * kNs));
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'400'000'000 * kNs));
 
   // Many listings of many folders: names stay right after the old ones are dropped.
   for (int i = 0; i < 3; ++i) {
@@ -215,11 +215,11 @@ TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
     for (int k = 0; k < 200; ++k) setTime(dir.write("many" + std::to_string(i) + "/f" + std::to_string(k), "x"), 1'300'000'000 + i);
     listing.listFilesFull(many, rules, false);
     ASSERT_EQ(files.size(), 200);
-    EXPECT_EQ(files.at(0).modified, modifiedText((1'300'000'000 + i) * kNs));
+    EXPECT_EQ(files.withTime(0).modified, modifiedText((1'300'000'000 + i) * kNs));
   }
   listing.listFilesFull(b, rules, false);
   EXPECT_EQ(names(files), (Names{"same.txt"}));
-  EXPECT_EQ(files.at(0).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'600'000'000 * kNs));
 }
 
 // The listing works out local times by the day; every time it shows must be
@@ -274,6 +274,7 @@ TEST_F(ListingTest, ListedTimesMatchLocalTimeAcrossOffsetChanges) {
     for (std::int64_t t : times) setTime(folder.write("t" + std::to_string(n++), "x"), t);
     listing.listFilesFull(folder.str(), rules, false);
     ASSERT_EQ(files.size(), n);
+    files.readAllTimes();
     for (const auto& item : files.items()) EXPECT_EQ(item.modified, modifiedText(item.mtimeNs)) << zone << " " << item.name;
   }
   old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
@@ -401,6 +402,115 @@ TEST_F(ListingTest, ListingClearsStaleSaveTemporaries) {
   EXPECT_EQ(names(files), (Names{".vm-save-AbC1234", ".vm-save-XyZ789", "note.txt"}));
   EXPECT_FALSE(sfs::exists(stale2));
   EXPECT_EQ(dir.read(".vm-save-XyZ789"), "a save now");
+}
+
+}  // namespace
+}  // namespace vm
+
+namespace vm {
+namespace {
+
+// A full listing reads no file's time: each row's modified text is read when
+// it is first asked for, and is the one a listing that read them all would show.
+TEST_F(ListingTest, TimesAreReadWhenFirstAskedFor) {
+  setTime(dir.write("a.txt", "x"), 1'500'000'000);
+  setTime(dir.write("b.txt", "x"), 1'600'000'000);
+  setTime(dir.write("c.txt", "x"), 1'700'000'000);
+  listing.listFilesFull(dir.str(), rules, false);
+  ASSERT_EQ(names(files), (Names{"a.txt", "b.txt", "c.txt"}));
+  for (const auto& item : files.items()) EXPECT_TRUE(item.timePending && item.modified.empty()) << item.name;
+
+  // The file is written after the listing but before its time is asked for: the new time.
+  setTime(dir.path() / "b.txt", 1'650'000'000);
+  EXPECT_EQ(files.withTime(1).modified, modifiedText(1'650'000'000 * kNs));
+  EXPECT_EQ(files.at(1).mtimeNs, 1'650'000'000 * kNs);
+  EXPECT_TRUE(files.at(0).timePending && files.at(2).timePending);  // one asked, one read
+
+  // A file gone before its time is read shows none, and sorts first by date.
+  sfs::remove(dir.path() / "c.txt");
+  EXPECT_EQ(files.withTime(2).modified, "");
+  listing.sortFiles(1);
+  EXPECT_EQ(names(files), (Names{"c.txt", "a.txt", "b.txt"}));
+  EXPECT_EQ(files.at(1).modified, modifiedText(1'500'000'000 * kNs));
+
+  // Without a listing behind it, a pending item has no time to show.
+  ListModel alone;
+  alone.assign({ListItem{"x.txt", kKindText, "", 0, false, true}});
+  EXPECT_EQ(alone.withTime(0).modified, "");
+}
+
+// Sorting by modified time orders by the shown text (times within one second
+// are equal), then by name ignoring case, then by the exact name; a listing in
+// place in that order reads the times of new names too.
+TEST_F(ListingTest, SortByModifiedTiesAndCase) {
+  setTime(dir.write("b.txt", "x"), 1'600'000'000);
+  setTime(dir.write("B.txt", "x"), 1'600'000'000);
+  setTime(dir.write("a.txt", "x"), 1'700'000'000);
+  setTime(dir.write("A.txt", "x"), 1'600'000'000);
+  setTime(dir.write("c.txt", "x"), 1'500'000'000);
+  struct timespec half[2] = {{1'600'000'000, 500'000'000}, {1'600'000'000, 500'000'000}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir.write("d.txt", "x").c_str(), half, 0), 0);
+  const Names oldestFirst{"c.txt", "A.txt", "B.txt", "b.txt", "d.txt", "a.txt"};
+  const Names newestFirst(oldestFirst.rbegin(), oldestFirst.rend());
+
+  listing.listFilesFull(dir.str(), rules, false);
+  listing.sortFiles(1);
+  EXPECT_EQ(names(files), oldestFirst);
+  listing.sortFiles(1);
+  EXPECT_EQ(names(files), newestFirst);
+
+  setTime(dir.write("e.txt", "x"), 1'400'000'000);
+  listing.listFilesInPlace(dir.str(), rules, false);
+  Names want = newestFirst;
+  want.push_back("e.txt");
+  EXPECT_EQ(names(files), want);
+  for (const auto& item : files.items()) EXPECT_FALSE(item.timePending) << item.name;
+
+  // A new full listing reads the times again: a file written since moves.
+  setTime(dir.path() / "c.txt", 1'800'000'000);
+  listing.listFilesFull(dir.str(), rules, false);
+  listing.sortFiles(1);
+  EXPECT_EQ(names(files), (Names{"e.txt", "A.txt", "B.txt", "b.txt", "d.txt", "a.txt", "c.txt"}));
+  EXPECT_EQ(files.at(6).modified, modifiedText(1'800'000'000 * kNs));
+}
+
+// A full listing of the same folder again shows a time read before only
+// while the file has not been written since.
+TEST_F(ListingTest, TimeChangedBetweenFullListingsShowsTheNewTime) {
+  auto p = dir.write("n.txt", "x");
+  setTime(p, 1'500'000'000);
+  setTime(dir.write("m.txt", "x"), 1'500'000'000);
+  listing.listFilesFull(dir.str(), rules, false);
+  files.readAllTimes();
+  EXPECT_EQ(files.at(1).modified, modifiedText(1'500'000'000 * kNs));
+  setTime(p, 1'600'000'000);
+  listing.listFilesFull(dir.str(), rules, false);
+  EXPECT_EQ(files.withTime(1).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'500'000'000 * kNs));
+  // Added singly over a name listed but not yet read: the file's time.
+  setTime(dir.write("o.txt", "x"), 1'300'000'000);
+  listing.listFilesInPlace(dir.str(), rules, false);
+  listing.addFile(0, dir.str(), "o.txt", 0, rules);
+  EXPECT_EQ(files.at(0).modified, modifiedText(1'300'000'000 * kNs));
+}
+
+// Links list as what they point at: a link to a folder is a folder, a link
+// to a file a file with the file's time, a broken link a file with its own time.
+TEST_F(ListingTest, SymbolicLinksListAsTheirTargets) {
+  dir.mkdir("folder");
+  setTime(dir.write("file.txt", "x"), 1'500'000'000);
+  sfs::create_directory_symlink("folder", dir.path() / "toFolder");
+  sfs::create_symlink("file.txt", dir.path() / "toFile.txt");
+  sfs::create_symlink("missing.txt", dir.path() / "broken.txt");
+  struct timespec own[2] = {{1'400'000'000, 0}, {1'400'000'000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (dir.path() / "broken.txt").c_str(), own, AT_SYMLINK_NOFOLLOW), 0);
+
+  listing.listFilesFull(dir.str(), rules, false);
+  EXPECT_EQ(names(files), (Names{"broken.txt", "file.txt", "toFile.txt"}));
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'400'000'000 * kNs));
+  EXPECT_EQ(files.withTime(2).modified, modifiedText(1'500'000'000 * kNs));
+  listing.listFolders(dir.str(), dir.str(), rules, false);
+  EXPECT_EQ(names(folders), (Names{"folder", "toFolder"}));
 }
 
 }  // namespace
