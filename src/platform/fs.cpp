@@ -114,17 +114,22 @@ bool readDirectoryKinds(const fs::path& folder, std::vector<DirEntry>& out) {
   while (struct dirent* e = ::readdir(d)) {
     const char* n = e->d_name;
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-    DirEntry& entry = out.emplace_back();
-    entry.name = n;
-    if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
-      lookUpEntry(dfd, n, entry);
-    } else {
-      entry.isDir = e->d_type == DT_DIR;
-      entry.hasTime = false;
-    }
+    out.push_back(directoryEntryOf(dfd, n, e->d_type));
   }
   ::closedir(d);
   return true;
+}
+
+DirEntry directoryEntryOf(int dirFd, const char* name, unsigned char type) {
+  DirEntry entry;
+  entry.name = name;
+  if (type == DT_UNKNOWN || type == DT_LNK) {
+    lookUpEntry(dirFd, name, entry);
+  } else {
+    entry.isDir = type == DT_DIR;
+    entry.hasTime = false;
+  }
+  return entry;
 }
 
 OpenFolder::OpenFolder(const fs::path& folder)

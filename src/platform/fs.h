@@ -31,6 +31,9 @@ bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out);
 // A broken link, or an entry gone before it was looked up, lists as a file
 // with the time readDirectory gives it.
 bool readDirectoryKinds(const fs::path& folder, std::vector<DirEntry>& out);
+// One entry of readDirectoryKinds: name in the open folder dirFd, whose
+// readdir type (a DT_ value) is type.
+DirEntry directoryEntryOf(int dirFd, const char* name, unsigned char type);
 
 // A folder held open to read the last-write times of its entries as
 // readDirectory reads them (a link's target's, else the link's own), one

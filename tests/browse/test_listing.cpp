@@ -1,6 +1,8 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -10,6 +12,7 @@
 
 #include "browse/listing.h"
 #include "fakes/temp_dir.h"
+#include "platform/fs.h"
 
 namespace vm {
 namespace {
@@ -511,6 +514,46 @@ TEST_F(ListingTest, SymbolicLinksListAsTheirTargets) {
   EXPECT_EQ(files.withTime(2).modified, modifiedText(1'500'000'000 * kNs));
   listing.listFolders(dir.str(), dir.str(), rules, false);
   EXPECT_EQ(names(folders), (Names{"folder", "toFolder"}));
+}
+
+}  // namespace
+}  // namespace vm
+
+namespace vm {
+namespace {
+
+// File systems that give no entry type (DT_UNKNOWN) have each entry looked
+// up: the kind and time come from the entry itself, links followed.
+TEST(DirectoryEntryOf, LooksUpOnlyWhatTheTypeDoesNotTell) {
+  test::TempDir dir;
+  dir.mkdir("folder");
+  setTime(dir.write("file.txt", "x"), 1'500'000'000);
+  sfs::create_directory_symlink("folder", dir.path() / "toFolder");
+  sfs::create_symlink("missing", dir.path() / "broken");
+  const int fd = ::open(dir.str().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+
+  DirEntry file = directoryEntryOf(fd, "file.txt", DT_UNKNOWN);
+  EXPECT_TRUE(!file.isDir && file.hasTime && file.mtimeNs == 1'500'000'000 * kNs);
+  EXPECT_TRUE(directoryEntryOf(fd, "folder", DT_UNKNOWN).isDir);
+  EXPECT_TRUE(directoryEntryOf(fd, "toFolder", DT_UNKNOWN).isDir);
+  EXPECT_TRUE(directoryEntryOf(fd, "toFolder", DT_LNK).isDir);
+  DirEntry broken = directoryEntryOf(fd, "broken", DT_LNK);
+  EXPECT_TRUE(!broken.isDir && broken.hasTime && broken.mtimeNs != 0);
+  DirEntry gone = directoryEntryOf(fd, "gone", DT_UNKNOWN);  // vanished since readdir
+  EXPECT_TRUE(!gone.isDir && gone.hasTime && gone.mtimeNs == 0);
+
+  // A known type is taken as it is: no time read.
+  DirEntry typed = directoryEntryOf(fd, "file.txt", DT_REG);
+  EXPECT_TRUE(!typed.isDir && !typed.hasTime && typed.name == "file.txt");
+  EXPECT_TRUE(directoryEntryOf(fd, "folder", DT_DIR).isDir);
+  ::close(fd);
+
+  OpenFolder open(dir.path());
+  EXPECT_EQ(open.entryLastWriteNs("file.txt"), 1'500'000'000 * kNs);
+  EXPECT_EQ(open.entryLastWriteNs("gone"), std::nullopt);
+  EXPECT_EQ(open.entryLastWriteNs("folder/../file.txt"), std::nullopt);  // names only
+  EXPECT_FALSE(OpenFolder(dir.path() / "gone").entryLastWriteNs("file.txt"));
 }
 
 }  // namespace
