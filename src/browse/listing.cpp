@@ -262,9 +262,16 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
 
 // ---- File List ----
 
-Listing::Record& Listing::record(const std::string& name, std::optional<std::int64_t> mtimeNs) {
-  auto [it, inserted] = records_.try_emplace(name);
-  Record& rec = it->second;
+Listing::RecordEntry& Listing::record(const std::string& name, std::optional<std::int64_t> mtimeNs,
+                                      RecordEntry* guess) {
+  RecordEntry* entry = guess && guess->first == name ? guess : nullptr;
+  bool inserted = false;
+  if (!entry) {
+    auto [it, added] = records_.try_emplace(name);
+    entry = &*it;
+    inserted = added;
+  }
+  Record& rec = entry->second;
   if (inserted) {
     rec.key = foldName(name);
   } else if (rec.generation != generation_) {
@@ -274,7 +281,7 @@ Listing::Record& Listing::record(const std::string& name, std::optional<std::int
   }
   if (mtimeNs && !rec.timeKnown) setTime(rec, *mtimeNs);
   rec.generation = generation_;
-  return rec;
+  return *entry;
 }
 
 void Listing::setTime(Record& rec, std::int64_t mtimeNs) {
@@ -335,6 +342,8 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
                                         std::vector<const std::string*>* keys, std::vector<Record*>* recs) {
   if (caption) say(format("Files in %s", folder.c_str()));
   listedFolder_ = folder;
+  std::vector<RecordEntry*> last;
+  last.swap(met_);  // only records of this listing are ever kept there
   std::vector<ListItem> items;
   std::vector<DirEntry> entries;
   if (folder.empty() || !readDirectoryKinds(folder, entries)) return items;
@@ -343,6 +352,7 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
   items.reserve(entries.size());
   if (keys) keys->reserve(entries.size());
   if (records_.empty()) records_.reserve(entries.size());
+  std::vector<RecordEntry*> met(entries.size(), nullptr);
   // Save temporaries left by a save that was killed half-way are cleared
   // when the listing meets one; other listings pay nothing for this.
   bool sawSaveTemp = false;
@@ -373,7 +383,11 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     if (rules.hideProgramFiles && isProgramFile(e.name)) continue;
     const auto [kind, passes] = answerFor(e.name);
     if (!passes) continue;
-    Record& rec = record(e.name, e.hasTime ? std::optional<std::int64_t>(e.mtimeNs) : std::nullopt);
+    const std::size_t at = static_cast<std::size_t>(&e - entries.data());
+    RecordEntry& entry = record(e.name, e.hasTime ? std::optional<std::int64_t>(e.mtimeNs) : std::nullopt,
+                                at < last.size() ? last[at] : nullptr);
+    met[at] = &entry;
+    Record& rec = entry.second;
     if (recs) recs->push_back(&rec);
     ListItem item;
     item.icon = kind;
@@ -387,6 +401,7 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     items.push_back(std::move(item));
     if (keys) keys->push_back(&rec.key);
   }
+  met_ = std::move(met);
   if (sawSaveTemp && removeStaleTempFiles(folder) > 0 && !rules.hideHidden) {
     // Shown hidden names: the removed temporaries leave the list too.
     std::size_t out = 0;
@@ -430,6 +445,7 @@ void Listing::listFilesFull(const std::string& folder, const ListingRules& rules
   dayOffsets_.clear();  // the zone is read afresh
   if (std::string zone = currentZone(); zone != zone_) {
     records_.clear();
+    met_.clear();
     zone_ = std::move(zone);
   }
   sort_ = SortState{};
@@ -498,7 +514,7 @@ void Listing::addFile(int index, const std::string& folder, const std::string& n
     std::optional<std::int64_t> t = mtimeNs != 0 ? std::optional<std::int64_t>(mtimeNs)
                                                  : lastWriteNs(joinPath(folder, name));
     if (t) {
-      const Record& rec = record(name, *t);
+      const Record& rec = record(name, *t).second;
       item.modified = rec.modified;
       item.mtimeNs = rec.mtimeNs;
     }

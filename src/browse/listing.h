@@ -110,9 +110,13 @@ class Listing : private ListModel::TimeReader {
   // Reads the File List entries of folder; keys (when given) gets each item's fold key.
   std::vector<ListItem> readFiles(const std::string& folder, const ListingRules& rules, bool caption,
                                   std::vector<const std::string*>* keys, std::vector<Record*>* recs = nullptr);
+  using RecordMap = std::unordered_map<std::string, Record>;
+  using RecordEntry = RecordMap::value_type;
+
   // The record of name in this generation; mtimeNs is the time the listing
-  // read with the entry, if it read one.
-  Record& record(const std::string& name, std::optional<std::int64_t> mtimeNs);
+  // read with the entry, if it read one. guess, when it is the record of
+  // name, spares the look-up.
+  RecordEntry& record(const std::string& name, std::optional<std::int64_t> mtimeNs, RecordEntry* guess = nullptr);
   void setTime(Record& rec, std::int64_t mtimeNs);
   // Fills item's time from its record, else from the file in folder.
   void fillTime(ListItem& item, const OpenFolder& folder);
@@ -130,7 +134,12 @@ class Listing : private ListModel::TimeReader {
   ListModel& files_;
   StatusSink status_;
   SortState sort_;
-  std::unordered_map<std::string, Record> records_;
+  RecordMap records_;
+  // The records of the last listing by the place of their names in what the
+  // folder gave (null for entries not listed): a folder read again mostly
+  // gives the same names in the same order, so the record met at the same
+  // place is tried before the name is looked up.
+  std::vector<RecordEntry*> met_;
   std::uint64_t generation_ = 1;
   std::string listedFolder_;  // the folder of the File List's items, for their times
   std::size_t lastListed_ = 0;  // File List items of the last full listing
