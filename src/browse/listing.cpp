@@ -90,6 +90,28 @@ std::vector<std::uint32_t> fileOrder(const std::vector<ListItem>& items, const s
   return order;
 }
 
+// Puts items in order (order[pos] is the index of the item that goes to
+// pos), in place: each cycle of the order is walked once, every item moved
+// once, and no second list of the items is made.
+void applyOrder(std::vector<ListItem>& items, const std::vector<std::uint32_t>& order) {
+  std::vector<bool> placed(items.size());
+  for (std::size_t start = 0; start < items.size(); ++start) {
+    if (placed[start] || order[start] == start) continue;
+    ListItem held = std::move(items[start]);
+    std::size_t pos = start;
+    for (;;) {
+      placed[pos] = true;
+      const std::size_t from = order[pos];
+      if (from == start) {
+        items[pos] = std::move(held);
+        break;
+      }
+      items[pos] = std::move(items[from]);
+      pos = from;
+    }
+  }
+}
+
 // The fold key of a name: ASCII names (most of them) are lowered here,
 // byte by byte; any other goes through the full folding.
 std::string foldName(const std::string& name) {
@@ -460,15 +482,13 @@ void Listing::listFilesFull(const std::string& folder, const ListingRules& rules
   sort_.ascending = true;
   std::vector<std::uint32_t> order;
   if (!orderOfLastListing(recs, order)) order = fileOrder(items, keys, 0, true);
-  std::vector<ListItem> sorted;
-  sorted.reserve(items.size());
   for (std::size_t pos = 0; pos < order.size(); ++pos) {
     recs[order[pos]]->rank = static_cast<std::uint32_t>(pos);
     recs[order[pos]]->rankGeneration = generation_;
-    sorted.push_back(std::move(items[order[pos]]));
   }
-  lastListed_ = sorted.size();
-  files_.assign(std::move(sorted));
+  applyOrder(items, order);
+  lastListed_ = items.size();
+  files_.assign(std::move(items));
 }
 
 bool Listing::orderOfLastListing(const std::vector<Record*>& recs, std::vector<std::uint32_t>& order) const {
@@ -492,11 +512,8 @@ void Listing::listFilesInPlace(const std::string& folder, const ListingRules& ru
   const int column = sort_.column == 1 ? 1 : 0;
   const bool ascending = sort_.column < 0 ? true : sort_.ascending;
   if (column == 1) readTimes(items);
-  std::vector<std::uint32_t> order = fileOrder(items, keys, column, ascending);
-  std::vector<ListItem> sorted;
-  sorted.reserve(items.size());
-  for (auto i : order) sorted.push_back(std::move(items[i]));
-  files_.assign(std::move(sorted));
+  applyOrder(items, fileOrder(items, keys, column, ascending));
+  files_.assign(std::move(items));
 }
 
 void Listing::addFile(int index, const std::string& folder, const std::string& name, std::int64_t mtimeNs,
