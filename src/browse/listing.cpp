@@ -488,6 +488,7 @@ void Listing::listFilesFull(const std::string& folder, const ListingRules& rules
   }
   applyOrder(items, order);
   lastListed_ = items.size();
+  files_.setTimeReader(this);  // the items' folder is known here
   files_.assign(std::move(items));
 }
 
@@ -513,6 +514,7 @@ void Listing::listFilesInPlace(const std::string& folder, const ListingRules& ru
   const bool ascending = sort_.column < 0 ? true : sort_.ascending;
   if (column == 1) readTimes(items);
   applyOrder(items, fileOrder(items, keys, column, ascending));
+  files_.setTimeReader(this);
   files_.assign(std::move(items));
 }
 

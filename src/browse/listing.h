@@ -46,7 +46,8 @@ class Listing : private ListModel::TimeReader {
  public:
   using StatusSink = std::function<void(const std::string&)>;
 
-  // Reads the times of files' items from now on.
+  // Reads the times of files' items from now on (and again after each of
+  // its own listings, should another Listing have listed into files meanwhile).
   Listing(ListModel& folders, ListModel& files, StatusSink status);
   ~Listing() override;
   Listing(const Listing&) = delete;

@@ -558,3 +558,28 @@ TEST(DirectoryEntryOf, LooksUpOnlyWhatTheTypeDoesNotTell) {
 
 }  // namespace
 }  // namespace vm
+
+namespace vm {
+namespace {
+
+// Two listings over one File List: the times are read by the one that
+// listed last, in its folder, also after the other is gone.
+TEST(ListingTimes, TheLastListingIntoAListReadsItsTimes) {
+  test::TempDir x, y;
+  setTime(x.write("a.txt", "x"), 1'500'000'000);
+  setTime(y.write("a.txt", "y"), 1'600'000'000);
+  ListModel folders, files;
+  Listing first(folders, files, nullptr);
+  {
+    Listing second(folders, files, nullptr);
+    second.listFilesFull(y.str(), ListingRules{}, false);
+    first.listFilesFull(x.str(), ListingRules{}, false);
+    EXPECT_EQ(files.withTime(0).modified, modifiedText(1'500'000'000 * kNs));
+  }
+  setTime(x.path() / "a.txt", 1'700'000'000);
+  first.listFilesFull(x.str(), ListingRules{}, false);
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'700'000'000 * kNs));
+}
+
+}  // namespace
+}  // namespace vm
