@@ -223,6 +223,17 @@ TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
   listing.listFilesFull(b, rules, false);
   EXPECT_EQ(names(files), (Names{"same.txt"}));
   EXPECT_EQ(files.withTime(0).modified, modifiedText(1'600'000'000 * kNs));
+
+  // A folder that cannot be read between two listings of a folder (every
+  // record is dropped meanwhile): the second listing is whole and right.
+  for (int k = 0; k < 300; ++k) dir.write("wide/w" + std::to_string(k), "x");
+  listing.listFilesFull(dir.str() + "/wide", rules, false);
+  listing.listFilesFull(dir.str() + "/many1", rules, false);
+  listing.listFilesFull(dir.str() + "/gone", rules, false);
+  setTime(dir.path() / "many1/f7", 1'200'000'000);
+  listing.listFilesFull(dir.str() + "/many1", rules, false);
+  ASSERT_EQ(files.size(), 200);
+  EXPECT_EQ(files.withTime(files.find("f7")).modified, modifiedText(1'200'000'000 * kNs));
 }
 
 // The listing works out local times by the day; every time it shows must be
