@@ -1,5 +1,7 @@
 // Folder and file listing on a generated folder of 10,000 files: the full
-// listing with its sort, the folder-watch poll, and the two File List sorts;
+// listing with its sort, the first sort by date after it (which reads the
+// files' times), one row's time as its tool tip asks for it, the folder-watch
+// poll, and the two File List sorts;
 // the full listing again at 10,000, 20,000 and 40,000 files (cost per file),
 // and `ls -l` of the same folder as a whole process beside this program's
 // own listing run as a whole process (vellumark_drive list).
@@ -81,6 +83,43 @@ void BM_ListFilesFullPerFile(benchmark::State& state) {
 }
 BENCHMARK(BM_ListFilesFullPerFile)->Arg(10000)->Arg(20000)->Arg(40000)->Unit(benchmark::kMillisecond)
     ->MeasureProcessCPUTime();
+
+// A full listing reads no file's time; the first sort by modified time
+// after it reads them all (folder opened once) and sorts.
+void BM_ListFilesThenSortByDate(benchmark::State& state) {
+  const std::string& folder = benchFolder();
+  vm::ListModel folders, files;
+  vm::Listing listing(folders, files, nullptr);
+  vm::ListingRules rules;
+  rules.hideProgramFiles = false;
+  for (auto _ : state) {
+    listing.listFilesFull(folder, rules, false);
+    listing.sortFiles(1);
+    benchmark::DoNotOptimize(files.at(0).modified.data());
+  }
+  state.counters["files"] = files.size();
+}
+BENCHMARK(BM_ListFilesThenSortByDate)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime();
+
+// The tool tip of one row after a full listing: its time read alone.
+void BM_FileToolTipTime(benchmark::State& state) {
+  const std::string& folder = benchFolder();
+  vm::ListModel folders, files;
+  vm::Listing listing(folders, files, nullptr);
+  vm::ListingRules rules;
+  rules.hideProgramFiles = false;
+  int row = 0;
+  for (auto _ : state) {
+    if (row == 0) {  // all pending again
+      state.PauseTiming();
+      listing.listFilesFull(folder, rules, false);
+      state.ResumeTiming();
+    }
+    benchmark::DoNotOptimize(files.withTime(row).modified.data());
+    row = (row + 1) % files.size();
+  }
+}
+BENCHMARK(BM_FileToolTipTime)->Unit(benchmark::kMicrosecond);
 
 void BM_FolderWatchPollUnchanged(benchmark::State& state) {
   const std::string& folder = benchFolder();

@@ -29,6 +29,16 @@ bool ListModel::selectName(std::string_view name) {
   return i >= 0;
 }
 
+const ListItem& ListModel::withTime(int i) {
+  ListItem& item = items_[static_cast<std::size_t>(i)];
+  if (item.timePending && timeReader_) timeReader_->readTime(item);
+  return item;
+}
+
+void ListModel::readAllTimes() {
+  if (timeReader_) timeReader_->readTimes(items_);
+}
+
 void ListModel::assign(std::vector<ListItem> items) {
   items_ = std::move(items);
   selected_ = -1;

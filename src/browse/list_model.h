@@ -14,6 +14,9 @@ struct ListItem {
   std::string modified;      // File List: "YYYY.MM.DD hh:mm:ss" local last-write time
   std::int64_t mtimeNs = 0;  // the same as a number
   bool cut = false;          // File List: cut and waiting for Paste (shown dimmed)
+  // File List: modified and mtimeNs are not read yet; ListModel::withTime
+  // has them read when they are first needed.
+  bool timePending = false;
 };
 
 class ListModel {
@@ -24,6 +27,24 @@ class ListModel {
     virtual void listReset() = 0;          // items replaced (selection may have changed too)
     virtual void selectionChanged() = 0;   // only the selection moved
   };
+
+  // Reads the last-write times of items listed without them: sets modified
+  // and mtimeNs and clears timePending.
+  class TimeReader {
+   public:
+    virtual ~TimeReader() = default;
+    virtual void readTime(ListItem& item) = 0;
+    // Every pending item of items.
+    virtual void readTimes(std::vector<ListItem>& items) = 0;
+  };
+  void setTimeReader(TimeReader* reader) { timeReader_ = reader; }
+  TimeReader* timeReader() const { return timeReader_; }
+
+  // Item i with its time read (the first time it is asked for). Items whose
+  // time is still pending show modified and mtimeNs empty through items() and at().
+  const ListItem& withTime(int i);
+  // Has the time of every pending item read.
+  void readAllTimes();
 
   const std::vector<ListItem>& items() const { return items_; }
   int size() const { return static_cast<int>(items_.size()); }
@@ -47,6 +68,7 @@ class ListModel {
   void notifyReset();
   std::vector<ListItem> items_;
   int selected_ = -1;
+  TimeReader* timeReader_ = nullptr;
   std::vector<Observer*> observers_;
 };
 

@@ -90,6 +90,28 @@ std::vector<std::uint32_t> fileOrder(const std::vector<ListItem>& items, const s
   return order;
 }
 
+// Puts items in order (order[pos] is the index of the item that goes to
+// pos), in place: each cycle of the order is walked once, every item moved
+// once, and no second list of the items is made.
+void applyOrder(std::vector<ListItem>& items, const std::vector<std::uint32_t>& order) {
+  std::vector<bool> placed(items.size());
+  for (std::size_t start = 0; start < items.size(); ++start) {
+    if (placed[start] || order[start] == start) continue;
+    ListItem held = std::move(items[start]);
+    std::size_t pos = start;
+    for (;;) {
+      placed[pos] = true;
+      const std::size_t from = order[pos];
+      if (from == start) {
+        items[pos] = std::move(held);
+        break;
+      }
+      items[pos] = std::move(items[from]);
+      pos = from;
+    }
+  }
+}
+
 // The fold key of a name: ASCII names (most of them) are lowered here,
 // byte by byte; any other goes through the full folding.
 std::string foldName(const std::string& name) {
@@ -198,7 +220,13 @@ std::string modifiedText(std::int64_t mtimeNs) {
 }
 
 Listing::Listing(ListModel& folders, ListModel& files, StatusSink status)
-    : folders_(folders), files_(files), status_(std::move(status)) {}
+    : folders_(folders), files_(files), status_(std::move(status)) {
+  files_.setTimeReader(this);
+}
+
+Listing::~Listing() {
+  if (files_.timeReader() == this) files_.setTimeReader(nullptr);
+}
 
 void Listing::say(const std::string& text) const {
   if (status_) status_(text);
@@ -217,7 +245,7 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
   if (caption) say(format("Folders in %s", path.c_str()));
 
   std::vector<DirEntry> entries;
-  if (path.empty() || !readDirectory(path, entries)) {
+  if (path.empty() || !readDirectoryKinds(path, entries)) {
     folders_.clear();  // empty, without the up entry either
     return;
   }
@@ -256,25 +284,75 @@ void Listing::listFolders(const std::string& rootFolder, const std::string& path
 
 // ---- File List ----
 
-Listing::Record& Listing::record(const std::string& name, std::int64_t mtimeNs) {
-  auto [it, inserted] = records_.try_emplace(name);
-  Record& rec = it->second;
-  if (inserted) {
-    rec.modified = modifiedTextOf(mtimeNs);
-    rec.mtimeNs = mtimeNs;
-    rec.key = foldName(name);
-  } else if (rec.generation != generation_ && rec.mtimeNs != mtimeNs) {
-    // Known from an earlier full listing, written since: only the time is new.
-    rec.modified = modifiedTextOf(mtimeNs);
-    rec.mtimeNs = mtimeNs;
+Listing::RecordEntry& Listing::record(const std::string& name, std::optional<std::int64_t> mtimeNs,
+                                      RecordEntry* guess) {
+  RecordEntry* entry = guess && guess->first == name ? guess : nullptr;
+  bool inserted = false;
+  if (!entry) {
+    auto [it, added] = records_.try_emplace(name);
+    entry = &*it;
+    inserted = added;
   }
+  Record& rec = entry->second;
+  if (inserted) {
+    rec.key = foldName(name);
+  } else if (rec.generation != generation_) {
+    // Known from an earlier listing: its text still holds when the entry
+    // came with the very time it was made from; otherwise it is read again.
+    rec.timeKnown = rec.timeKnown && mtimeNs && *mtimeNs == rec.mtimeNs;
+  }
+  if (mtimeNs && !rec.timeKnown) setTime(rec, *mtimeNs);
   rec.generation = generation_;
-  return rec;
+  return *entry;
 }
 
-const Listing::Record* Listing::current(const std::string& name) const {
+void Listing::setTime(Record& rec, std::int64_t mtimeNs) {
+  rec.modified = modifiedTextOf(mtimeNs);
+  rec.mtimeNs = mtimeNs;
+  rec.timeKnown = true;
+}
+
+Listing::Record* Listing::current(const std::string& name) {
   auto it = records_.find(name);
   return it != records_.end() && it->second.generation == generation_ ? &it->second : nullptr;
+}
+
+void Listing::fillTime(ListItem& item, const OpenFolder& folder) {
+  item.timePending = false;
+  Record* rec = current(item.name);
+  if (!rec || !rec->timeKnown) {
+    const std::optional<std::int64_t> t = folder.entryLastWriteNs(item.name);
+    if (!t) {
+      // Gone since it was listed, or unreadable: an empty modified text, and
+      // nothing recorded (as for a file added singly).
+      item.modified.clear();
+      item.mtimeNs = 0;
+      return;
+    }
+    if (!rec) {
+      item.modified = modifiedTextOf(*t);
+      item.mtimeNs = *t;
+      return;
+    }
+    setTime(*rec, *t);
+  }
+  item.modified = rec->modified;
+  item.mtimeNs = rec->mtimeNs;
+}
+
+void Listing::readTime(ListItem& item) {
+  if (!item.timePending) return;
+  const OpenFolder folder(listedFolder_);
+  fillTime(item, folder);
+}
+
+void Listing::readTimes(std::vector<ListItem>& items) {
+  auto pending = [](const ListItem& item) { return item.timePending; };
+  auto first = std::find_if(items.begin(), items.end(), pending);
+  if (first == items.end()) return;
+  const OpenFolder folder(listedFolder_);  // opened once for them all
+  for (auto it = first; it != items.end(); ++it)
+    if (it->timePending) fillTime(*it, folder);
 }
 
 void Listing::pruneRecords(std::size_t listed) {
@@ -285,14 +363,18 @@ void Listing::pruneRecords(std::size_t listed) {
 std::vector<ListItem> Listing::readFiles(const std::string& folder, const ListingRules& rules, bool caption,
                                         std::vector<const std::string*>* keys, std::vector<Record*>* recs) {
   if (caption) say(format("Files in %s", folder.c_str()));
+  listedFolder_ = folder;
+  std::vector<RecordEntry*> last;
+  last.swap(met_);  // only records of this listing are ever kept there
   std::vector<ListItem> items;
   std::vector<DirEntry> entries;
-  if (folder.empty() || !readDirectory(folder, entries)) return items;
+  if (folder.empty() || !readDirectoryKinds(folder, entries)) return items;
 
   const ViewerTables& tables = tablesOf(rules);
   items.reserve(entries.size());
   if (keys) keys->reserve(entries.size());
   if (records_.empty()) records_.reserve(entries.size());
+  std::vector<RecordEntry*> met(entries.size(), nullptr);
   // Save temporaries left by a save that was killed half-way are cleared
   // when the listing meets one; other listings pay nothing for this.
   bool sawSaveTemp = false;
@@ -323,16 +405,25 @@ std::vector<ListItem> Listing::readFiles(const std::string& folder, const Listin
     if (rules.hideProgramFiles && isProgramFile(e.name)) continue;
     const auto [kind, passes] = answerFor(e.name);
     if (!passes) continue;
-    Record& rec = record(e.name, e.mtimeNs);
+    const std::size_t at = static_cast<std::size_t>(&e - entries.data());
+    RecordEntry& entry = record(e.name, e.hasTime ? std::optional<std::int64_t>(e.mtimeNs) : std::nullopt,
+                                at < last.size() ? last[at] : nullptr);
+    met[at] = &entry;
+    Record& rec = entry.second;
     if (recs) recs->push_back(&rec);
     ListItem item;
     item.icon = kind;
-    item.modified = rec.modified;
-    item.mtimeNs = rec.mtimeNs;
+    if (rec.timeKnown) {
+      item.modified = rec.modified;
+      item.mtimeNs = rec.mtimeNs;
+    } else {
+      item.timePending = true;
+    }
     item.name = std::move(e.name);
     items.push_back(std::move(item));
     if (keys) keys->push_back(&rec.key);
   }
+  met_ = std::move(met);
   if (sawSaveTemp && removeStaleTempFiles(folder) > 0 && !rules.hideHidden) {
     // Shown hidden names: the removed temporaries leave the list too.
     std::size_t out = 0;
@@ -376,6 +467,7 @@ void Listing::listFilesFull(const std::string& folder, const ListingRules& rules
   dayOffsets_.clear();  // the zone is read afresh
   if (std::string zone = currentZone(); zone != zone_) {
     records_.clear();
+    met_.clear();
     zone_ = std::move(zone);
   }
   sort_ = SortState{};
@@ -390,15 +482,14 @@ void Listing::listFilesFull(const std::string& folder, const ListingRules& rules
   sort_.ascending = true;
   std::vector<std::uint32_t> order;
   if (!orderOfLastListing(recs, order)) order = fileOrder(items, keys, 0, true);
-  std::vector<ListItem> sorted;
-  sorted.reserve(items.size());
   for (std::size_t pos = 0; pos < order.size(); ++pos) {
     recs[order[pos]]->rank = static_cast<std::uint32_t>(pos);
     recs[order[pos]]->rankGeneration = generation_;
-    sorted.push_back(std::move(items[order[pos]]));
   }
-  lastListed_ = sorted.size();
-  files_.assign(std::move(sorted));
+  applyOrder(items, order);
+  lastListed_ = items.size();
+  files_.setTimeReader(this);  // the items' folder is known here
+  files_.assign(std::move(items));
 }
 
 bool Listing::orderOfLastListing(const std::vector<Record*>& recs, std::vector<std::uint32_t>& order) const {
@@ -421,11 +512,10 @@ void Listing::listFilesInPlace(const std::string& folder, const ListingRules& ru
   std::vector<ListItem> items = readFiles(folder, rules, caption, &keys);
   const int column = sort_.column == 1 ? 1 : 0;
   const bool ascending = sort_.column < 0 ? true : sort_.ascending;
-  std::vector<std::uint32_t> order = fileOrder(items, keys, column, ascending);
-  std::vector<ListItem> sorted;
-  sorted.reserve(items.size());
-  for (auto i : order) sorted.push_back(std::move(items[i]));
-  files_.assign(std::move(sorted));
+  if (column == 1) readTimes(items);
+  applyOrder(items, fileOrder(items, keys, column, ascending));
+  files_.setTimeReader(this);
+  files_.assign(std::move(items));
 }
 
 void Listing::addFile(int index, const std::string& folder, const std::string& name, std::int64_t mtimeNs,
@@ -436,14 +526,14 @@ void Listing::addFile(int index, const std::string& folder, const std::string& n
   ListItem item;
   item.name = name;
   item.icon = tables.kindOf(name);
-  if (const Record* known = current(name)) {
+  if (const Record* known = current(name); known && known->timeKnown) {
     item.modified = known->modified;
     item.mtimeNs = known->mtimeNs;
   } else {
     std::optional<std::int64_t> t = mtimeNs != 0 ? std::optional<std::int64_t>(mtimeNs)
                                                  : lastWriteNs(joinPath(folder, name));
     if (t) {
-      const Record& rec = record(name, *t);
+      const Record& rec = record(name, *t).second;
       item.modified = rec.modified;
       item.mtimeNs = rec.mtimeNs;
     }
@@ -460,6 +550,7 @@ void Listing::sortFiles(int column) {
     sort_.column = column;
     sort_.ascending = true;
   }
+  if (column == 1) files_.readAllTimes();
   const auto& items = files_.items();
   std::vector<const std::string*> keys;
   std::vector<std::string> spare;

@@ -4,6 +4,7 @@
 // navigation inside a root and the folder watch.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -14,6 +15,8 @@
 #include "platform/root_location.h"
 
 namespace vm {
+
+class OpenFolder;
 
 inline constexpr std::string_view kUpEntry = "[ . . ]";
 inline constexpr std::string_view kImagesFolder = "imgs";
@@ -35,11 +38,20 @@ struct SortState {
   bool ascending = true;
 };
 
-class Listing {
+// The File List's items come without their modified time: the listing tells
+// files from folders by the directory entries alone, and a time is read when
+// it is first needed (a row's tool tip, sorting by modified time), then kept
+// with the name's record.
+class Listing : private ListModel::TimeReader {
  public:
   using StatusSink = std::function<void(const std::string&)>;
 
+  // Reads the times of files' items from now on (and again after each of
+  // its own listings, should another Listing have listed into files meanwhile).
   Listing(ListModel& folders, ListModel& files, StatusSink status);
+  ~Listing() override;
+  Listing(const Listing&) = delete;
+  Listing& operator=(const Listing&) = delete;
 
   // Clears the Folder List and fills it with the sub-folders of path ("[ . . ]"
   // first unless path is the root folder), sorted by name ignoring case with
@@ -79,14 +91,15 @@ class Listing {
  private:
   // What a listing remembers of a file name until the next full listing: a
   // listing in place or a file added singly reuses the modified text recorded
-  // then. The fold key is kept so sorting never folds inside the comparator.
-  // A full listing starts a new generation: records of earlier generations
-  // count as not recorded, but one whose name and last-write time match
-  // what the folder shows now is taken over as it stands rather than made
-  // again, so listing a big folder again costs little more than reading it.
+  // then (once it has been read). The fold key is kept so sorting never folds
+  // inside the comparator. A full listing starts a new generation: records of
+  // earlier generations count as not recorded, and their times as not read
+  // (the file may have been written since), but the rest is taken over as it
+  // stands, so listing a big folder again costs little more than reading it.
   struct Record {
     std::string modified;
     std::int64_t mtimeNs = 0;
+    bool timeKnown = false;  // modified and mtimeNs were read in this generation
     std::string key;
     std::uint64_t generation = 0;  // the full listing it belongs to
     // Place of the name in the sorted File List of the full listing
@@ -98,7 +111,18 @@ class Listing {
   // Reads the File List entries of folder; keys (when given) gets each item's fold key.
   std::vector<ListItem> readFiles(const std::string& folder, const ListingRules& rules, bool caption,
                                   std::vector<const std::string*>* keys, std::vector<Record*>* recs = nullptr);
-  Record& record(const std::string& name, std::int64_t mtimeNs);
+  using RecordMap = std::unordered_map<std::string, Record>;
+  using RecordEntry = RecordMap::value_type;
+
+  // The record of name in this generation; mtimeNs is the time the listing
+  // read with the entry, if it read one. guess, when it is the record of
+  // name, spares the look-up.
+  RecordEntry& record(const std::string& name, std::optional<std::int64_t> mtimeNs, RecordEntry* guess = nullptr);
+  void setTime(Record& rec, std::int64_t mtimeNs);
+  // Fills item's time from its record, else from the file in folder.
+  void fillTime(ListItem& item, const OpenFolder& folder);
+  void readTime(ListItem& item) override;
+  void readTimes(std::vector<ListItem>& items) override;
   // The name order of the last full listing when recs are the very names it
   // listed (in any order); false otherwise.
   bool orderOfLastListing(const std::vector<Record*>& recs, std::vector<std::uint32_t>& order) const;
@@ -111,8 +135,14 @@ class Listing {
   ListModel& files_;
   StatusSink status_;
   SortState sort_;
-  std::unordered_map<std::string, Record> records_;
+  RecordMap records_;
+  // The records of the last listing by the place of their names in what the
+  // folder gave (null for entries not listed): a folder read again mostly
+  // gives the same names in the same order, so the record met at the same
+  // place is tried before the name is looked up.
+  std::vector<RecordEntry*> met_;
   std::uint64_t generation_ = 1;
+  std::string listedFolder_;  // the folder of the File List's items, for their times
   std::size_t lastListed_ = 0;  // File List items of the last full listing
   // UTC offset by day (days since the epoch) for the modified texts of one
   // full listing; a day whose offset changes holds no entry (kMixedDay).
@@ -122,7 +152,7 @@ class Listing {
   std::string zone_;
   std::string modifiedTextOf(std::int64_t mtimeNs);
   // Records of the current generation are the ones a listing in place reuses.
-  const Record* current(const std::string& name) const;
+  Record* current(const std::string& name);
   // Drops records the last full listing did not meet, once they outnumber those it did.
   void pruneRecords(std::size_t listed);
 };

@@ -72,6 +72,23 @@ void syncFolder(const fs::path& folder) {
   ::close(dfd);
 }
 
+// Kind and time of entry n of the open folder dfd. Links are followed so a
+// linked folder lists as a folder; a dangling link lists as a file with the
+// link's own time. False (a file of time 0) when the entry is not there.
+bool lookUpEntry(int dfd, const char* n, DirEntry& entry) {
+  struct stat st;
+  if (::fstatat(dfd, n, &st, 0) == 0) {
+    entry.isDir = S_ISDIR(st.st_mode);
+    entry.mtimeNs = toNs(st.st_mtim);
+    return true;
+  }
+  if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
+    entry.mtimeNs = toNs(st.st_mtim);
+    return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out) {
@@ -83,18 +100,55 @@ bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out) {
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
     DirEntry entry;
     entry.name = n;
-    struct stat st;
-    // Follow links so a linked folder lists as a folder.
-    if (::fstatat(dfd, n, &st, 0) == 0) {
-      entry.isDir = S_ISDIR(st.st_mode);
-      entry.mtimeNs = toNs(st.st_mtim);
-    } else if (::fstatat(dfd, n, &st, AT_SYMLINK_NOFOLLOW) == 0) {
-      entry.mtimeNs = toNs(st.st_mtim);  // a dangling link lists as a file
-    }
+    lookUpEntry(dfd, n, entry);
     out.push_back(std::move(entry));
   }
   ::closedir(d);
   return true;
+}
+
+bool readDirectoryKinds(const fs::path& folder, std::vector<DirEntry>& out) {
+  DIR* d = ::opendir(folder.c_str());
+  if (!d) return false;
+  int dfd = ::dirfd(d);
+  // Room for every entry at once, so a big folder is not copied over as the
+  // vector grows: a folder's size in bytes is more than 16 per entry on the
+  // usual file systems; room never used costs no memory.
+  struct stat st;
+  if (::fstat(dfd, &st) == 0 && st.st_size > 0)
+    out.reserve(out.size() + static_cast<std::size_t>(std::min<off_t>(st.st_size / 16, off_t{1} << 20)));
+  while (struct dirent* e = ::readdir(d)) {
+    const char* n = e->d_name;
+    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
+    out.push_back(directoryEntryOf(dfd, n, e->d_type));
+  }
+  ::closedir(d);
+  return true;
+}
+
+DirEntry directoryEntryOf(int dirFd, const char* name, unsigned char type) {
+  DirEntry entry;
+  entry.name = name;
+  if (type == DT_UNKNOWN || type == DT_LNK) {
+    lookUpEntry(dirFd, name, entry);
+  } else {
+    entry.isDir = type == DT_DIR;
+    entry.hasTime = false;
+  }
+  return entry;
+}
+
+OpenFolder::OpenFolder(const fs::path& folder)
+    : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+
+OpenFolder::~OpenFolder() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+std::optional<std::int64_t> OpenFolder::entryLastWriteNs(const std::string& name) const {
+  if (fd_ < 0 || name.empty() || name.find('/') != std::string::npos) return std::nullopt;
+  DirEntry entry;
+  return lookUpEntry(fd_, name.c_str(), entry) ? std::optional<std::int64_t>(entry.mtimeNs) : std::nullopt;
 }
 
 bool anySubFolder(const fs::path& folder, const std::function<bool(const std::string&)>& accept) {

@@ -18,11 +18,39 @@ struct DirEntry {
   std::string name;        // file name, no folder
   bool isDir = false;
   std::int64_t mtimeNs = 0;  // last-write time, nanoseconds since the epoch
+  bool hasTime = true;       // false: mtimeNs was not read (readDirectoryKinds)
 };
 
 // Reads every entry of folder except "." and "..", in the order the file
 // system gives them. Returns false when the folder cannot be opened.
 bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out);
+
+// As readDirectory, but reads no time where the directory entry itself tells
+// a folder from a file: only links (their target decides) and entries of
+// unknown type are looked up, and only those come back with hasTime set.
+// A broken link, or an entry gone before it was looked up, lists as a file
+// with the time readDirectory gives it.
+bool readDirectoryKinds(const fs::path& folder, std::vector<DirEntry>& out);
+// One entry of readDirectoryKinds: name in the open folder dirFd, whose
+// readdir type (a DT_ value) is type.
+DirEntry directoryEntryOf(int dirFd, const char* name, unsigned char type);
+
+// A folder held open to read the last-write times of its entries as
+// readDirectory reads them (a link's target's, else the link's own), one
+// name at a time, without walking the folder's path again for each.
+class OpenFolder {
+ public:
+  explicit OpenFolder(const fs::path& folder);
+  ~OpenFolder();
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  bool isOpen() const { return fd_ >= 0; }
+  // nullopt when the folder is not open or holds no such entry.
+  std::optional<std::int64_t> entryLastWriteNs(const std::string& name) const;
+
+ private:
+  int fd_ = -1;
+};
 
 // True when folder holds at least one sub-folder for which accept(name) is
 // true. Stops at the first one.

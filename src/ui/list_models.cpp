@@ -33,9 +33,12 @@ QVariant CoreListModel::data(const QModelIndex& index, int role) const {
       return QString::fromUtf8(displayUtf8(item.name));
     case Qt::DecorationRole:
       return iconFor(item.icon);
-    case Qt::ToolTipRole:
-      if (kind_ == Kind::Files && !item.modified.empty()) return QString::fromUtf8(item.modified);
+    case Qt::ToolTipRole: {
+      if (kind_ != Kind::Files) return {};
+      const std::string& modified = list_.withTime(index.row()).modified;  // read on the first ask
+      if (!modified.empty()) return QString::fromUtf8(modified);
       return {};
+    }
     case Qt::ForegroundRole:  // a cut file waiting for Paste is dimmed
       if (item.cut) return QGuiApplication::palette().brush(QPalette::Disabled, QPalette::Text);
       return {};

@@ -1,6 +1,8 @@
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <ctime>
@@ -10,6 +12,7 @@
 
 #include "browse/listing.h"
 #include "fakes/temp_dir.h"
+#include "platform/fs.h"
 
 namespace vm {
 namespace {
@@ -96,7 +99,7 @@ TEST_F(ListingTest, SortToggling) {
   const Names byName{"A.txt", "b.txt", "c.txt"}, reversed{"c.txt", "b.txt", "A.txt"};
   listing.listFilesFull(dir.str(), rules, false);
   EXPECT_EQ(names(files), byName);
-  EXPECT_EQ(files.at(0).mtimeNs, 1'700'000'000 * kNs);
+  EXPECT_EQ(files.withTime(0).mtimeNs, 1'700'000'000 * kNs);
 
   files.setSelected(1);  // b.txt keeps its selection through a sort
   listing.sortFiles(0);
@@ -147,14 +150,14 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   const std::string root = dir.str();
   listing.listFilesFull(root, rules, false);
   files.setSelected(0);
-  const std::string before = files.at(0).modified;  // recorded when listed
+  const std::string before = files.withTime(0).modified;  // recorded when listed
 
   setTime(p, 1'600'000'000);
   setTime(dir.write("m.txt", "x"), 1'600'000'000);
   listing.listFilesInPlace(root, rules, false);
   EXPECT_EQ(files.selected(), -1);
-  EXPECT_EQ(files.at(files.find("n.txt")).modified, before);
-  EXPECT_EQ(files.at(files.find("m.txt")).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("n.txt")).modified, before);
+  EXPECT_EQ(files.withTime(files.find("m.txt")).modified, modifiedText(1'600'000'000 * kNs));
   EXPECT_EQ(listing.sortState().column, 0);  // untouched
   EXPECT_EQ(names(files), (Names{"m.txt", "n.txt"}));  // ...and its order kept
   listing.sortFiles(0);                       // name descending
@@ -163,13 +166,13 @@ TEST_F(ListingTest, InPlaceListingKeepsRecordedTimesUntilFullListing) {
   EXPECT_EQ(names(files), (Names{"z.txt", "n.txt", "m.txt", "k.txt", "b.txt"}));
 
   listing.listFilesFull(root, rules, false);
-  EXPECT_EQ(files.at(files.find("n.txt")).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("n.txt")).modified, modifiedText(1'600'000'000 * kNs));
 
   // Added singly: time given, or from the file; unreadable gives empty text.
   listing.addFile(0, root, "unknown.txt", 0, rules);
-  EXPECT_EQ(files.at(0).modified, "");
+  EXPECT_EQ(files.withTime(0).modified, "");
   listing.addFile(9, root, "given.txt", 1'400'000'000 * kNs, rules);
-  EXPECT_EQ(files.at(files.find("given.txt")).modified, modifiedText(1'400'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("given.txt")).modified, modifiedText(1'400'000'000 * kNs));
 
   listing.listFilesFull(root + "/gone", rules, false);
   EXPECT_EQ(files.size(), 0);
@@ -187,11 +190,11 @@ TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
   setTime(dir.write("a/other.txt", "x"), 1'500'000'000);
 
   listing.listFilesFull(a, rules, false);
-  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
   listing.listFilesFull(b, rules, false);
-  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("same.txt")).modified, modifiedText(1'600'000'000 * kNs));
   listing.listFilesFull(a, rules, false);
-  EXPECT_EQ(files.at(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("same.txt")).modified, modifiedText(1'500'000'000 * kNs));
 
   // Gone for one full listing, then back with another time: a listing in
   // place and a single add both show the new time.
@@ -200,13 +203,13 @@ TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
   EXPECT_EQ(files.find("other.txt"), -1);
   setTime(dir.write("a/other.txt", "y"), 1'700'000'000);
   listing.listFilesInPlace(a, rules, false);
-  EXPECT_EQ(files.at(files.find("other.txt")).modified, modifiedText(1'700'000'000 * kNs));
+  EXPECT_EQ(files.withTime(files.find("other.txt")).modified, modifiedText(1'700'000'000 * kNs));
 
   sfs::remove(dir.path() / "a/other.txt");
   listing.listFilesFull(a, rules, false);
   setTime(dir.write("a/other.txt", "z"), 1'400'000'000);
   listing.addFile(0, a, "other.txt", 0, rules);
-  EXPECT_EQ(files.at(0).modified, modifiedText(1'400'000'000 * kNs));
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'400'000'000 * kNs));
 
   // Many listings of many folders: names stay right after the old ones are dropped.
   for (int i = 0; i < 3; ++i) {
@@ -215,11 +218,22 @@ TEST_F(ListingTest, RelistingReadsTimesAgainAcrossFoldersAndReturns) {
     for (int k = 0; k < 200; ++k) setTime(dir.write("many" + std::to_string(i) + "/f" + std::to_string(k), "x"), 1'300'000'000 + i);
     listing.listFilesFull(many, rules, false);
     ASSERT_EQ(files.size(), 200);
-    EXPECT_EQ(files.at(0).modified, modifiedText((1'300'000'000 + i) * kNs));
+    EXPECT_EQ(files.withTime(0).modified, modifiedText((1'300'000'000 + i) * kNs));
   }
   listing.listFilesFull(b, rules, false);
   EXPECT_EQ(names(files), (Names{"same.txt"}));
-  EXPECT_EQ(files.at(0).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'600'000'000 * kNs));
+
+  // A folder that cannot be read between two listings of a folder (every
+  // record is dropped meanwhile): the second listing is whole and right.
+  for (int k = 0; k < 300; ++k) dir.write("wide/w" + std::to_string(k), "x");
+  listing.listFilesFull(dir.str() + "/wide", rules, false);
+  listing.listFilesFull(dir.str() + "/many1", rules, false);
+  listing.listFilesFull(dir.str() + "/gone", rules, false);
+  setTime(dir.path() / "many1/f7", 1'200'000'000);
+  listing.listFilesFull(dir.str() + "/many1", rules, false);
+  ASSERT_EQ(files.size(), 200);
+  EXPECT_EQ(files.withTime(files.find("f7")).modified, modifiedText(1'200'000'000 * kNs));
 }
 
 // The listing works out local times by the day; every time it shows must be
@@ -274,6 +288,7 @@ TEST_F(ListingTest, ListedTimesMatchLocalTimeAcrossOffsetChanges) {
     for (std::int64_t t : times) setTime(folder.write("t" + std::to_string(n++), "x"), t);
     listing.listFilesFull(folder.str(), rules, false);
     ASSERT_EQ(files.size(), n);
+    files.readAllTimes();
     for (const auto& item : files.items()) EXPECT_EQ(item.modified, modifiedText(item.mtimeNs)) << zone << " " << item.name;
   }
   old ? ::setenv("TZ", saved.c_str(), 1) : ::unsetenv("TZ");
@@ -401,6 +416,173 @@ TEST_F(ListingTest, ListingClearsStaleSaveTemporaries) {
   EXPECT_EQ(names(files), (Names{".vm-save-AbC1234", ".vm-save-XyZ789", "note.txt"}));
   EXPECT_FALSE(sfs::exists(stale2));
   EXPECT_EQ(dir.read(".vm-save-XyZ789"), "a save now");
+}
+
+}  // namespace
+}  // namespace vm
+
+namespace vm {
+namespace {
+
+// A full listing reads no file's time: each row's modified text is read when
+// it is first asked for, and is the one a listing that read them all would show.
+TEST_F(ListingTest, TimesAreReadWhenFirstAskedFor) {
+  setTime(dir.write("a.txt", "x"), 1'500'000'000);
+  setTime(dir.write("b.txt", "x"), 1'600'000'000);
+  setTime(dir.write("c.txt", "x"), 1'700'000'000);
+  listing.listFilesFull(dir.str(), rules, false);
+  ASSERT_EQ(names(files), (Names{"a.txt", "b.txt", "c.txt"}));
+  for (const auto& item : files.items()) EXPECT_TRUE(item.timePending && item.modified.empty()) << item.name;
+
+  // The file is written after the listing but before its time is asked for: the new time.
+  setTime(dir.path() / "b.txt", 1'650'000'000);
+  EXPECT_EQ(files.withTime(1).modified, modifiedText(1'650'000'000 * kNs));
+  EXPECT_EQ(files.at(1).mtimeNs, 1'650'000'000 * kNs);
+  EXPECT_TRUE(files.at(0).timePending && files.at(2).timePending);  // one asked, one read
+
+  // A file gone before its time is read shows none, and sorts first by date.
+  sfs::remove(dir.path() / "c.txt");
+  EXPECT_EQ(files.withTime(2).modified, "");
+  listing.sortFiles(1);
+  EXPECT_EQ(names(files), (Names{"c.txt", "a.txt", "b.txt"}));
+  EXPECT_EQ(files.at(1).modified, modifiedText(1'500'000'000 * kNs));
+
+  // Without a listing behind it, a pending item has no time to show.
+  ListModel alone;
+  alone.assign({ListItem{"x.txt", kKindText, "", 0, false, true}});
+  EXPECT_EQ(alone.withTime(0).modified, "");
+}
+
+// Sorting by modified time orders by the shown text (times within one second
+// are equal), then by name ignoring case, then by the exact name; a listing in
+// place in that order reads the times of new names too.
+TEST_F(ListingTest, SortByModifiedTiesAndCase) {
+  setTime(dir.write("b.txt", "x"), 1'600'000'000);
+  setTime(dir.write("B.txt", "x"), 1'600'000'000);
+  setTime(dir.write("a.txt", "x"), 1'700'000'000);
+  setTime(dir.write("A.txt", "x"), 1'600'000'000);
+  setTime(dir.write("c.txt", "x"), 1'500'000'000);
+  struct timespec half[2] = {{1'600'000'000, 500'000'000}, {1'600'000'000, 500'000'000}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, dir.write("d.txt", "x").c_str(), half, 0), 0);
+  const Names oldestFirst{"c.txt", "A.txt", "B.txt", "b.txt", "d.txt", "a.txt"};
+  const Names newestFirst(oldestFirst.rbegin(), oldestFirst.rend());
+
+  listing.listFilesFull(dir.str(), rules, false);
+  listing.sortFiles(1);
+  EXPECT_EQ(names(files), oldestFirst);
+  listing.sortFiles(1);
+  EXPECT_EQ(names(files), newestFirst);
+
+  setTime(dir.write("e.txt", "x"), 1'400'000'000);
+  listing.listFilesInPlace(dir.str(), rules, false);
+  Names want = newestFirst;
+  want.push_back("e.txt");
+  EXPECT_EQ(names(files), want);
+  for (const auto& item : files.items()) EXPECT_FALSE(item.timePending) << item.name;
+}
+
+// A full listing of the same folder again shows a time read before only
+// while the file has not been written since.
+TEST_F(ListingTest, TimeChangedBetweenFullListingsShowsTheNewTime) {
+  auto p = dir.write("n.txt", "x");
+  setTime(p, 1'500'000'000);
+  setTime(dir.write("m.txt", "x"), 1'500'000'000);
+  listing.listFilesFull(dir.str(), rules, false);
+  files.readAllTimes();
+  EXPECT_EQ(files.at(1).modified, modifiedText(1'500'000'000 * kNs));
+  setTime(p, 1'600'000'000);
+  listing.listFilesFull(dir.str(), rules, false);
+  EXPECT_EQ(files.withTime(1).modified, modifiedText(1'600'000'000 * kNs));
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'500'000'000 * kNs));
+  // Added singly over a name listed but not yet read: the file's time.
+  setTime(dir.write("o.txt", "x"), 1'300'000'000);
+  listing.listFilesInPlace(dir.str(), rules, false);
+  listing.addFile(0, dir.str(), "o.txt", 0, rules);
+  EXPECT_EQ(files.at(0).modified, modifiedText(1'300'000'000 * kNs));
+}
+
+// Links list as what they point at: a link to a folder is a folder, a link
+// to a file a file with the file's time, a broken link a file with its own time.
+TEST_F(ListingTest, SymbolicLinksListAsTheirTargets) {
+  dir.mkdir("folder");
+  setTime(dir.write("file.txt", "x"), 1'500'000'000);
+  sfs::create_directory_symlink("folder", dir.path() / "toFolder");
+  sfs::create_symlink("file.txt", dir.path() / "toFile.txt");
+  sfs::create_symlink("missing.txt", dir.path() / "broken.txt");
+  struct timespec own[2] = {{1'400'000'000, 0}, {1'400'000'000, 0}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (dir.path() / "broken.txt").c_str(), own, AT_SYMLINK_NOFOLLOW), 0);
+
+  listing.listFilesFull(dir.str(), rules, false);
+  EXPECT_EQ(names(files), (Names{"broken.txt", "file.txt", "toFile.txt"}));
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'400'000'000 * kNs));
+  EXPECT_EQ(files.withTime(2).modified, modifiedText(1'500'000'000 * kNs));
+  listing.listFolders(dir.str(), dir.str(), rules, false);
+  EXPECT_EQ(names(folders), (Names{"folder", "toFolder"}));
+}
+
+}  // namespace
+}  // namespace vm
+
+namespace vm {
+namespace {
+
+// File systems that give no entry type (DT_UNKNOWN) have each entry looked
+// up: the kind and time come from the entry itself, links followed.
+TEST(DirectoryEntryOf, LooksUpOnlyWhatTheTypeDoesNotTell) {
+  test::TempDir dir;
+  dir.mkdir("folder");
+  setTime(dir.write("file.txt", "x"), 1'500'000'000);
+  sfs::create_directory_symlink("folder", dir.path() / "toFolder");
+  sfs::create_symlink("missing", dir.path() / "broken");
+  const int fd = ::open(dir.str().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+
+  DirEntry file = directoryEntryOf(fd, "file.txt", DT_UNKNOWN);
+  EXPECT_TRUE(!file.isDir && file.hasTime && file.mtimeNs == 1'500'000'000 * kNs);
+  EXPECT_TRUE(directoryEntryOf(fd, "folder", DT_UNKNOWN).isDir);
+  EXPECT_TRUE(directoryEntryOf(fd, "toFolder", DT_UNKNOWN).isDir);
+  EXPECT_TRUE(directoryEntryOf(fd, "toFolder", DT_LNK).isDir);
+  DirEntry broken = directoryEntryOf(fd, "broken", DT_LNK);
+  EXPECT_TRUE(!broken.isDir && broken.hasTime && broken.mtimeNs != 0);
+  DirEntry gone = directoryEntryOf(fd, "gone", DT_UNKNOWN);  // vanished since readdir
+  EXPECT_TRUE(!gone.isDir && gone.hasTime && gone.mtimeNs == 0);
+
+  // A known type is taken as it is: no time read.
+  DirEntry typed = directoryEntryOf(fd, "file.txt", DT_REG);
+  EXPECT_TRUE(!typed.isDir && !typed.hasTime && typed.name == "file.txt");
+  EXPECT_TRUE(directoryEntryOf(fd, "folder", DT_DIR).isDir);
+  ::close(fd);
+
+  OpenFolder open(dir.path());
+  EXPECT_EQ(open.entryLastWriteNs("file.txt"), 1'500'000'000 * kNs);
+  EXPECT_EQ(open.entryLastWriteNs("gone"), std::nullopt);
+  EXPECT_EQ(open.entryLastWriteNs("folder/../file.txt"), std::nullopt);  // names only
+  EXPECT_FALSE(OpenFolder(dir.path() / "gone").entryLastWriteNs("file.txt"));
+}
+
+}  // namespace
+}  // namespace vm
+
+namespace vm {
+namespace {
+
+// Two listings over one File List: the times are read by the one that
+// listed last, in its folder, also after the other is gone.
+TEST(ListingTimes, TheLastListingIntoAListReadsItsTimes) {
+  test::TempDir x, y;
+  setTime(x.write("a.txt", "x"), 1'500'000'000);
+  setTime(y.write("a.txt", "y"), 1'600'000'000);
+  ListModel folders, files;
+  Listing first(folders, files, nullptr);
+  {
+    Listing second(folders, files, nullptr);
+    second.listFilesFull(y.str(), ListingRules{}, false);
+    first.listFilesFull(x.str(), ListingRules{}, false);
+    EXPECT_EQ(files.withTime(0).modified, modifiedText(1'500'000'000 * kNs));
+  }
+  setTime(x.path() / "a.txt", 1'700'000'000);
+  first.listFilesFull(x.str(), ListingRules{}, false);
+  EXPECT_EQ(files.withTime(0).modified, modifiedText(1'700'000'000 * kNs));
 }
 
 }  // namespace

@@ -2,10 +2,15 @@
 // the core's items and selection and reports only what the user does.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <QListView>
 #include <QTest>
 
 #include "browse/file_kinds.h"
+#include "browse/listing.h"
+#include "fakes/temp_dir.h"
 #include "ui/list_models.h"
 
 namespace vm::ui {
@@ -62,6 +67,35 @@ TEST(CoreListModel, ShowsNamesAndIconsOfTheCoreList) {
   CoreListModel files(core, CoreListModel::Kind::Files);  // each file kind has its own icon
   EXPECT_NE(files.iconFor(kKindText).cacheKey(), files.iconFor(kKindImage).cacheKey());
   EXPECT_NE(files.iconFor(kKindSheet).cacheKey(), files.iconFor(kKindOther).cacheKey());
+}
+
+// A File List row's tool tip is its file's modified time, read when the tip
+// is first asked for; Folder List rows have none.
+TEST(CoreListModel, FileToolTipIsTheModifiedTimeReadOnFirstAsk) {
+  test::TempDir dir;
+  const std::int64_t secs[] = {1'500'000'000, 1'600'000'000};
+  const char* names[] = {"a.txt", "b.txt"};
+  for (int i = 0; i < 2; ++i) {
+    struct timespec t[2] = {{static_cast<time_t>(secs[i]), 0}, {static_cast<time_t>(secs[i]), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.write(names[i], "x").c_str(), t, 0), 0);
+  }
+  ListModel folders, files;
+  Listing listing(folders, files, nullptr);
+  listing.listFilesFull(dir.str(), ListingRules{}, false);
+  CoreListModel model(files, CoreListModel::Kind::Files);
+  ASSERT_EQ(model.rowCount(), 2);
+  ASSERT_TRUE(files.at(1).timePending);
+  EXPECT_EQ(model.data(model.index(1), Qt::ToolTipRole).toString().toStdString(), modifiedText(secs[1] * 1'000'000'000));
+  EXPECT_FALSE(files.at(1).timePending);
+  EXPECT_TRUE(files.at(0).timePending);  // only the row asked about
+  EXPECT_EQ(model.data(model.index(0), Qt::ToolTipRole).toString().toStdString(), modifiedText(secs[0] * 1'000'000'000));
+
+  CoreListModel folderModel(files, CoreListModel::Kind::Folders);
+  EXPECT_FALSE(folderModel.data(folderModel.index(0), Qt::ToolTipRole).isValid());
+  std::filesystem::remove(dir.path() / "a.txt");  // gone before its time was read: no tip
+  listing.listFilesFull(dir.str(), ListingRules{}, false);
+  files.assign({ListItem{"a.txt", kKindText, "", 0, false, true}});
+  EXPECT_FALSE(model.data(model.index(0), Qt::ToolTipRole).isValid());
 }
 
 TEST_F(ListBindingTest, ReportsOnlyWhatTheUserDoes) {
