@@ -103,7 +103,9 @@ timed() {  # key reps command...
 if [ -z "$display" ] && has Xvfb; then
   for n in $(seq 90 130); do
     [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp >/dev/null 2>&1 &
+    # -noreset: without it the server starts over each time its last client
+    # leaves, and a program started in that moment cannot connect.
+    Xvfb ":$n" -screen 0 1280x900x24 -nolisten tcp -noreset >/dev/null 2>&1 &
     xvfb_pid=$!
     display=":$n"
     for _ in $(seq 1 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
