@@ -91,6 +91,18 @@ const std::string& note() {
   return text;
 }
 
+// The note written to "note.md" in dir; empty, with the benchmark marked
+// failed, when there is no temporary folder.
+std::string noteFileIn(const RenderFolder& dir, benchmark::State& state) {
+  if (dir.path().empty()) {
+    state.SkipWithError("no temporary folder");
+    return {};
+  }
+  const std::string source = dir.path() + "/note.md";
+  std::ofstream(source, std::ios::binary) << note();
+  return source;
+}
+
 void BM_Md4cAlone(benchmark::State& state) {
   const std::string& text = note();
   for (auto _ : state) {
@@ -106,12 +118,8 @@ BENCHMARK(BM_Md4cAlone)->Unit(benchmark::kMillisecond);
 // BM_RenderWhole, whose reading and writing the kernel does in both.
 void BM_Md4cFileToFile(benchmark::State& state) {
   RenderFolder dir;
-  if (dir.path().empty()) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  const std::string source = dir.path() + "/note.md";
-  std::ofstream(source, std::ios::binary) << note();
+  const std::string source = noteFileIn(dir, state);
+  if (source.empty()) return;
   const std::string page = dir.path() + "/page.html";
   for (auto _ : state) {
     const auto text = vm::readWholeFile(source);
@@ -133,12 +141,8 @@ BENCHMARK(BM_Md4cFileToFile)->Unit(benchmark::kMillisecond);
 
 void BM_RenderWhole(benchmark::State& state) {
   RenderFolder dir;
-  if (dir.path().empty()) {
-    state.SkipWithError("no temporary folder");
-    return;
-  }
-  const std::string source = dir.path() + "/note.md";
-  std::ofstream(source, std::ios::binary) << note();
+  const std::string source = noteFileIn(dir, state);
+  if (source.empty()) return;
   const std::string page = vm::newPagePath(dir.path());
   const vm::PageContext context{dir.path(), ""};
   for (auto _ : state) {

@@ -9,26 +9,16 @@
 #include <filesystem>
 #include <regex>
 
-#include "gui/gui_test_util.h"
 #include "ui/qt_ports.h"
-#include "x11_env.h"
+#include "peer_test.h"
 
 namespace vm::ui {
 namespace {
 
 namespace fs = std::filesystem;
 
-class DragInTest : public test::ShellTest {
+class DragInTest : public test::PeerTest {
  protected:
-  void SetUp() override {
-    if (!test::x11Ready) GTEST_SKIP() << "needs Xvfb and xdotool";
-  }
-  void TearDown() override {
-    if (source_.state() != QProcess::NotRunning) {
-      source_.kill();
-      source_.waitForFinished(2000);
-    }
-  }
   void startWindow() {
     start();
     win->move(0, 0);
@@ -39,22 +29,20 @@ class DragInTest : public test::ShellTest {
   // drags from the middle of its window to target (global coordinates);
   // true when the other program saw its drag taken as a copy.
   bool dragFromSource(const QStringList& offer, QPoint target) {
-    source_.start(QStringLiteral(VELLUMARK_DND_PEER), QStringList{"--source"} + offer);
-    if (!source_.waitForStarted(5000)) return false;
+    peer_.start(QStringLiteral(VELLUMARK_DND_PEER), QStringList{"--source"} + offer);
+    if (!peer_.waitForStarted(5000)) return false;
     const QString window = test::waitForWindow(QStringLiteral("drag source"));
     if (window.isEmpty()) return false;
     if (!test::xdotool({"windowmove", window, "1000", "100"})) return false;
     QTest::qWait(300);
     QProcess drag;
     drag.start("xdotool", test::dragGesture(QPoint(1150, 250), target, false));
-    const bool ended = QTest::qWaitFor([&] { return source_.state() == QProcess::NotRunning; }, 15000);
+    const bool ended = QTest::qWaitFor([&] { return peer_.state() == QProcess::NotRunning; }, 15000);
     drag.waitForFinished(5000);
-    return ended && source_.exitStatus() == QProcess::NormalExit && source_.exitCode() == 0;
+    return ended && peer_.exitStatus() == QProcess::NormalExit && peer_.exitCode() == 0;
   }
   static QPoint middleOnScreen(QWidget* w) { return w->mapToGlobal(w->rect().center()); }
   NoteEdit* note() { return win->findChild<NoteEdit*>("noteEditor"); }
-
-  QProcess source_;
 };
 
 TEST_F(DragInTest, FilesFromAnotherProgramAreCopiedIntoTheFolder) {

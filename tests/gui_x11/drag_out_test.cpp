@@ -2,33 +2,25 @@
 // program: the real pointer (xdotool) carries it from the File List to a
 // small Qt program that accepts files, through the window system's own
 // drag-and-drop protocol.
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
-#include "gui/gui_test_util.h"
-#include "x11_env.h"
+#include "peer_test.h"
 
 namespace vm::ui {
 namespace {
 
 namespace fs = std::filesystem;
 
-class DragOutTest : public test::ShellTest {
+class DragOutTest : public test::PeerTest {
  protected:
   void SetUp() override {
-    if (!test::x11Ready) GTEST_SKIP() << "needs Xvfb and xdotool";
+    PeerTest::SetUp();
     h.dir.write("docs/plan 1.txt", "the plan\n");
     h.dir.write("docs/other.txt", "x");
-  }
-  void TearDown() override {
-    if (receiver_.state() != QProcess::NotRunning) {
-      receiver_.kill();
-      receiver_.waitForFinished(2000);
-    }
   }
   QPoint fileRowOnScreen(const QString& name) {
     auto* v = win->findChild<QListView*>("fileList");
@@ -37,8 +29,6 @@ class DragOutTest : public test::ShellTest {
     EXPECT_EQ(hit.size(), 1);
     return hit.isEmpty() ? QPoint() : v->viewport()->mapToGlobal(v->visualRect(hit.first()).center());
   }
-
-  QProcess receiver_;
 };
 
 TEST_F(DragOutTest, CtrlDragDropsTheFileOnAnotherProgram) {
@@ -49,8 +39,8 @@ TEST_F(DragOutTest, CtrlDragDropsTheFileOnAnotherProgram) {
   QTest::qWait(200);
 
   const std::string out = h.dir.str() + "/received.txt";
-  receiver_.start(QStringLiteral(VELLUMARK_DND_PEER), {QString::fromStdString(out)});
-  ASSERT_TRUE(receiver_.waitForStarted(5000));
+  peer_.start(QStringLiteral(VELLUMARK_DND_PEER), {QString::fromStdString(out)});
+  ASSERT_TRUE(peer_.waitForStarted(5000));
   // The receiver's window, right of the main window.
   const QString receiverWindow = test::waitForWindow(QStringLiteral("drop receiver"));
   ASSERT_FALSE(receiverWindow.isEmpty()) << "the receiver's window never showed";
@@ -73,7 +63,7 @@ TEST_F(DragOutTest, CtrlDragDropsTheFileOnAnotherProgram) {
   // A copy: the file stays where it was and stays shown.
   EXPECT_TRUE(fs::exists(fs::path(h.docs) / "plan 1.txt"));
   EXPECT_EQ(app->fileList().selectedName(), "plan 1.txt");
-  EXPECT_TRUE(receiver_.waitForFinished(5000));
+  EXPECT_TRUE(peer_.waitForFinished(5000));
 }
 
 }  // namespace
