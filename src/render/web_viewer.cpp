@@ -23,7 +23,15 @@ WebViewer::WebViewer(FeatureContext ctx, WebHooks hooks) : ctx_(ctx), hooks_(std
 
 void WebViewer::init() {
   markdownExts_ = markdownExtensions(ctx_.settings.list(setting::MarkdownExtraExtensions));
-  styleSheets_ = listStyleSheets(ctx_.env.supportDir.string());
+  styleSheetsListed_ = false;  // listed again when next needed
+}
+
+const std::vector<std::string>& WebViewer::styleSheets() const {
+  if (!styleSheetsListed_) {
+    styleSheets_ = listStyleSheets(ctx_.env.supportDir.string());
+    styleSheetsListed_ = true;
+  }
+  return styleSheets_;
 }
 
 std::string pageStyleSheet(const std::string& picked, const std::string& configured, bool darkPalette,
@@ -37,12 +45,13 @@ std::string pageStyleSheet(const std::string& picked, const std::string& configu
 
 std::string WebViewer::currentStyleSheet() const {
   const bool dark = ctx_.ports.web && ctx_.ports.web->darkPalette();
-  return pageStyleSheet(styleSheet_, ctx_.settings.text(setting::MarkupCSS), dark, styleSheets_);
+  return pageStyleSheet(styleSheet_, ctx_.settings.text(setting::MarkupCSS), dark, styleSheets());
 }
 
 void WebViewer::chooseStyleSheet(int index) {
-  if (index < 0 || index >= static_cast<int>(styleSheets_.size())) return;
-  styleSheet_ = styleSheets_[static_cast<std::size_t>(index)];
+  const std::vector<std::string>& sheets = styleSheets();
+  if (index < 0 || index >= static_cast<int>(sheets.size())) return;
+  styleSheet_ = sheets[static_cast<std::size_t>(index)];
   if (ctx_.settings.flag(setting::SaveCSSOnChange)) ctx_.settings.set(setting::MarkupCSS, styleSheet_);
   rebuildMenu();
 }
@@ -164,12 +173,14 @@ void WebViewer::rebuildMenu() {
   ctx_.addToolsItem(MenuItem{cmd::kWebSep1, "", "", false, false, true, {}});
   ctx_.addToolsItem(MenuItem{cmd::kPrint, "  Print  ", "", false, false, true, {}});
   bool styled = pageKind_ == 2 || (pageKind_ == 1 && s.flag(setting::ImageUseCSS));
-  if (styled && s.flag(setting::ShowCSSInMenu) && !styleSheets_.empty()) {
+  static const std::vector<std::string> kNone;
+  const std::vector<std::string>& sheets = styled && s.flag(setting::ShowCSSInMenu) ? styleSheets() : kNone;
+  if (!sheets.empty()) {
     MenuItem sub{cmd::kStyleSheetMenu, "  Select CSS  ", "", false, false, true, {}};
     const std::string current = currentStyleSheet();
-    for (std::size_t i = 0; i < styleSheets_.size(); ++i)
-      sub.children.push_back(MenuItem{cmd::kStyleSheetFirst + static_cast<int>(i), styleSheets_[i], "", true,
-                                      equalsNoCase(styleSheets_[i], current), true, {}});
+    for (std::size_t i = 0; i < sheets.size(); ++i)
+      sub.children.push_back(MenuItem{cmd::kStyleSheetFirst + static_cast<int>(i), sheets[i], "", true,
+                                      equalsNoCase(sheets[i], current), true, {}});
     ctx_.addToolsItem(std::move(sub));
   }
   ctx_.addToolsItem(MenuItem{cmd::kWebSep2, "", "", false, false, true, {}});

@@ -50,12 +50,13 @@ class WebViewer : public DocumentViewer {
   bool command(int id) override;
   bool find(const std::string&, bool) override { return false; }
 
-  // Reads the style sheets offered and the Markdown extensions.
+  // Reads the Markdown extensions. The style sheets offered are listed when
+  // first needed (a page shown, the menu of a page), not at start.
   void init();
   // Kind of the page last shown: 0 none, 1 image page, 2 rendered note,
   // 3 a file or address shown directly.
   int pageKind() const { return pageKind_; }
-  const std::vector<std::string>& styleSheets() const { return styleSheets_; }
+  const std::vector<std::string>& styleSheets() const;
   std::string currentStyleSheet() const;
   void chooseStyleSheet(int index);
   // The window's palette changed: a rendered note shown with a sheet that
@@ -91,7 +92,8 @@ class WebViewer : public DocumentViewer {
   // directly and after Back or Forward; a note's page keeps its file name.
   bool titleFromPage_ = false;
   std::vector<std::string> markdownExts_;
-  std::vector<std::string> styleSheets_;
+  mutable std::vector<std::string> styleSheets_;
+  mutable bool styleSheetsListed_ = false;
   std::string styleSheet_;  // chosen from the menu; empty: MarkupCSS
   std::string pageSheet_;   // the sheet the rendered note shown was made with
 };

@@ -23,6 +23,22 @@ struct WebHarness : test::RootHarness {
   bool pageHas(const std::string& part) const { return page().find(part) != std::string::npos; }
 };
 
+// The style sheets are listed when a page first needs them, not at start:
+// one put into the support folder after the start is offered with the first
+// page.
+TEST(WebViewer, StyleSheetsAreListedWhenAPageFirstNeedsThem) {
+  WebHarness h;
+  h.dir.write("notes/Plan.md", "# Plan\n");
+  App& app = h.start();
+  EXPECT_EQ(app.currentViewer(), Viewer::Text);  // nothing rendered yet
+  h.dir.write("home/support/sepia.css", "body{color:#420}");
+  h.open("Plan.md");
+  const MenuItem* css = h.menu(cmd::kStyleSheetMenu);
+  ASSERT_NE(css, nullptr);
+  ASSERT_EQ(css->children.size(), 3u);
+  EXPECT_EQ(css->children[2].text, "sepia.css");
+}
+
 TEST(WebViewer, MarkdownNoteRenderedWithStyleSheets) {
   WebHarness h;
   h.dir.write("notes/a.txt", "text");
