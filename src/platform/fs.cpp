@@ -91,26 +91,15 @@ bool lookUpEntry(int dfd, const char* n, DirEntry& entry) {
 
 }  // namespace
 
-bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out) {
-  DIR* d = ::opendir(folder.c_str());
-  if (!d) return false;
-  int dfd = ::dirfd(d);
-  while (struct dirent* e = ::readdir(d)) {
-    const char* n = e->d_name;
-    if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-    DirEntry entry;
-    entry.name = n;
-    lookUpEntry(dfd, n, entry);
-    out.push_back(std::move(entry));
-  }
-  ::closedir(d);
-  return true;
-}
+namespace {
 
-bool readDirectoryKinds(const fs::path& folder, std::vector<DirEntry>& out) {
+// Every entry of folder but "." and "..", each made by entry(dirFd, name,
+// readdir type), in the order the file system gives them.
+template <typename MakeEntry>
+bool readEntries(const fs::path& folder, std::vector<DirEntry>& out, MakeEntry&& entry) {
   DIR* d = ::opendir(folder.c_str());
   if (!d) return false;
-  int dfd = ::dirfd(d);
+  const int dfd = ::dirfd(d);
   // Room for every entry at once, so a big folder is not copied over as the
   // vector grows: a folder's size in bytes is more than 16 per entry on the
   // usual file systems; room never used costs no memory.
@@ -120,10 +109,25 @@ bool readDirectoryKinds(const fs::path& folder, std::vector<DirEntry>& out) {
   while (struct dirent* e = ::readdir(d)) {
     const char* n = e->d_name;
     if (n[0] == '.' && (n[1] == 0 || (n[1] == '.' && n[2] == 0))) continue;
-    out.push_back(directoryEntryOf(dfd, n, e->d_type));
+    out.push_back(entry(dfd, n, e->d_type));
   }
   ::closedir(d);
   return true;
+}
+
+}  // namespace
+
+bool readDirectory(const fs::path& folder, std::vector<DirEntry>& out) {
+  return readEntries(folder, out, [](int dfd, const char* name, unsigned char) {
+    DirEntry entry;
+    entry.name = name;
+    lookUpEntry(dfd, name, entry);
+    return entry;
+  });
+}
+
+bool readDirectoryKinds(const fs::path& folder, std::vector<DirEntry>& out) {
+  return readEntries(folder, out, directoryEntryOf);
 }
 
 DirEntry directoryEntryOf(int dirFd, const char* name, unsigned char type) {
