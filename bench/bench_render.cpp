@@ -6,8 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unordered_set>
 
 #include "platform/fs.h"
+#include "render/markdown_lines.h"
+#include "render/markdown_note.h"
 #include "render/markup.h"
 
 namespace {
@@ -156,6 +159,30 @@ void BM_RenderWhole(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * note().size()));
 }
 BENCHMARK(BM_RenderWhole)->Unit(benchmark::kMillisecond);
+
+// The chain's own share, in parts: the note's lines sorted, and the whole
+// preparation (sorting, protection, wiki and line-break passes) that md4c's
+// input comes from.
+void BM_ClassifyLines(benchmark::State& state) {
+  const std::string& text = note();
+  for (auto _ : state) {
+    std::unordered_set<std::string> labels;
+    const auto lines = vm::markdown::classify(text, labels);
+    benchmark::DoNotOptimize(lines.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_ClassifyLines)->Unit(benchmark::kMillisecond);
+
+void BM_PrepareMarkdownNote(benchmark::State& state) {
+  const std::string& text = note();
+  for (auto _ : state) {
+    std::string prepared = vm::prepareMarkdownNote(text, {});
+    benchmark::DoNotOptimize(prepared.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_PrepareMarkdownNote)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
