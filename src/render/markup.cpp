@@ -55,7 +55,9 @@ constexpr unsigned long long kMaxLinkWork = 4'000'000;
 constexpr unsigned kMd4cFlags = MD_FLAG_STRIKETHROUGH | MD_FLAG_PERMISSIVEATXHEADERS;
 
 constexpr std::size_t kMaxStyleSheets = 20;
-constexpr std::size_t kWriteBuffer = 64 * 1024;
+// The page goes out in writes of this size: each write costs a call into
+// the kernel, which on a virtual machine costs more than the copy of 64 KB.
+constexpr std::size_t kWriteBuffer = 512 * 1024;
 constexpr std::size_t kSearchQuery = 260;       // bytes of a web-search query
 constexpr std::size_t kNoteName = limits::kText;  // bytes of a linked note name
 
