@@ -2,7 +2,8 @@
 // the page body grows at most linearly with the note (the line-break pass
 // adds at most three bytes a byte, the wiki pass at most 32 KB a line) and rendering is pure.
 // A Markdown note's passes give the same text and count the same wiki work
-// with their shortcuts as without.
+// with their shortcuts as without, and the page is the same whether md4c's
+// preparation ran or was found needless.
 #include <algorithm>
 #include <string>
 
@@ -28,6 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(body.size() <= bound, format("switches %u: %zu bytes of page for %zu bytes", switches,
                                             body.size(), size));
     if (sw == 0) FUZZ_CHECK(renderMarkupBody(text, switches) == body, "not the same page twice");
+    // A Markdown note's prepared text skips md4c's preparation when it is
+    // said ready: the page must be the one the preparation gives.
+    if ((sw & 1) && (sw & 8) && (sw & 6)) {
+      const std::string prepared = prepareMarkdownNote(text, {.wiki = (sw & 2) != 0, .lineBreaks = (sw & 4) != 0});
+      FUZZ_CHECK(markdownToHtml(prepared) == body, format("switches %u: md4c's preparation skipped wrongly", switches));
+    }
   }
   for (bool wiki : {false, true}) {
     for (bool lineBreaks : {false, true}) {

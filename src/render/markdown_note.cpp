@@ -16,6 +16,7 @@
 #include "render/byte_scan.h"
 #include "render/markdown_lines.h"
 #include "render/markup.h"
+#include "render/md4c_input.h"
 #include "render/wiki.h"
 
 namespace vm {
@@ -614,7 +615,23 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
   // Without a CR in the note a prose line is one wiki piece whenever it is
   // short enough: no LF or CR inside it.
   const bool inPlace = options.fastPaths && text.find('\r') == npos;
+  // Whether md4c may take the text as written, followed line by line: the
+  // common one-line cases as they are written, the others at the start of
+  // the next line (`checked`: the text looked at so far). Lines ending in
+  // LF only: a note with a CR is left to md4c's preparation.
+  const bool checking = options.md4cReady && text.find('\r') == npos;
+  md4c_input::ReadyCheck check;
+  std::size_t checked = 0;
+  auto checkLine = [&](std::size_t start) {
+    if (!checking) return;
+    check.line(out, start, out.back() == '\n' ? out.size() - 1 : out.size());
+    checked = out.size();
+  };
   for (const Line& line : lines) {
+    if (checking && checked < out.size()) {
+      check.lines(out, checked);
+      checked = out.size();
+    }
     const string_view content = text.substr(line.begin, line.end - line.begin);
     const bool ended = line.next > line.end;
     if (line.kind == Kind::Verbatim || isBlankLine(content)) protector.endParagraph();
@@ -640,11 +657,13 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       // Neither the protection nor a wiki step would change the line: it
       // goes straight to the page, as the line-break pass would write it.
       if (options.lineBreaks) {  // then the wiki pass puts no line-end mark
+        const std::size_t at = out.size();
         out += content;
         if (ended) {
           const bool hardBreak = wantsHardBreak(content);
           out.append(hardBreak ? "  \n" : "\n", hardBreak ? 3 : 1);
         }
+        if (out.size() > at) checkLine(at);
         wiki.skip(line.next - line.begin);
       } else {
         kept.assign(content);
@@ -716,6 +735,7 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
       const bool hardBreak =
           options.lineBreaks && !protector.noBreak() && wantsHardBreak(string_view(out).substr(at));
       out.append(hardBreak ? "  \n" : "\n", hardBreak ? 3 : 1);
+      checkLine(at);
       continue;
     }
     const std::size_t lf = plain ? npos : out.find('\n', at);  // (plain and ended went above)
@@ -728,6 +748,10 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
     restored.assign(out, at);
     out.resize(at);
     appendWithBreaks(out, restored, options.lineBreaks, protector.noBreak());
+  }
+  if (options.md4cReady) {
+    if (checking) check.lines(out, checked);
+    *options.md4cReady = checking && check.ready(out);
   }
   return out;
 }

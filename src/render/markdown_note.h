@@ -21,6 +21,10 @@ struct MarkdownNoteOptions {
   // with no shortcut; the page is the same (the shortcuts are checked
   // against it).
   bool fastPaths = true;
+  // When set, told whether md4c may take the text as it is: no line with
+  // too many container markers, no block too full of links (see
+  // md4c_input.h). The note's own rewriting is then all it needs.
+  bool* md4cReady = nullptr;
 };
 
 // The text md4c gets, with LF line ends. Linear in the text's size.

@@ -19,6 +19,7 @@
 #include "platform/limits.h"
 #include "platform/text.h"
 #include "render/markdown_note.h"
+#include "render/md4c_input.h"
 #include "render/wiki.h"
 
 namespace vm {
@@ -39,16 +40,6 @@ constexpr std::size_t kExtensionPiece = limits::kListItem;  // bytes kept of one
 constexpr std::size_t kLineBreakPiece = 4095;
 constexpr string_view kLineEndMark = "<br/>";
 
-// Container markers (">" or a list marker) honoured at the start of one line.
-// md4c keeps every open container on a stack and walks it for each following
-// line, so a line of thousands of markers followed by many blank lines costs
-// depth times lines. Markers past this count are removed before md4c sees the
-// line; the contents after them are kept.
-constexpr std::size_t kMaxNesting = 16;
-constexpr std::size_t kMaxListNumberDigits = 9;
-// Bracket pairs times the lines before them in one block (see prepareForMd4c);
-// a few milliseconds of md4c's time.
-constexpr unsigned long long kMaxLinkWork = 4'000'000;
 
 // Strikethrough, and "#Title" without a blank is a heading too (the
 // wiki pass writes "+Title" that way).
@@ -172,39 +163,6 @@ void breakLinesInPlace(std::string& text) {
   }
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-
-// Length of the container marker at s[i] (">", "-", "+", "*" or "1." / "1)"
-// followed by a blank), 0 when there is none.
-std::size_t containerMarkerAt(string_view s, std::size_t i) {
-  const char c = s[i];
-  if (c == '>') return 1;
-  if (c == '-' || c == '+' || c == '*') return i + 1 < s.size() && isBlank(s[i + 1]) ? 1 : 0;
-  std::size_t j = i;
-  while (j < s.size() && j - i < kMaxListNumberDigits && isDigit(s[j])) ++j;
-  if (j == i || j + 1 >= s.size() || (s[j] != '.' && s[j] != ')') || !isBlank(s[j + 1])) return 0;
-  return j + 1 - i;
-}
-
-// For the line starting at `start`: where the kept markers end and where the
-// dropped ones end, or {npos, npos} when the line has few enough markers.
-std::pair<std::size_t, std::size_t> excessMarkers(string_view s, std::size_t start) {
-  std::size_t i = start, count = 0, keepEnd = npos, lastEnd = npos;
-  while (true) {
-    while (i < s.size() && isBlank(s[i])) ++i;
-    if (i >= s.size()) break;
-    const std::size_t n = containerMarkerAt(s, i);
-    if (n == 0) break;
-    i += n;
-    ++count;
-    if (count == kMaxNesting) keepEnd = i;
-    if (count > kMaxNesting) lastEnd = i;
-  }
-  if (lastEnd == npos) return {npos, npos};
-  return {keepEnd, lastEnd};
-}
-
 bool isLineEnd(char c) { return c == '\n' || c == '\r'; }
 
 bool isBlankLine(string_view line) { return line.find_first_not_of(" \t") == npos; }
@@ -264,7 +222,7 @@ string_view prepareForMd4c(string_view text, std::string& storage) {
       linkWork = 0;
     } else {
       std::size_t pairs = closedBrackets(line, openBrackets);
-      if (pairs > 0 && linkWork + static_cast<unsigned long long>(pairs) * blockLines > kMaxLinkWork) {
+      if (pairs > 0 && linkWork + static_cast<unsigned long long>(pairs) * blockLines > md4c_input::kMaxLinkWork) {
         replace(start, start, text[start - 1] == '\r' ? "\r" : "\n");  // the line end in use
         blockLines = openBrackets = 0;
         linkWork = 0;
@@ -273,7 +231,7 @@ string_view prepareForMd4c(string_view text, std::string& storage) {
       linkWork += static_cast<unsigned long long>(pairs) * blockLines;
       ++blockLines;
     }
-    const auto [keepEnd, lastEnd] = excessMarkers(text, start);
+    const auto [keepEnd, lastEnd] = md4c_input::excessMarkers(text, start);
     if (keepEnd != npos) replace(keepEnd, lastEnd, {});
     start = end;
     if (start < text.size()) start += text[start] == '\r' && start + 1 < text.size() && text[start + 1] == '\n' ? 2 : 1;
@@ -389,9 +347,17 @@ std::string plainTextBody(string_view text) {
   return html;
 }
 
-bool markdownTo(string_view text, Sink sink, void* user) {
+// `ready`: the text is known to need no rewriting for md4c. `terminated`:
+// the text is a std::string's, so a NUL follows it. md4c (0.4.8) looks a
+// byte or so past the end of some inputs, so a text that may end where its
+// memory ends is given to md4c as a copy.
+bool markdownTo(string_view text, Sink sink, void* user, bool ready, bool terminated) {
   std::string storage;
-  const string_view input = prepareForMd4c(text, storage);
+  string_view input = ready ? text : prepareForMd4c(text, storage);
+  if (input.data() == text.data() && !terminated) {
+    storage.assign(text);
+    input = storage;
+  }
   return md_html(input.data(), static_cast<MD_SIZE>(input.size()), sink, user, kMd4cFlags, 0) == 0;
 }
 
@@ -402,10 +368,14 @@ void renderBodyTo(string_view text, unsigned switches, Sink sink, void* user, st
   const bool markdown = (switches & kRenderMarkdown) != 0;
   const bool lineBreaks = (switches & kRenderLineBreaks) != 0;
   std::string work;
+  bool ready = false;
+  bool terminated = source != nullptr;  // text is *source, or else work below
   if (markdown && (switches & kRenderMarkdownNote) && (switches & (kRenderWiki | kRenderLineBreaks))) {
-    work = prepareMarkdownNote(text, {.wiki = (switches & kRenderWiki) != 0, .lineBreaks = lineBreaks});
+    work = prepareMarkdownNote(text,
+                               {.wiki = (switches & kRenderWiki) != 0, .lineBreaks = lineBreaks, .md4cReady = &ready});
     if (source) std::string().swap(*source);
     text = work;
+    terminated = true;
   } else if (switches & kRenderWiki) {
     work = wikiToHtml(text, WikiOptions{.markLineEnds = !(markdown && lineBreaks)});
     if (source) std::string().swap(*source);
@@ -417,12 +387,14 @@ void renderBodyTo(string_view text, unsigned switches, Sink sink, void* user, st
         work = breakLinesCopying(work);
     }
     text = work;
+    terminated = true;
   } else if (lineBreaks) {
     work = lineBreakPass(text);
     if (source) std::string().swap(*source);
     text = work;
+    terminated = true;
   }
-  if (!markdownTo(text, sink, user)) emit(sink, user, plainTextBody(text));
+  if (!markdownTo(text, sink, user, ready, terminated)) emit(sink, user, plainTextBody(text));
 }
 
 std::size_t utf8SequenceLength(string_view s, std::size_t i) {
@@ -495,12 +467,20 @@ std::string lineBreakPass(std::string_view text) {
   return out;
 }
 
-std::string markdownToHtml(std::string_view text) {
+namespace {
+
+std::string markdownToHtml(std::string_view text, bool terminated) {
   std::string html;
   html.reserve(text.size() + text.size() / 2 + 64);
-  if (!markdownTo(text, appendToString, &html)) html = plainTextBody(text);
+  if (!markdownTo(text, appendToString, &html, false, terminated)) html = plainTextBody(text);
   return html;
 }
+
+}  // namespace
+
+std::string markdownToHtml(std::string_view text) { return markdownToHtml(text, false); }
+
+std::string markdownToHtml(const std::string& text) { return markdownToHtml(std::string_view(text), true); }
 
 std::string renderMarkupBody(std::string_view text, unsigned switches) {
   std::string html;

@@ -11,6 +11,7 @@
 
 #include "platform/fs.h"
 #include "render/markdown_note.h"
+#include "render/markup.h"
 
 namespace {
 
@@ -128,6 +129,46 @@ TEST(MarkdownFastPaths, EdgeLines) {
   };
   for (std::size_t i = 0; i < notes.size(); ++i) compare("edge " + std::to_string(i), notes[i]);
   EXPECT_EQ(vm::prepareMarkdownNote("see ![p](imgs\\a.png) and `c`\n", {}), "see ![p](imgs/a.png) and `c`  \n");
+}
+
+// A prepared note said ready goes to md4c without md4c's own preparation:
+// the page must be the one the preparation gives, and the notes it would
+// change (a line too deep, a block too full of links, a CR) are not ready.
+TEST(MarkdownFastPaths, ReadyForMd4cOnlyWhenThePreparationWouldChangeNothing) {
+  constexpr unsigned kNote = vm::kRenderMarkdown | vm::kRenderMarkdownNote | vm::kRenderWiki | vm::kRenderLineBreaks;
+  auto repeated = [](const string& s, int n) {
+    string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+  };
+  auto ready = [](const string& note) {
+    bool is = false;
+    vm::prepareMarkdownNote(note, {.md4cReady = &is});
+    return is;
+  };
+  auto samePage = [](const string& name, const string& note) {
+    EXPECT_EQ(vm::renderMarkupBody(note, kNote), vm::markdownToHtml(vm::prepareMarkdownNote(note, {}))) << name;
+  };
+  int readyNotes = 0;
+  for (unsigned seed = 1; seed <= 300; ++seed) {
+    const string note = mixedNote(seed, seed % 5 == 0 ? "\r\n" : "\n");
+    readyNotes += ready(note);
+    samePage("mixed " + std::to_string(seed), note);
+  }
+  EXPECT_GT(readyNotes, 100);
+  const std::vector<std::pair<string, string>> notReady = {
+      {"17 quote markers", repeated("> ", 17) + "x\n"},
+      {"17 list markers after a blank", "a\n\n" + repeated("1. ", 17) + "x\n"},
+      {"17 markers on a converted line", "- " + repeated("> ", 16) + "[Page] [[a][b]] `c`\n"},
+      {"a block of link lines", repeated("[a](b) [c] d\n", 3000)},
+      {"a CR", "a\r\nb\n"},
+  };
+  for (const auto& [name, note] : notReady) {
+    EXPECT_FALSE(ready(note)) << name;
+    samePage(name, note);
+  }
+  EXPECT_TRUE(ready(repeated("> ", 16) + "x\n" + repeated("[a](b) [c] d\n", 1000)));
+  EXPECT_TRUE(ready(repeated("[a](b) [c] d\n\n", 50000)));  // many links, short blocks
 }
 
 }  // namespace
