@@ -256,7 +256,10 @@ std::size_t firstAddress(string_view view) {
 // With `count`, a page anchor for "[target]" updates the byte counts
 // itself: the brackets go, the target comes twice (name and text) and the
 // anchor's "=", "=", ":" come.
-Edit bracketOrWebLink(string_view view, MarkupChars& chars, std::string& with, bool markdownNote, bool count) {
+// Without `addresses` the line holds no colon but those of the links the
+// steps made ("tn:"), where no address starts: no address is looked for.
+Edit bracketOrWebLink(string_view view, MarkupChars& chars, std::string& with, bool markdownNote, bool count,
+                      bool addresses) {
   const std::size_t bracket = chars.count('[') > 0 ? view.find('[') : npos;
   if (bracket != npos && (bracket == 0 || view[bracket - 1] != '\\')) {
     if (bracket + 1 < view.size() && oneOf<'$', '<', '[', '{', '|'>(view[bracket + 1])) return {};
@@ -277,7 +280,7 @@ Edit bracketOrWebLink(string_view view, MarkupChars& chars, std::string& with, b
     }
     return {bracket, end + 1 - bracket};
   }
-  if (chars.count(':') == 0) return {};  // no address
+  if (chars.count(':') == 0 || !addresses) return {};  // no address
   const std::size_t start = firstAddress(view);
   if (start == npos) return {};
   if ((start >= 2 && view[start - 2] == '=') || (start >= 1 && view[start - 1] == '>')) return {};
@@ -308,10 +311,13 @@ std::size_t findPair(string_view s, char a, char b, std::size_t from = 0) {
 }
 
 // " =italic=" and " _underlined_", closed by a marker before a delimiter.
-// In a Markdown note "_" is Markdown's emphasis.
-Edit inlineMarkup(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote) {
+// In a Markdown note "_" is Markdown's emphasis. Without `equals` the line
+// holds no "=" but those of the links the steps made ("class=", "href="),
+// where no italic opens: "=" is not looked for.
+Edit inlineMarkup(string_view view, const MarkupChars& chars, std::string& with, bool markdownNote, bool equals) {
   for (const InlineMark& row : kInline) {
-    if ((markdownNote && row.marker == '_') || chars.count(row.marker) == 0) continue;
+    if ((markdownNote && row.marker == '_') || (row.marker == '=' && !equals) || chars.count(row.marker) == 0)
+      continue;
     std::size_t keep = findPair(view, ' ', row.marker);
     std::size_t open = keep + 1;
     if (keep == npos) {
@@ -464,7 +470,12 @@ class WikiConverter::Converter {
         return any;
       };
       // A step whose bytes are all missing is not called at all (most
-      // steps on most lines).
+      // steps on most lines). The links the first two steps make bring a
+      // ":" and two "=" each, where no address or italic starts: on a line
+      // without such bytes of its own the later steps do not look for them
+      // (their rounds still count as work).
+      const bool ownColons = !countEdits_ || chars.anyOf<':'>();
+      const bool ownEquals = !countEdits_ || chars.anyOf<'='>();
       if (chars.anyOf<'['>())
         changed = step([&] { return chars.anyOf<'['>(); },
                        [&](string_view view) { return pageLink(view, chars, with, countEdits_); }) ||
@@ -472,12 +483,12 @@ class WikiConverter::Converter {
       if (chars.anyOf<'[', ':'>())
         changed = step([&] { return chars.anyOf<'[', ':'>(); },
                        [&](string_view view) {
-                         return bracketOrWebLink(view, chars, with, markdownNote_, countEdits_);
+                         return bracketOrWebLink(view, chars, with, markdownNote_, countEdits_, ownColons);
                        }) ||
                   changed;
       if (chars.anyOf<'=', '_'>())
         changed = step([&] { return chars.anyOf<'=', '_'>(); },
-                       [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_); }) ||
+                       [&](string_view view) { return inlineMarkup(view, chars, with, markdownNote_, ownEquals); }) ||
                   changed;
       if (chars.anyOf<'_', '*', '[', '$', ']', '+'>())
         changed = step([&] { return chars.anyOf<'_', '*', '[', '$', ']', '+'>(); }, [&](string_view view) {

@@ -31,9 +31,11 @@ struct WikiOptions {
   // page links, a bare address keeps its line end, and a blank line after
   // a table ends its HTML block. Lines are marked only when markLineEnds.
   bool markdownNote = false;
-  // Page links count the bytes they change from what they are made of;
-  // off, every change is counted by a scan of the bytes it removes and
-  // writes (the same counts: the shortcut is checked against it).
+  // Page links count the bytes they change from what they are made of,
+  // and the steps after them skip looking for an address or an italic a
+  // line cannot hold; off, every change is counted by a scan of the bytes
+  // it removes and writes and every step looks (the same pages and counts:
+  // the shortcuts are checked against it).
   bool countEdits = true;
 };
 
