@@ -614,12 +614,13 @@ std::string prepareMarkdownNote(std::string_view text, const MarkdownNoteOptions
   std::string pieces, tableEnd, restored, kept;
   // Without a CR in the note a prose line is one wiki piece whenever it is
   // short enough: no LF or CR inside it.
-  const bool inPlace = options.fastPaths && text.find('\r') == npos;
+  const bool noCr = text.find('\r') == npos;
+  const bool inPlace = options.fastPaths && noCr;
   // Whether md4c may take the text as written, followed line by line: the
   // common one-line cases as they are written, the others at the start of
   // the next line (`checked`: the text looked at so far). Lines ending in
   // LF only: a note with a CR is left to md4c's preparation.
-  const bool checking = options.md4cReady && text.find('\r') == npos;
+  const bool checking = options.md4cReady && noCr;
   md4c_input::ReadyCheck check;
   std::size_t checked = 0;
   auto checkLine = [&](std::size_t start) {

@@ -70,9 +70,7 @@ void ReadyCheck::lines(string_view text, std::size_t start) {
 
 bool ReadyCheck::ready(string_view text) const {
   if (tooDeep_) return false;
-  std::size_t brackets = 0;
-  ByteSet<'['>::forEach(text, [&](std::size_t) { ++brackets; });
-  return static_cast<unsigned long long>(brackets) * maxBlockLines_ <= kMaxLinkWork;
+  return static_cast<unsigned long long>(countByte(text, '[')) * maxBlockLines_ <= kMaxLinkWork;
 }
 
 }  // namespace vm::md4c_input

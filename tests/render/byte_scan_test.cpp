@@ -3,6 +3,7 @@
 // at any length and alignment, for every byte value (high bytes included).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,23 @@ TEST(ByteSet, EveryByteValueIsTestedRightInBlockAndTail) {
   EXPECT_FALSE(Brackets::contains('a'));
   EXPECT_TRUE(found("").empty());
   EXPECT_FALSE(Brackets::any(""));
+}
+
+TEST(CountByte, EveryLengthAndAlignmentAndTheLaneLimit) {
+  unsigned seed = 3;
+  std::string buffer(300, 'x');
+  for (int round = 0; round < 500; ++round) {
+    for (char& c : buffer) {
+      seed = seed * 1103515245u + 12345u;
+      c = (seed >> 16) % 3 == 0 ? '[' : static_cast<char>((seed >> 8) & 0xff);
+    }
+    const std::string_view s = std::string_view(buffer).substr(round % 17, round % 280);
+    EXPECT_EQ(vm::countByte(s, '['), static_cast<std::size_t>(std::count(s.begin(), s.end(), '['))) << round;
+  }
+  // More than 255 blocks of matches: the lanes are summed before they wrap.
+  EXPECT_EQ(vm::countByte(std::string(16 * 600 + 7, '['), '['), 16u * 600 + 7);
+  EXPECT_EQ(vm::countByte(std::string(5000, '\xff'), '\xff'), 5000u);
+  EXPECT_EQ(vm::countByte("", '['), 0u);
 }
 
 }  // namespace
