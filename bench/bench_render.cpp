@@ -160,6 +160,19 @@ void BM_RenderWhole(benchmark::State& state) {
 }
 BENCHMARK(BM_RenderWhole)->Unit(benchmark::kMillisecond);
 
+// The whole chain in memory, the note's text to the page's body: the
+// like-for-like twin of BM_Md4cAlone, with no file read or written.
+void BM_RenderInMemory(benchmark::State& state) {
+  const std::string& text = note();
+  for (auto _ : state) {
+    std::string html = vm::renderMarkupBody(
+        text, vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks | vm::kRenderMarkdownNote);
+    benchmark::DoNotOptimize(html.data());
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(BM_RenderInMemory)->Unit(benchmark::kMillisecond);
+
 // The chain's own share, in parts: the note's lines sorted, and the whole
 // preparation (sorting, protection, wiki and line-break passes) that md4c's
 // input comes from.
