@@ -347,15 +347,30 @@ std::string plainTextBody(string_view text) {
   return html;
 }
 
-// `ready`: the text is known to need no rewriting for md4c. `terminated`:
-// the text is a std::string's, so a NUL follows it. md4c (0.4.8) looks a
-// byte or so past the end of some inputs, so a text that may end where its
-// memory ends is given to md4c as a copy.
-bool markdownTo(string_view text, Sink sink, void* user, bool ready, bool terminated) {
+// md4c (0.4.8) looks a few bytes past the end of some inputs, and once
+// gave back text from there (found by fuzzing): what it reads in place has
+// kMd4cPadding zero bytes after its end, in the same memory.
+constexpr std::size_t kMd4cPadding = 64;
+
+// Makes those zero bytes after s's end; s keeps its size.
+void padForMd4c(std::string& s) {
+  const std::size_t size = s.size();
+  s.append(kMd4cPadding, '\0');
+  s.resize(size);
+}
+
+// `ready`: the text is known to need no rewriting for md4c. `padded`: zero
+// bytes follow it (padForMd4c); else md4c reads a padded copy.
+bool markdownTo(string_view text, Sink sink, void* user, bool ready, bool padded) {
   std::string storage;
   string_view input = ready ? text : prepareForMd4c(text, storage);
-  if (input.data() == text.data() && !terminated) {
+  if (input.data() != text.data()) {
+    padForMd4c(storage);  // which may move it
+    input = storage;
+  } else if (!padded) {
+    storage.reserve(text.size() + kMd4cPadding);
     storage.assign(text);
+    padForMd4c(storage);
     input = storage;
   }
   return md_html(input.data(), static_cast<MD_SIZE>(input.size()), sink, user, kMd4cFlags, 0) == 0;
@@ -369,13 +384,11 @@ void renderBodyTo(string_view text, unsigned switches, Sink sink, void* user, st
   const bool lineBreaks = (switches & kRenderLineBreaks) != 0;
   std::string work;
   bool ready = false;
-  bool terminated = source != nullptr;  // text is *source, or else work below
   if (markdown && (switches & kRenderMarkdownNote) && (switches & (kRenderWiki | kRenderLineBreaks))) {
     work = prepareMarkdownNote(text,
                                {.wiki = (switches & kRenderWiki) != 0, .lineBreaks = lineBreaks, .md4cReady = &ready});
     if (source) std::string().swap(*source);
     text = work;
-    terminated = true;
   } else if (switches & kRenderWiki) {
     work = wikiToHtml(text, WikiOptions{.markLineEnds = !(markdown && lineBreaks)});
     if (source) std::string().swap(*source);
@@ -387,14 +400,23 @@ void renderBodyTo(string_view text, unsigned switches, Sink sink, void* user, st
         work = breakLinesCopying(work);
     }
     text = work;
-    terminated = true;
   } else if (lineBreaks) {
     work = lineBreakPass(text);
     if (source) std::string().swap(*source);
     text = work;
-    terminated = true;
   }
-  if (!markdownTo(text, sink, user, ready, terminated)) emit(sink, user, plainTextBody(text));
+  // md4c reads the text in place when it is work or *source, padded.
+  bool padded = false;
+  if (!work.empty() && text.data() == work.data()) {
+    padForMd4c(work);
+    text = work;
+    padded = true;
+  } else if (source && !source->empty() && text.data() == source->data()) {
+    padForMd4c(*source);
+    text = *source;
+    padded = true;
+  }
+  if (!markdownTo(text, sink, user, ready, padded)) emit(sink, user, plainTextBody(text));
 }
 
 std::size_t utf8SequenceLength(string_view s, std::size_t i) {
@@ -467,20 +489,12 @@ std::string lineBreakPass(std::string_view text) {
   return out;
 }
 
-namespace {
-
-std::string markdownToHtml(std::string_view text, bool terminated) {
+std::string markdownToHtml(std::string_view text) {
   std::string html;
   html.reserve(text.size() + text.size() / 2 + 64);
-  if (!markdownTo(text, appendToString, &html, false, terminated)) html = plainTextBody(text);
+  if (!markdownTo(text, appendToString, &html, false, false)) html = plainTextBody(text);
   return html;
 }
-
-}  // namespace
-
-std::string markdownToHtml(std::string_view text) { return markdownToHtml(text, false); }
-
-std::string markdownToHtml(const std::string& text) { return markdownToHtml(std::string_view(text), true); }
 
 std::string renderMarkupBody(std::string_view text, unsigned switches) {
   std::string html;

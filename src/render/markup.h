@@ -49,10 +49,6 @@ std::string lineBreakPass(std::string_view text);
 // is cut into paragraphs, since md4c's time grows with depth times lines and
 // with links times lines.
 std::string markdownToHtml(std::string_view text);
-// The same for a whole string, read in place (a view is copied first: md4c
-// may look a byte past the end of what it is given).
-std::string markdownToHtml(const std::string& text);
-inline std::string markdownToHtml(const char* text) { return markdownToHtml(std::string_view(text)); }
 
 // The body of a page for the given switches (neither Markdown nor Wiki set
 // means Markdown).
