@@ -40,7 +40,6 @@ constexpr std::size_t kExtensionPiece = limits::kListItem;  // bytes kept of one
 constexpr std::size_t kLineBreakPiece = 4095;
 constexpr string_view kLineEndMark = "<br/>";
 
-
 // Strikethrough, and "#Title" without a blank is a heading too (the
 // wiki pass writes "+Title" that way).
 constexpr unsigned kMd4cFlags = MD_FLAG_STRIKETHROUGH | MD_FLAG_PERMISSIVEATXHEADERS;
