@@ -106,13 +106,23 @@ std::string noteFileIn(const RenderFolder& dir, benchmark::State& state) {
   return source;
 }
 
-void BM_Md4cAlone(benchmark::State& state) {
+// The switches a Markdown note renders with by default.
+constexpr unsigned kNoteSwitches =
+    vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks | vm::kRenderMarkdownNote;
+
+// Times `work` on the note's text in memory; what it returns is kept alive.
+template <typename Work>
+void timeOnNote(benchmark::State& state, Work work) {
   const std::string& text = note();
   for (auto _ : state) {
-    std::string html = vm::markdownToHtml(text);
-    benchmark::DoNotOptimize(html.data());
+    const auto result = work(text);
+    benchmark::DoNotOptimize(result.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void BM_Md4cAlone(benchmark::State& state) {
+  timeOnNote(state, [](const std::string& text) { return vm::markdownToHtml(text); });
 }
 BENCHMARK(BM_Md4cAlone)->Unit(benchmark::kMillisecond);
 
@@ -149,9 +159,7 @@ void BM_RenderWhole(benchmark::State& state) {
   const std::string page = vm::newPagePath(dir.path());
   const vm::PageContext context{dir.path(), ""};
   for (auto _ : state) {
-    if (!vm::renderMarkupFile(source, page,
-                              vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks | vm::kRenderMarkdownNote,
-                              context)) {
+    if (!vm::renderMarkupFile(source, page, kNoteSwitches, context)) {
       state.SkipWithError("render failed");
       break;
     }
@@ -163,13 +171,7 @@ BENCHMARK(BM_RenderWhole)->Unit(benchmark::kMillisecond);
 // The whole chain in memory, the note's text to the page's body: the
 // like-for-like twin of BM_Md4cAlone, with no file read or written.
 void BM_RenderInMemory(benchmark::State& state) {
-  const std::string& text = note();
-  for (auto _ : state) {
-    std::string html = vm::renderMarkupBody(
-        text, vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks | vm::kRenderMarkdownNote);
-    benchmark::DoNotOptimize(html.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  timeOnNote(state, [](const std::string& text) { return vm::renderMarkupBody(text, kNoteSwitches); });
 }
 BENCHMARK(BM_RenderInMemory)->Unit(benchmark::kMillisecond);
 
@@ -177,23 +179,15 @@ BENCHMARK(BM_RenderInMemory)->Unit(benchmark::kMillisecond);
 // preparation (sorting, protection, wiki and line-break passes) that md4c's
 // input comes from.
 void BM_ClassifyLines(benchmark::State& state) {
-  const std::string& text = note();
-  for (auto _ : state) {
+  timeOnNote(state, [](const std::string& text) {
     std::unordered_set<std::string> labels;
-    const auto lines = vm::markdown::classify(text, labels);
-    benchmark::DoNotOptimize(lines.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+    return vm::markdown::classify(text, labels);
+  });
 }
 BENCHMARK(BM_ClassifyLines)->Unit(benchmark::kMillisecond);
 
 void BM_PrepareMarkdownNote(benchmark::State& state) {
-  const std::string& text = note();
-  for (auto _ : state) {
-    std::string prepared = vm::prepareMarkdownNote(text, {});
-    benchmark::DoNotOptimize(prepared.data());
-  }
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+  timeOnNote(state, [](const std::string& text) { return vm::prepareMarkdownNote(text, {}); });
 }
 BENCHMARK(BM_PrepareMarkdownNote)->Unit(benchmark::kMillisecond);
 
@@ -224,8 +218,7 @@ std::string adversarialLine(int kind) {
 void BM_RenderAdversarialLine(benchmark::State& state) {
   const std::string line = adversarialLine(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    std::string html = vm::renderMarkupBody(
-        line, vm::kRenderMarkdown | vm::kRenderWiki | vm::kRenderLineBreaks | vm::kRenderMarkdownNote);
+    std::string html = vm::renderMarkupBody(line, kNoteSwitches);
     benchmark::DoNotOptimize(html.data());
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * line.size()));
